@@ -1,0 +1,42 @@
+#include "cli/cli.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace frosk::cli {
+
+std::optional<std::string> Invocation::Option(const std::string& option) const {
+  const auto found = options.find(option);
+  if (found == options.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string EscapeText(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      escaped += "\\\\";
+    } else if (byte < 0x20 || byte > 0x7E) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      escaped += hex;
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "froskctl: " << message << "\n";
+  return kExitUsage;
+}
+
+int Failure(const std::string& message) {
+  std::cerr << message << "\n";
+  return kExitFailed;
+}
+
+}  // namespace frosk::cli

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace frosk::cli {
+
+// Exit codes of froskctl.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;       // failed at run time
+inline constexpr int kExitUsage = 2;        // usage or invalid input
+inline constexpr int kExitInterrupted = 130;
+
+struct OptionSpec {
+  std::string name;  // without the leading "--"
+  bool takesValue;
+  std::string help;
+};
+
+// A verb's command line after the verb: positional arguments in order, and
+// options (anywhere among them) by name.
+struct Invocation {
+  std::vector<std::string> args;
+  std::map<std::string, std::string> options;  // a flag maps to ""
+
+  bool Has(const std::string& option) const { return options.count(option) != 0; }
+  std::optional<std::string> Option(const std::string& option) const;
+};
+
+struct Verb {
+  std::string name;
+  std::string usage;    // after "froskctl NAME "
+  std::string summary;  // one line for the verb list
+  std::string details;  // printed by "froskctl NAME --help"
+  std::vector<OptionSpec> options;
+  int (*run)(const Invocation& invocation);
+};
+
+const std::vector<Verb>& Verbs();
+
+// Device text as froskctl writes it: bytes outside 0x20..0x7E as \xHH, "\" as "\\".
+std::string EscapeText(std::string_view text);
+
+// A usage or input error: the message on standard error, exit code 2.
+int UsageError(const std::string& message);
+// A run-time failure: the message on standard error, exit code 1.
+int Failure(const std::string& message);
+
+}  // namespace frosk::cli

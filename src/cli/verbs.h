@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cli/cli.h"
+
+namespace frosk::cli {
+
+// The item tree as froskctl prints it: one node per line, depth first, two
+// blanks of indent per level, device text escaped.
+void PrintItemTree(const uint8_t* item);
+
+int RunDecode(const Invocation& invocation);
+int RunEncode(const Invocation& invocation);
+
+}  // namespace frosk::cli

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace frosk {
+
+// Message-box flags as the system's messages name them: one button set plus one icon.
+namespace mb {
+inline constexpr unsigned kOk = 0x00;
+inline constexpr unsigned kOkCancel = 0x01;
+inline constexpr unsigned kYesNo = 0x04;
+inline constexpr unsigned kIconStop = 0x10;
+inline constexpr unsigned kIconQuestion = 0x20;
+inline constexpr unsigned kIconWarning = 0x30;
+inline constexpr unsigned kIconInformation = 0x40;
+inline constexpr unsigned kButtonMask = 0x0F;
+inline constexpr unsigned kIconMask = 0xF0;
+}  // namespace mb
+
+// The buttons a modal dialog can end with.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+struct FileDialogRequest {
+  std::string filter;            // "Frosk Configuration Files|*.froskconfig"
+  std::string defaultExtension;  // ".froskconfig"
+};
+
+// Every modal question an engine asks goes through here, so engines run the
+// same in the desktop program, in froskctl and under a test's scripted answers.
+// A "\r" in a text is a line break.
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  // Returns kIdOk, kIdCancel, kIdYes or kIdNo.
+  virtual int ShowMessageBox(const std::string& text, unsigned flags) = 0;
+  // nullopt when the user cancels. The open dialog accepts only an existing file;
+  // the save dialog asks before replacing one.
+  virtual std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) = 0;
+};
+
+class Beeper {
+ public:
+  virtual ~Beeper() = default;
+  virtual void Beep() = 0;
+};
+
+class UrlOpener {
+ public:
+  virtual ~UrlOpener() = default;
+  virtual void Open(const std::string& url) = 0;
+};
+
+}  // namespace frosk

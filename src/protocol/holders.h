@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "protocol/catalogue.h"
+#include "protocol/records.h"
+#include "protocol/vfrosk_class.h"
+
+namespace frosk {
+
+// Sets up a value holder with its field's key, limits, unit, decimals and choices.
+void InitHolder(VFroskClass& holder, const FieldSpec& field);
+
+// One value holder per field of a record, in the record's field order, set up
+// from the catalogue. Copies the whole record in and out field by field.
+template <class Record>
+class HolderGroup {
+ public:
+  static constexpr size_t kCount = RecordTraits<Record>::Spec().fields.size();
+
+  HolderGroup() {
+    for (size_t i = 0; i < kCount; ++i) InitHolder(holders_[i], Spec().fields[i]);
+  }
+
+  static constexpr const ContainerSpec& Spec() { return RecordTraits<Record>::Spec(); }
+
+  void SetRaw(const Record& record) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&record);
+    for (size_t i = 0; i < kCount; ++i) holders_[i].SetRaw(bytes + RecordTraits<Record>::kSlots[i].offset);
+  }
+
+  void GetRaw(Record& record) const {
+    auto* bytes = reinterpret_cast<uint8_t*>(&record);
+    for (size_t i = 0; i < kCount; ++i) holders_[i].GetRaw(bytes + RecordTraits<Record>::kSlots[i].offset);
+  }
+
+  Record ToRecord() const {
+    Record record{};
+    GetRaw(record);
+    return record;
+  }
+
+  VFroskClass& operator[](size_t i) { return holders_[i]; }
+  const VFroskClass& operator[](size_t i) const { return holders_[i]; }
+
+  // The holder of a field key; nullptr when the key is not one of this record's fields.
+  VFroskClass* Find(Key fieldKey) {
+    for (VFroskClass& holder : holders_)
+      if (holder.ParamKey() == fieldKey) return &holder;
+    return nullptr;
+  }
+  const VFroskClass* Find(Key fieldKey) const { return const_cast<HolderGroup*>(this)->Find(fieldKey); }
+
+  // The holder of a field key that the caller knows belongs to this record.
+  VFroskClass& At(Key fieldKey) { return *Find(fieldKey); }
+  const VFroskClass& At(Key fieldKey) const { return *Find(fieldKey); }
+
+  static constexpr size_t size() { return kCount; }
+  auto begin() { return holders_.begin(); }
+  auto end() { return holders_.end(); }
+  auto begin() const { return holders_.begin(); }
+  auto end() const { return holders_.end(); }
+
+ private:
+  std::array<VFroskClass, kCount> holders_;
+};
+
+}  // namespace frosk
