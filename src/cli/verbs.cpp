@@ -18,6 +18,21 @@ const std::vector<Verb>& Verbs() {
        "serials NNNNNN-NN, NNNNNN/NN or 1 to 9 digits; dates YYYY-MM-DD; text of at most 31 characters.",
        {},
        RunEncode},
+      {"ports", "",
+       "list the serial ports present",
+       "One port name per line: on-board ports as COMn (COM1 is /dev/ttyS0), then USB adapters by device\n"
+       "name. Read from sysfs without opening any port. Exit 1 when the system's list cannot be read.\n"
+       "FROSK_SYSFS_ROOT names another sysfs root.",
+       {},
+       RunPorts},
+      {"request", "PORT COMMAND [FIELD=VALUE ...]",
+       "send one request and print the reply's item tree",
+       "PORT is COMn (/dev/ttyS(n-1)), a name under /dev (ttyUSB0) or a path (/dev/pts/7). COMMAND and the\n"
+       "fields are given as for encode, except that a command carrying a record needs every field. Prints\n"
+       "the tree of the first valid frame that comes back, whatever its key. Exit 1 when the port cannot\n"
+       "be opened or no reply comes within 5000 ms.",
+       {},
+       RunRequest},
   };
   return verbs;
 }

@@ -12,5 +12,7 @@ void PrintItemTree(const uint8_t* item);
 
 int RunDecode(const Invocation& invocation);
 int RunEncode(const Invocation& invocation);
+int RunPorts(const Invocation& invocation);
+int RunRequest(const Invocation& invocation);
 
 }  // namespace frosk::cli

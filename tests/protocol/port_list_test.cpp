@@ -1,40 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "protocol/serial_port.h"
+#include "support/fake_sysfs.h"
 
 namespace frosk {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A sysfs tree of terminals in a temporary folder.
-class FakeSysfs {
- public:
-  FakeSysfs() : root_(fs::path(testing::TempDir()) / ("frosk-sysfs-" + std::to_string(getpid()))) {
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "class" / "tty");
-  }
-  ~FakeSysfs() { fs::remove_all(root_); }
-
-  // A terminal; with a device, optionally bound to a driver, optionally with a serial core type.
-  void Add(const std::string& name, bool device = false, const char* type = nullptr, bool driver = false) {
-    const fs::path entry = root_ / "class" / "tty" / name;
-    fs::create_directories(entry);
-    if (device) fs::create_directories(entry / "device");
-    if (driver) fs::create_directories(entry / "device" / "driver");
-    if (type != nullptr) std::ofstream(entry / "type") << type << "\n";
-  }
-
-  std::string Root() const { return root_.string(); }
-
- private:
-  fs::path root_;
-};
+using test::FakeSysfs;
 
 TEST(PortListTest, ListsPresentOnBoardPortsThenAdaptersInNaturalOrder) {
   FakeSysfs sysfs;

@@ -1,0 +1,153 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/frame.h"
+#include "protocol/keys.h"
+#include "protocol/records.h"
+#include "sim/pseudo_terminal.h"
+#include "support/fake_sysfs.h"
+#include "support/run_program.h"
+
+namespace frosk {
+namespace {
+
+using namespace std::chrono_literals;
+using test::BinPath;
+using test::RunProgram;
+
+test::ProgramResult Froskctl(const std::vector<std::string>& args) { return RunProgram(BinPath("froskctl"), args); }
+
+test::ProgramResult FroskctlPorts(const std::string& sysfsRoot) {
+  setenv("FROSK_SYSFS_ROOT", sysfsRoot.c_str(), 1);
+  auto result = Froskctl({"ports"});
+  unsetenv("FROSK_SYSFS_ROOT");
+  return result;
+}
+
+TEST(FroskctlLinkTest, PortsListsOnePortPerLineAndFailsOnlyWithoutTheSystemsList) {
+  test::FakeSysfs sysfs;
+  auto result = FroskctlPorts(sysfs.Root());
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "");
+
+  sysfs.Add("ttyUSB1");
+  sysfs.Add("ttyS0", true, "4", true);
+  sysfs.Add("ttyS1", true, "0", true);
+  result = FroskctlPorts(sysfs.Root());
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "COM1\nttyUSB1\n");
+
+  result = FroskctlPorts(sysfs.Root() + "/missing");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "cannot read the system's list of serial ports\n");
+}
+
+// Plays a device on a pseudo-terminal: takes one request, then sends what it is given.
+class Peer {
+ public:
+  explicit Peer(std::string reply) : pty_(PseudoTerminal::Open()) {
+    if (pty_ == nullptr) return;
+    player_ = std::thread([this, reply = std::move(reply)] {
+      const auto deadline = std::chrono::steady_clock::now() + 20s;
+      while (request_.find('#') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd device{pty_->DeviceFd(), POLLIN, 0};
+        if (poll(&device, 1, 100) <= 0) continue;
+        char buffer[256];
+        const ssize_t got = read(pty_->DeviceFd(), buffer, sizeof buffer);
+        if (got <= 0) return;
+        request_.append(buffer, static_cast<size_t>(got));
+      }
+      if (!reply.empty()) (void)!write(pty_->DeviceFd(), reply.data(), reply.size());
+    });
+  }
+  ~Peer() { Finish(); }
+
+  std::string Port() const { return pty_ ? pty_->ClientPath() : "/dev/frosk-no-pty"; }
+  // What the device received; valid once the program has ended.
+  const std::string& Request() {
+    Finish();
+    return request_;
+  }
+
+ private:
+  void Finish() {
+    if (player_.joinable()) player_.join();
+  }
+
+  std::unique_ptr<PseudoTerminal> pty_;
+  std::thread player_;
+  std::string request_;
+};
+
+std::string ServiceModeReply() {
+  uint8_t item[64];
+  BuildInto(ServiceModeRecord{1}, item, sizeof item);
+  return FrameEncode(item);
+}
+
+TEST(FroskctlLinkTest, RequestPrintsTheTreeOfTheFirstValidReply) {
+  // A frame with a bad check value and one whose lengths do not fit come first.
+  Peer peer("noise$0410000D10000009101B0005016F97#$0410000C10000000101B0005C745#" + ServiceModeReply() +
+            ServiceModeReply());
+  const auto result = Froskctl({"request", peer.Port(), "GET_SERVICE_MODE"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "SERVICE_MODE (container)\n  SERVICE_MODE_ENABLE (bool: TRUE)\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(peer.Request(), FrameEncode(BareRequest(key::GET_SERVICE_MODE).data()));
+}
+
+TEST(FroskctlLinkTest, RequestGivesUpAfterFiveSecondsWithoutAReply) {
+  Peer peer("");
+  const auto started = std::chrono::steady_clock::now();
+  const auto result = Froskctl({"request", peer.Port(), "SET_SERVICE_MODE", "SERVICE_MODE_ENABLE=FALSE"});
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 5s);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "no reply within 5000 ms\n");
+  EXPECT_EQ(peer.Request(), "$0410000D10000009101B000500AF57#");
+}
+
+TEST(FroskctlLinkTest, RequestRefusesIncompleteRecordsBeforeOpeningThePort) {
+  const auto result = Froskctl({"request", "/dev/frosk-no-such-port", "SET_SERVICE_MODE"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("missing fields: SERVICE_MODE_ENABLE"), std::string::npos) << result.err;
+  EXPECT_EQ(Froskctl({"request", "/dev/frosk-no-such-port"}).exitCode, 2);
+}
+
+TEST(FroskctlLinkTest, RequestSaysWhyThePortDoesNotOpen) {
+  auto result = Froskctl({"request", "/dev/frosk-no-such-port", "GET_SERVICE_MODE"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "cannot open /dev/frosk-no-such-port: No such file or directory\n");
+
+  // A port this user may not open; root, who may open anything, asks as nobody.
+  std::string folder = testing::TempDir() + "/frosk-locked-XXXXXX";
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::string locked = folder + "/ttyLocked";
+  close(creat(locked.c_str(), 0));
+  std::vector<std::string> args = {BinPath("froskctl"), "request", locked, "GET_SERVICE_MODE"};
+  std::string program = args.front();
+  if (geteuid() == 0) {
+    program = "/usr/bin/setpriv";
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+  } else {
+    args.erase(args.begin());
+  }
+  result = RunProgram(program, args);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(locked + ": Permission denied"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("dialout group"), std::string::npos) << result.err;
+  unlink(locked.c_str());
+  rmdir(folder.c_str());
+}
+
+}  // namespace
+}  // namespace frosk
