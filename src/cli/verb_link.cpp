@@ -42,7 +42,9 @@ class ReplyPrinter : public QObject {
 std::string OpenFailureText(const PortError& error) {
   std::string text = "cannot open " + DescribePortError(error);
   if (error.PermissionDenied())
-    text += "\nthe user may not use serial ports: add it to the dialout group (sudo adduser $USER dialout) and log in again";
+    text +=
+        "\nthe user may not use serial ports: add it to the dialout group (sudo adduser $USER dialout) and log in "
+        "again";
   return text;
 }
 

@@ -20,9 +20,7 @@ namespace {
 struct TtyName {
   std::string prefix;
   unsigned number = 0;
-  bool operator<(const TtyName& other) const {
-    return std::tie(prefix, number) < std::tie(other.prefix, other.number);
-  }
+  bool operator<(const TtyName& other) const { return std::tie(prefix, number) < std::tie(other.prefix, other.number); }
 };
 
 bool SplitName(std::string_view name, std::string_view prefix, TtyName& split) {

@@ -26,9 +26,9 @@ inline constexpr int kNoPort = -1;
 
 // Why a port did not open, for the edge where a person reads it.
 struct PortError {
-  std::string path;       // the device path tried
-  std::string step;       // "open", "lock", "configure"
-  int errorNumber = 0;    // errno of the failed step
+  std::string path;     // the device path tried
+  std::string step;     // "open", "lock", "configure"
+  int errorNumber = 0;  // errno of the failed step
   bool PermissionDenied() const;
   bool InUse() const;
 };

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
 #include "support/fake_sysfs.h"
+#include "support/read_until.h"
 #include "support/run_program.h"
 
 namespace frosk {
@@ -57,15 +57,8 @@ class Peer {
   explicit Peer(std::string reply) : pty_(PseudoTerminal::Open()) {
     if (pty_ == nullptr) return;
     player_ = std::thread([this, reply = std::move(reply)] {
-      const auto deadline = std::chrono::steady_clock::now() + 20s;
-      while (request_.find('#') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd device{pty_->DeviceFd(), POLLIN, 0};
-        if (poll(&device, 1, 100) <= 0) continue;
-        char buffer[256];
-        const ssize_t got = read(pty_->DeviceFd(), buffer, sizeof buffer);
-        if (got <= 0) return;
-        request_.append(buffer, static_cast<size_t>(got));
-      }
+      request_ = test::ReadUntil(pty_->DeviceFd(),
+                                 [](const std::string& received) { return received.find('#') != std::string::npos; });
       if (!reply.empty()) (void)!write(pty_->DeviceFd(), reply.data(), reply.size());
     });
   }

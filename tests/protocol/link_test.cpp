@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,9 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/records.h"
 #include "protocol/keys.h"
+#include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
+#include "support/read_until.h"
 
 namespace frosk {
 namespace {
@@ -78,24 +78,13 @@ class LinkTest : public testing::Test {
   void Play(const std::vector<std::string>& pieces) {
     for (size_t i = 0; i < pieces.size(); ++i) {
       if (i > 0) std::this_thread::sleep_for(20ms);
-      ASSERT_EQ(write(pty_->DeviceFd(), pieces[i].data(), pieces[i].size()),
-                static_cast<ssize_t>(pieces[i].size()));
+      ASSERT_EQ(write(pty_->DeviceFd(), pieces[i].data(), pieces[i].size()), static_cast<ssize_t>(pieces[i].size()));
     }
   }
 
   // What the device side receives, until `count` bytes or a generous limit.
   std::string DeviceReceives(size_t count) {
-    std::string received;
-    const auto deadline = Clock::now() + 5s;
-    while (received.size() < count && Clock::now() < deadline) {
-      pollfd device{pty_->DeviceFd(), POLLIN, 0};
-      if (poll(&device, 1, 100) <= 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(pty_->DeviceFd(), buffer, sizeof buffer);
-      if (got <= 0) break;
-      received.append(buffer, static_cast<size_t>(got));
-    }
-    return received;
+    return test::ReadUntil(pty_->DeviceFd(), [count](const std::string& received) { return received.size() >= count; });
   }
 
   std::unique_ptr<PseudoTerminal> pty_;
@@ -112,7 +101,9 @@ TEST_F(LinkTest, HandsOverEveryFrameCutFromTheLineInOrder) {
     std::vector<std::string> frames;
   } cases[] = {
       {"a frame cut across reads", {"xx$0520", "0004C500#"}, {kMonitorRequest}},
-      {"garbage between frames", {"noise#$0020", "00040900#junk" + kMonitorRequest + "tail"}, {kMarker, kMonitorRequest}},
+      {"garbage between frames",
+       {"noise#$0020", "00040900#junk" + kMonitorRequest + "tail"},
+       {kMarker, kMonitorRequest}},
       {"a \"$\" inside an unfinished frame", {"$AB", kMonitorRequest}, {"$AB" + kMonitorRequest}},
       {"a full buffer without \"#\"", {endless, kMonitorRequest}, {kMonitorRequest}},
   };

@@ -19,7 +19,7 @@ TEST(PortListTest, ListsPresentOnBoardPortsThenAdaptersInNaturalOrder) {
   sysfs.Add("ttyS10", true, "4", true);
   sysfs.Add("ttyS0", true, "4", true);
   sysfs.Add("ttyS1", true, "0", true);  // a phantom: the serial core found no UART
-  sysfs.Add("ttyS2");                    // no device at all
+  sysfs.Add("ttyS2");                   // no device at all
   sysfs.Add("ttyS3", true, nullptr, true);
   sysfs.Add("ttyS4", true);
   sysfs.Add("ttyUSB10");
