@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include "support/fake_sysfs.h"
 #include "support/read_until.h"
 #include "support/run_program.h"
+#include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
@@ -122,10 +122,9 @@ TEST(FroskctlLinkTest, RequestSaysWhyThePortDoesNotOpen) {
   EXPECT_EQ(result.err, "cannot open /dev/frosk-no-such-port: No such file or directory\n");
 
   // A port this user may not open; root, who may open anything, asks as nobody.
-  std::string folder = testing::TempDir() + "/frosk-locked-XXXXXX";
-  ASSERT_NE(mkdtemp(folder.data()), nullptr);
-  const std::string locked = folder + "/ttyLocked";
-  close(creat(locked.c_str(), 0));
+  const test::TempDir folder;
+  const std::string locked = folder.Write("ttyLocked", "");
+  chmod(locked.c_str(), 0);
   std::vector<std::string> args = {BinPath("froskctl"), "request", locked, "GET_SERVICE_MODE"};
   std::string program = args.front();
   if (geteuid() == 0) {
@@ -138,8 +137,6 @@ TEST(FroskctlLinkTest, RequestSaysWhyThePortDoesNotOpen) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(locked + ": Permission denied"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("dialout group"), std::string::npos) << result.err;
-  unlink(locked.c_str());
-  rmdir(folder.c_str());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
 #include "support/read_until.h"
+#include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
@@ -210,12 +211,8 @@ TEST(PortTest, OpensRaw8N1WithoutFlowControlAndReadsReturningAtOnce) {
 }
 
 TEST(PortTest, SaysWhyAPortDoesNotOpen) {
-  const std::string folder = testing::TempDir() + "/frosk-port-XXXXXX";
-  std::vector<char> pattern(folder.begin(), folder.end());
-  pattern.push_back('\0');
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::string plainFile = std::string(pattern.data()) + "/not-a-port";
-  close(open(plainFile.c_str(), O_CREAT | O_WRONLY, 0600));
+  const test::TempDir folder;
+  const std::string plainFile = folder.Write("not-a-port", "");
   const auto pty = PseudoTerminal::Open();
   ASSERT_NE(pty, nullptr);
 
@@ -242,8 +239,6 @@ TEST(PortTest, SaysWhyAPortDoesNotOpen) {
     EXPECT_EQ(DescribePortError(error), c.text);
   }
   EXPECT_TRUE((PortError{"/dev/ttyS0", "open", EACCES}).PermissionDenied());
-  unlink(plainFile.c_str());
-  rmdir(pattern.data());
 }
 
 TEST(PortTest, PortNamesMapToDevicePaths) {

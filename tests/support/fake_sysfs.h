@@ -1,7 +1,8 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace frosk::test {
 
@@ -9,18 +10,15 @@ namespace frosk::test {
 class FakeSysfs {
  public:
   FakeSysfs();
-  ~FakeSysfs();
-  FakeSysfs(const FakeSysfs&) = delete;
-  FakeSysfs& operator=(const FakeSysfs&) = delete;
 
   // A terminal under class/tty; with a device, optionally bound to a driver,
   // optionally with the serial core's type attribute.
   void Add(const std::string& name, bool device = false, const char* type = nullptr, bool driver = false);
 
-  std::string Root() const { return root_.string(); }
+  const std::string& Root() const { return folder_.Path(); }
 
  private:
-  std::filesystem::path root_;
+  TempDir folder_;
 };
 
 }  // namespace frosk::test
