@@ -1,0 +1,72 @@
+#include "sim/run_controllers.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "sim/state_file.h"
+
+namespace frosk::sim {
+
+namespace {
+
+int Failure(const std::string& message) {
+  std::fprintf(stderr, "frosk-sim: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int RunControllers(const SimOptions& options) {
+  // A reader of our standard output that goes away must not end the devices.
+  signal(SIGPIPE, SIG_IGN);
+  const int stopFd = TakeStopSignals();
+  if (stopFd < 0) return Failure("cannot take the stop signals");
+
+  std::string error;
+  std::unique_ptr<FrameLog> log;
+  if (!options.logFile.empty() && !(log = FrameLog::Open(options.logFile, &error))) return Failure(error);
+
+  const Clock::time_point now = Clock::now();
+  std::vector<std::unique_ptr<ControllerPort>> ports;
+  for (unsigned index = 0; index < options.count; ++index) {
+    std::unique_ptr<PseudoTerminal> pty = PseudoTerminal::Open();
+    if (!pty) return Failure("cannot open a pseudo-terminal");
+    std::unique_ptr<PublishedLink> link;
+    if (!options.linkDir.empty()) {
+      link = PublishedLink::Create(options.linkDir + "/" + DeviceName(index), pty->ClientPath(), &error);
+      if (!link) return Failure(error);
+    }
+    ControllerPort::Config config;
+    config.name = DeviceName(index);
+    config.lineRate = options.lineRate;
+    config.faults = options.faults;
+    config.stateFile = StateFileForDevice(options, index);
+    config.log = log.get();
+    auto port = std::make_unique<ControllerPort>(std::move(pty), std::move(link), SettingsForDevice(options, index),
+                                                 config, now);
+    if (!config.stateFile.empty()) {
+      std::string memory;
+      if (ReadStateFile(config.stateFile, &memory, &error)) {
+        if (!port->Controller().LoadMemory(memory, &error)) return Failure(config.stateFile + ", " + error);
+      } else if (!error.empty()) {
+        return Failure(error);
+      }
+    }
+    ports.push_back(std::move(port));
+  }
+
+  for (const auto& port : ports) std::printf("%s\n", port->ClientPath().c_str());
+  std::fflush(stdout);
+
+  std::vector<LoopDevice*> devices;
+  for (const auto& port : ports) devices.push_back(port.get());
+  const int code = RunUntilStopped(devices, stopFd);
+  close(stopFd);
+  return code;
+}
+
+}  // namespace frosk::sim

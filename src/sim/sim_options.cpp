@@ -1,0 +1,229 @@
+#include "sim/sim_options.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "protocol/field_text.h"
+#include "protocol/holders.h"
+#include "protocol/text_number.h"
+
+namespace frosk::sim {
+
+namespace {
+
+// Largest --count: a handful of controllers is what a bench holds.
+constexpr unsigned kMostDevices = 64;
+constexpr long long kLongestDelayMs = 60'000;
+
+std::string WholeNumber(std::string_view option, std::string_view text, long long low, long long high,
+                        long long& value) {
+  const std::optional<int64_t> number = ParseInteger(text);
+  if (!number || *number < low || *number > high)
+    return "--" + std::string(option) + " needs a whole number from " + std::to_string(low) + " to " +
+           std::to_string(high) + ", not \"" + std::string(text) + "\"";
+  value = *number;
+  return {};
+}
+
+std::string Count(std::string_view option, std::string_view text, unsigned& value) {
+  long long number = 0;
+  std::string error = WholeNumber(option, text, 1, 1'000'000, number);
+  value = static_cast<unsigned>(number);
+  return error;
+}
+
+// Writes one field of a record from text as froskctl takes field values, so
+// serials, dates and names are read the one way the protocol library reads them.
+template <class Record>
+std::string SetField(Record& record, Key fieldKey, std::string_view option, std::string_view text) {
+  const ContainerSpec& spec = RecordTraits<Record>::Spec();
+  for (size_t i = 0; i < spec.fields.size(); ++i) {
+    const FieldSpec& field = spec.fields[i];
+    if (field.key != fieldKey) continue;
+    auto* bytes = reinterpret_cast<uint8_t*>(&record) + RecordTraits<Record>::kSlots[i].offset;
+    if (field.Type() == kUInt8 || field.Type() == kUInt16) {
+      long long number = 0;
+      const long long high = field.Type() == kUInt8 ? 255 : 65535;
+      if (std::string error = WholeNumber(option, text, 0, high, number); !error.empty()) return error;
+    }
+    VFroskClass holder;
+    InitHolder(holder, field);
+    holder.SetRaw(bytes);
+    if (std::string error = SetFieldFromText(holder, text); !error.empty()) return "--" + std::string(option) + ": " + error;
+    holder.GetRaw(bytes);
+    return {};
+  }
+  return "--" + std::string(option) + " names no field";
+}
+
+struct Option {
+  std::string_view name;
+  std::string_view value;  // empty for a flag
+  std::string_view help;
+  std::string (*apply)(SimOptions& options, std::string_view name, std::string_view value);
+};
+
+const Option kOptions[] = {
+    {"count", "N", "run N controllers, alike but for their serial numbers, which count up",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       long long count = 0;
+       std::string error = WholeNumber(n, v, 1, kMostDevices, count);
+       o.count = static_cast<unsigned>(count);
+       return error;
+     }},
+    {"link", "DIR", "publish each device as DIR/frosk0, DIR/frosk1, ... (removed at exit)",
+     [](SimOptions& o, std::string_view, std::string_view v) { return o.linkDir = v, std::string(); }},
+    {"module", "KIND", "the attached module: none, nomem, 1wire or veltra (default veltra)",
+     [](SimOptions& o, std::string_view, std::string_view v) {
+       const std::pair<std::string_view, ModuleKind> kinds[] = {{"none", ModuleKind::kNone},
+                                                                 {"nomem", ModuleKind::kNoMem},
+                                                                 {"1wire", ModuleKind::kOneWire},
+                                                                 {"veltra", ModuleKind::kVeltra}};
+       for (const auto& [name, kind] : kinds) {
+         if (name != v) continue;
+         o.controller.module = kind;
+         return std::string();
+       }
+       return "--module takes none, nomem, 1wire or veltra, not \"" + std::string(v) + "\"";
+     }},
+    {"device-type", "N", "controller type code (default 4, QUVA V2)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_TYPE, n, v);
+     }},
+    {"firmware", "N", "controller firmware version (default 12)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_FIRM_VER, n, v);
+     }},
+    {"name", "TEXT", "controller name, at most 31 characters (default FroskTEC)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_NAME, n, v);
+     }},
+    {"serial", "SERIAL", "controller serial, NNNNNN-NN or up to 9 digits (default 123456-07)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_SERIAL, n, v);
+     }},
+    {"prod-date", "YYYY-MM-DD", "controller production date (default 2025-03-14)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_PROD_DATE, n, v);
+     }},
+    {"nomem-compatible", "", "the controller configuration says NOMEM compatible",
+     [](SimOptions& o, std::string_view, std::string_view) { return o.controller.noMemCompatible = true, std::string(); }},
+    {"status", "CODE", "report this monitor status code always, e.g. 140 or 141",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       long long code = 0;
+       std::string error = WholeNumber(n, v, 0, 255, code);
+       o.controller.forcedStatus = static_cast<uint8_t>(code);
+       return error;
+     }},
+    {"module-serial", "SERIAL", "module serial (default 000412-25)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.moduleIden, key::MODULE_IDEN_SERIAL, n, v);
+     }},
+    {"module-firmware", "N", "module firmware version (default 5)",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       return SetField(o.controller.moduleIden, key::MODULE_IDEN_FIRM_VER, n, v);
+     }},
+    {"state", "FILE", "keep the device's memory in FILE across restarts (FILE.N for each of --count N)",
+     [](SimOptions& o, std::string_view, std::string_view v) { return o.stateFile = v, std::string(); }},
+    {"log", "FILE", "append one line per frame in and out to FILE",
+     [](SimOptions& o, std::string_view, std::string_view v) { return o.logFile = v, std::string(); }},
+    {"line-rate", "", "take as long as a 57600-baud line in both directions",
+     [](SimOptions& o, std::string_view, std::string_view) { return o.lineRate = true, std::string(); }},
+    {"reply-delay", "MS", "answer MS milliseconds after each request",
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+       long long ms = 0;
+       std::string error = WholeNumber(n, v, 0, kLongestDelayMs, ms);
+       o.faults.replyDelay = std::chrono::milliseconds(ms);
+       return error;
+     }},
+    {"drop-every", "N", "never send every Nth reply",
+     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.dropEvery); }},
+    {"corrupt-every", "N", "send every Nth reply with a wrong check value",
+     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.corruptEvery); }},
+    {"garbage-every", "N", "send a burst of noise bytes before every Nth reply",
+     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.garbageEvery); }},
+    {"overlong-every", "N", "send an over-long frame without \"#\" before every Nth reply",
+     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.overlongEvery); }},
+    {"silent", "", "read and discard every request, never answer",
+     [](SimOptions& o, std::string_view, std::string_view) { return o.faults.silent = true, std::string(); }},
+    {"vanish-after", "N", "close the port once N requests are answered",
+     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.vanishAfter); }},
+};
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& option : kOptions)
+    if (option.name == name) return &option;
+  return nullptr;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine line;
+  for (size_t i = 0; i < args.size() && line.error.empty(); ++i) {
+    std::string_view word = args[i];
+    if (word == "--help" || word == "-h") {
+      line.help = true;
+      continue;
+    }
+    if (word.size() < 3 || word.substr(0, 2) != "--") {
+      line.error = "unexpected argument \"" + args[i] + "\"";
+      break;
+    }
+    word.remove_prefix(2);
+    std::optional<std::string_view> value;
+    if (const size_t equals = word.find('='); equals != std::string_view::npos) {
+      value = word.substr(equals + 1);
+      word = word.substr(0, equals);
+    }
+    const Option* option = FindOption(word);
+    if (option == nullptr) {
+      line.error = "unknown option --" + std::string(word);
+      break;
+    }
+    if (option->value.empty() && value) {
+      line.error = "--" + std::string(word) + " takes no value";
+      break;
+    }
+    if (!option->value.empty() && !value) {
+      if (i + 1 >= args.size()) {
+        line.error = "--" + std::string(word) + " needs " + std::string(option->value);
+        break;
+      }
+      value = args[++i];
+    }
+    line.error = option->apply(line.options, option->name, value.value_or(std::string_view()));
+  }
+  return line;
+}
+
+std::string Usage() {
+  std::string text =
+      "usage: frosk-sim [OPTIONS]\n\n"
+      "Runs a virtual FroskTEC controller with its detection module on a pseudo-terminal and\n"
+      "prints, for each device, the path a client opens. Ends on SIGINT or SIGTERM.\n"
+      "With --state, the records in the file win over the identification options.\n\noptions:\n";
+  for (const Option& option : kOptions) {
+    std::string head = "  --" + std::string(option.name);
+    if (!option.value.empty()) head += " " + std::string(option.value);
+    head.resize(std::max<size_t>(head.size() + 2, 30), ' ');
+    text += head + std::string(option.help) + "\n";
+  }
+  text += "  --help                      this text\n";
+  return text;
+}
+
+ControllerSettings SettingsForDevice(const SimOptions& options, unsigned index) {
+  ControllerSettings settings = options.controller;
+  settings.deviceIden.serial.number += index;
+  return settings;
+}
+
+std::string StateFileForDevice(const SimOptions& options, unsigned index) {
+  if (options.stateFile.empty() || options.count == 1) return options.stateFile;
+  return options.stateFile + "." + std::to_string(index);
+}
+
+std::string DeviceName(unsigned index) { return "frosk" + std::to_string(index); }
+
+}  // namespace frosk::sim
