@@ -11,6 +11,9 @@ namespace {
 constexpr size_t kNoiseBytes = 32;
 // Longer than any receiver's 1024-character buffer.
 constexpr size_t kOverlongChars = 1100;
+// A vanishing device waits this long at most for the client to read its last reply.
+constexpr auto kLastReplyGrace = std::chrono::seconds(1);
+constexpr auto kDeliveryCheck = std::chrono::milliseconds(10);
 
 std::string_view Refusal(FrameStatus status) {
   switch (status) {
@@ -66,6 +69,7 @@ void ControllerPort::OnWritable(Clock::time_point now) {
 std::optional<Clock::time_point> ControllerPort::NextDue() const {
   std::optional<Clock::time_point> due = line_.NextDue();
   if (!requests_.empty() && (!due || requests_.front().arrived < *due)) due = requests_.front().arrived;
+  if (vanishCheck_ && (!due || *vanishCheck_ < *due)) due = vanishCheck_;
   return due;
 }
 
@@ -78,12 +82,24 @@ void ControllerPort::OnDue(Clock::time_point now) {
   line_.Pump(now);
   // After the reply has gone out: keeping the memory waits for the disk.
   if (memoryChanged_) KeepMemory();
-  if (vanishing_ && line_.Idle() && !vanished_) {
-    line_.Close();
-    link_.reset();
-    vanished_ = true;
-    Log("gone", "-", "-", "closed the port after " + std::to_string(requestCount_) + " requests");
+  if (vanishing_) VanishWhenDelivered(now);
+}
+
+// Closing the pseudo-terminal throws away what the client has not read, so
+// the device goes once its last reply has been read, or after a grace time
+// when nobody reads it.
+void ControllerPort::VanishWhenDelivered(Clock::time_point now) {
+  vanishCheck_.reset();
+  if (vanished_ || !line_.Idle()) return;
+  if (vanishDeadline_ == Clock::time_point{}) vanishDeadline_ = now + kLastReplyGrace;
+  if (!line_.Delivered(now) && now < vanishDeadline_) {
+    vanishCheck_ = now + kDeliveryCheck;
+    return;
   }
+  line_.Close();
+  link_.reset();
+  vanished_ = true;
+  Log("gone", "-", "-", "closed the port after " + std::to_string(requestCount_) + " requests");
 }
 
 void ControllerPort::Process(const Request& request) {

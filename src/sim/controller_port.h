@@ -64,6 +64,7 @@ class ControllerPort final : public LoopDevice {
   void SendReply(const VirtualController::Exchange& exchange, Clock::time_point notBefore);
   void SendNoise(std::string bytes, std::string note, Clock::time_point notBefore);
   void KeepMemory();
+  void VanishWhenDelivered(Clock::time_point now);
   void Log(std::string_view direction, std::string_view frame, std::string_view key, std::string_view note = {});
 
   Config config_;
@@ -78,6 +79,8 @@ class ControllerPort final : public LoopDevice {
   bool memoryChanged_ = false;
   bool vanishing_ = false;
   bool vanished_ = false;
+  std::optional<Clock::time_point> vanishCheck_;
+  Clock::time_point vanishDeadline_{};
 };
 
 }  // namespace frosk::sim

@@ -19,6 +19,8 @@ constexpr size_t kMostQueuedBytes = 64 * 1024;
 // Paced output is written in slices at most this often: a character is
 // 174 us, and waking for each would cost more than it shows.
 constexpr auto kSlice = std::chrono::milliseconds(1);
+// Long enough for the kernel to have moved written bytes to the client's side.
+constexpr auto kHandOver = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -84,7 +86,10 @@ void DeviceLine::Pump(Clock::time_point now) {
         break;
       }
       if (count < 0 || static_cast<size_t>(count) < due - out.written) blocked_ = true;
-      if (count > 0) out.written += static_cast<size_t>(count);
+      if (count > 0) {
+        out.written += static_cast<size_t>(count);
+        lastWrite_ = now;
+      }
     }
     if (out.written < out.bytes.size()) break;
     outputFree_ = After(out.start, out.bytes.size());
@@ -117,6 +122,10 @@ void DeviceLine::PlanNext(Clock::time_point now) {
   const Clock::time_point last = After(out.start, out.bytes.size());
   const Clock::time_point next = After(out.start, out.written + 1);
   nextDue_ = std::min(last, std::max(next, now + kSlice));
+}
+
+bool DeviceLine::Delivered(Clock::time_point now) const {
+  return queue_.empty() && now - lastWrite_ >= kHandOver && pty_->ClientUnread() == 0;
 }
 
 void DeviceLine::Close() {

@@ -48,6 +48,10 @@ class DeviceLine {
   // When Pump next has something to write; none while idle or blocked.
   std::optional<Clock::time_point> NextDue() const { return nextDue_; }
   bool Idle() const { return queue_.empty(); }
+  // Everything sent has been read by the client. The kernel hands written
+  // bytes to the client's side a moment later, so this is only trusted a
+  // little while after the last write.
+  bool Delivered(Clock::time_point now) const;
 
   // Closes the pseudo-terminal, as a device that vanishes: the client's reads fail.
   void Close();
@@ -72,6 +76,7 @@ class DeviceLine {
   bool blocked_ = false;
   Clock::time_point inputFree_{};
   Clock::time_point outputFree_{};
+  Clock::time_point lastWrite_{};
   size_t queuedBytes_ = 0;
   std::deque<Outgoing> queue_;
   std::optional<Clock::time_point> nextDue_;

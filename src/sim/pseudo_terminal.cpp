@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,6 +39,12 @@ PseudoTerminal::PseudoTerminal(int deviceFd, int keptClientFd, std::string clien
     : deviceFd_(deviceFd), keptClientFd_(keptClientFd), clientPath_(std::move(clientPath)) {}
 
 PseudoTerminal::~PseudoTerminal() { Close(); }
+
+size_t PseudoTerminal::ClientUnread() const {
+  int count = 0;
+  if (keptClientFd_ < 0 || ioctl(keptClientFd_, FIONREAD, &count) != 0 || count < 0) return 0;
+  return static_cast<size_t>(count);
+}
 
 void PseudoTerminal::Close() {
   if (keptClientFd_ >= 0) close(keptClientFd_);

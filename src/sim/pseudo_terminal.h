@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,11 @@ class PseudoTerminal {
   int DeviceFd() const { return deviceFd_; }
   const std::string& ClientPath() const { return clientPath_; }
 
-  // Closes everything, as a device that vanishes; the client's reads then fail.
+  // Bytes the device wrote that no client has read yet.
+  size_t ClientUnread() const;
+
+  // Closes everything, as a device that vanishes; the client's reads then fail
+  // and whatever it had not read yet is lost.
   void Close();
 
  private:

@@ -36,9 +36,9 @@ std::string Count(std::string_view option, std::string_view text, unsigned& valu
 // serials, dates and names are read the one way the protocol library reads them.
 template <class Record>
 std::string SetField(Record& record, Key fieldKey, std::string_view option, std::string_view text) {
-  const ContainerSpec& spec = RecordTraits<Record>::Spec();
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
-    const FieldSpec& field = spec.fields[i];
+  const ContainerSpec& container = RecordTraits<Record>::Spec();
+  for (size_t i = 0; i < container.fields.size(); ++i) {
+    const FieldSpec& field = container.fields[i];
     if (field.key != fieldKey) continue;
     auto* bytes = reinterpret_cast<uint8_t*>(&record) + RecordTraits<Record>::kSlots[i].offset;
     if (field.Type() == kUInt8 || field.Type() == kUInt16) {

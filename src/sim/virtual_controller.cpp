@@ -67,9 +67,9 @@ std::array<ModuleVeltraParamsRecord, 4> FactoryBanks() {
 }
 
 // A text field shorter than its buffer keeps no tail of the text it replaced.
-void ClearTextTails(const ContainerSpec& spec, std::span<const FieldSlot> slots, void* record) {
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
-    if (spec.fields[i].Type() != kCStr) continue;
+void ClearTextTails(const ContainerSpec& container, std::span<const FieldSlot> slots, void* record) {
+  for (size_t i = 0; i < container.fields.size(); ++i) {
+    if (container.fields[i].Type() != kCStr) continue;
     auto* text = static_cast<char*>(record) + slots[i].offset;
     const size_t length = strnlen(text, slots[i].size);
     std::memset(text + length, 0, slots[i].size - length);
@@ -118,8 +118,8 @@ VirtualController::RecordRef VirtualController::RefTo(Record& record) {
 // The controller builds even the records the program only parses (the
 // monitors), so this works on the field table rather than BuildInto.
 std::vector<uint8_t> VirtualController::Build(const RecordRef& record) {
-  std::vector<uint8_t> item(EncodedSize(*record.spec));
-  BuildRecordBytes(*record.spec, record.slots, record.bytes, item.data(), item.size());
+  std::vector<uint8_t> item(EncodedSize(*record.container));
+  BuildRecordBytes(*record.container, record.slots, record.bytes, item.data(), item.size());
   return item;
 }
 
@@ -216,11 +216,11 @@ std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::ti
     if (slot.set == 0 || command != slot.set) continue;
     // A SET without its record changes nothing; one with only some fields changes those.
     const RecordRef& record = slot.record;
-    if (const uint8_t* carried = ItemFindChild(request, record.spec->key, false)) {
+    if (const uint8_t* carried = ItemFindChild(request, record.container->key, false)) {
       const std::vector<uint8_t> before(static_cast<uint8_t*>(record.bytes),
                                         static_cast<uint8_t*>(record.bytes) + record.size);
-      ParseRecordBytes(*record.spec, record.slots, record.bytes, carried);
-      ClearTextTails(*record.spec, record.slots, record.bytes);
+      ParseRecordBytes(*record.container, record.slots, record.bytes, carried);
+      ClearTextTails(*record.container, record.slots, record.bytes);
       if (slot.kept && memoryChanged != nullptr && std::memcmp(before.data(), record.bytes, record.size) != 0)
         *memoryChanged = true;
     }
@@ -238,7 +238,7 @@ std::vector<uint8_t> VirtualController::AnswerBank(Key command, const uint8_t* r
   const RecordRef index = RefTo(bank);
   // The program only ever builds this record; the controller is the one that reads it.
   if (const uint8_t* carried = ItemFindChild(request, key::MODULE_USER_SET_BANK, false))
-    ParseRecordBytes(*index.spec, index.slots, index.bytes, carried);
+    ParseRecordBytes(*index.container, index.slots, index.bytes, carried);
   if (bank.index >= memory_.veltraBanks.size()) return Build(RefTo(working));
   ModuleVeltraParamsRecord& stored = memory_.veltraBanks[bank.index];
   const bool differ = !(working == stored);
@@ -379,10 +379,10 @@ bool VirtualController::LoadMemory(std::string_view text, std::string* error) {
     const FrameDecodeResult decoded = DecodeItem(item, sizeof item, frame);
     if (!decoded.ok()) return fail(lineNumber, DescribeFrameFailure(decoded, sizeof item));
     const RecordRef& record = slot->record;
-    if (ItemKey(item) != record.spec->key)
+    if (ItemKey(item) != record.container->key)
       return fail(lineNumber, std::string(name) + " holds " + KeyLabel(ItemKey(item)));
-    ParseRecordBytes(*record.spec, record.slots, record.bytes, item);
-    ClearTextTails(*record.spec, record.slots, record.bytes);
+    ParseRecordBytes(*record.container, record.slots, record.bytes, item);
+    ClearTextTails(*record.container, record.slots, record.bytes);
   }
   return true;
 }

@@ -86,7 +86,7 @@ class VirtualController {
  private:
   // One record of the memory, seen through its container's field table.
   struct RecordRef {
-    const ContainerSpec* spec;
+    const ContainerSpec* container;
     std::span<const FieldSlot> slots;
     void* bytes;
     size_t size;

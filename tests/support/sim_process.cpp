@@ -68,9 +68,9 @@ SimProcess::~SimProcess() {
   if (pid_ > 0) Stop();
 }
 
-int SimProcess::Stop(int timeoutMs) {
+int SimProcess::Stop(int signal, int timeoutMs) {
   if (pid_ <= 0) return -1;
-  kill(pid_, SIGTERM);
+  kill(pid_, signal);
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   int status = 0;
   for (;;) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -26,9 +27,9 @@ class SimProcess {
   const std::string& Path() const { return paths_.front(); }
   pid_t Pid() const { return pid_; }
 
-  // Sends SIGTERM and waits for the end. The exit code, 128 + signal when
+  // Sends `signal` and waits for the end. The exit code, 128 + signal when
   // killed, or -1 when it is still running after `timeoutMs` (it is then killed).
-  int Stop(int timeoutMs = 5000);
+  int Stop(int signal = SIGTERM, int timeoutMs = 5000);
   // CPU time the process has used so far, in clock ticks.
   long CpuTicks() const;
 
