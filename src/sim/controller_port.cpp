@@ -23,14 +23,32 @@ std::string_view Refusal(FrameStatus status) {
   }
 }
 
+// Bytes as a disturbed line delivers them, but never a "$" or "#": a sound
+// reader drops them and still gets the frame that follows.
+std::string LineNoise(uint32_t& seed) {
+  std::string noise;
+  while (noise.size() < kNoiseBytes) {
+    seed = seed * 1664525u + 1013904223u;
+    const char byte = static_cast<char>(seed >> 24);
+    if (byte != '$' && byte != '#') noise += byte;
+  }
+  return noise;
+}
+
+// A frame start and hex digits, more than a receive buffer holds, and no end.
+std::string OverlongFrame() {
+  std::string frame = "$";
+  while (frame.size() < kOverlongChars) frame += "0123456789ABCDEF";
+  frame.resize(kOverlongChars);
+  return frame;
+}
+
 bool IsEvery(unsigned count, unsigned every) { return every != 0 && count % every == 0; }
 
-// Changes the last digit of the check value to another hex digit.
+// Changes the last digit of the check value, so the frame stays well formed but fails its check.
 void CorruptCheckValue(std::string& frame) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   char& digit = frame[frame.size() - 2];
-  const char* at = std::char_traits<char>::find(kDigits, 16, digit);
-  digit = kDigits[at == nullptr ? 0 : (at - kDigits + 1) % 16];
+  digit = digit == '0' ? '1' : '0';
 }
 
 }  // namespace
@@ -53,8 +71,10 @@ void ControllerPort::OnReadable(Clock::time_point now) {
       const size_t hash = bytes.find('#', from);
       const size_t end = hash == std::string_view::npos ? bytes.size() : hash + 1;
       const Clock::time_point arrived = line_.After(start, end);
-      cutter_.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + from), end - from,
-                   [&](std::string_view frame) { requests_.push_back({arrived, std::string(frame)}); });
+      cutter_.Feed(reinterpret_cast<const uint8_t*>(bytes.data() + from), end - from, [&](std::string_view frame) {
+        // A device on its way out takes no more requests.
+        if (!vanishing_) requests_.push_back({arrived, std::string(frame)});
+      });
       from = end;
     }
   });
@@ -128,22 +148,10 @@ void ControllerPort::Process(const Request& request) {
 void ControllerPort::SendReply(const VirtualController::Exchange& exchange, Clock::time_point notBefore) {
   const LineFaults& faults = config_.faults;
   ++replyCount_;
-  if (IsEvery(replyCount_, faults.garbageEvery)) {
-    std::string noise;
-    while (noise.size() < kNoiseBytes) {
-      noiseSeed_ = noiseSeed_ * 1664525u + 1013904223u;
-      const char byte = static_cast<char>(noiseSeed_ >> 24);
-      if (byte != '$' && byte != '#') noise += byte;
-    }
-    SendNoise(std::move(noise), std::to_string(kNoiseBytes) + " bytes of line noise", notBefore);
-  }
-  if (IsEvery(replyCount_, faults.overlongEvery)) {
-    std::string frame = "$";
-    while (frame.size() < kOverlongChars) frame += "0123456789ABCDEF";
-    frame.resize(kOverlongChars);
-    SendNoise(std::move(frame), "an unfinished frame of " + std::to_string(kOverlongChars) + " characters",
-              notBefore);
-  }
+  if (IsEvery(replyCount_, faults.garbageEvery))
+    SendNoise(LineNoise(noiseSeed_), std::to_string(kNoiseBytes) + " bytes of line noise", notBefore);
+  if (IsEvery(replyCount_, faults.overlongEvery))
+    SendNoise(OverlongFrame(), "an unfinished frame of " + std::to_string(kOverlongChars) + " characters", notBefore);
   const std::string key = KeyLabel(exchange.replyKey);
   if (IsEvery(replyCount_, faults.dropEvery)) {
     Log("drop", exchange.reply, key);

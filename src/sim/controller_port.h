@@ -35,8 +35,8 @@ class ControllerPort final : public LoopDevice {
     std::string name;  // in the log: frosk0, frosk1, ...
     bool lineRate = false;
     LineFaults faults;
-    std::string stateFile;     // empty: the memory is not kept
-    FrameLog* log = nullptr;   // may be null
+    std::string stateFile;    // empty: the memory is not kept
+    FrameLog* log = nullptr;  // may be null
   };
 
   ControllerPort(std::unique_ptr<PseudoTerminal> pty, std::unique_ptr<PublishedLink> link,
@@ -45,7 +45,6 @@ class ControllerPort final : public LoopDevice {
   // The path a client opens: the published link if there is one, else the pseudo-terminal.
   std::string ClientPath() const;
   VirtualController& Controller() { return controller_; }
-  bool Vanished() const { return vanished_; }
 
   int Fd() const override { return line_.Fd(); }
   bool WantsWritable() const override { return line_.WantsWritable(); }

@@ -18,12 +18,11 @@ std::unique_ptr<FrameLog> FrameLog::Open(const std::string& path, std::string* e
 
 FrameLog::~FrameLog() { std::fclose(file_); }
 
-void FrameLog::Write(std::string_view device, std::string_view direction, std::string_view frame,
-                     std::string_view key, std::string_view note) {
+void FrameLog::Write(std::string_view device, std::string_view direction, std::string_view frame, std::string_view key,
+                     std::string_view note) {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm local{};
   localtime_r(&seconds, &local);
   char time[32];

@@ -11,8 +11,7 @@ namespace frosk::sim {
 class PublishedLink {
  public:
   // Replaces a symlink a previous run left behind, but never any other file.
-  static std::unique_ptr<PublishedLink> Create(const std::string& path, const std::string& target,
-                                               std::string* error);
+  static std::unique_ptr<PublishedLink> Create(const std::string& path, const std::string& target, std::string* error);
   // Removes the link if it still points at this device.
   ~PublishedLink();
   PublishedLink(const PublishedLink&) = delete;

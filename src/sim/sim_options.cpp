@@ -49,7 +49,8 @@ std::string SetField(Record& record, Key fieldKey, std::string_view option, std:
     VFroskClass holder;
     InitHolder(holder, field);
     holder.SetRaw(bytes);
-    if (std::string error = SetFieldFromText(holder, text); !error.empty()) return "--" + std::string(option) + ": " + error;
+    if (std::string error = SetFieldFromText(holder, text); !error.empty())
+      return "--" + std::string(option) + ": " + error;
     holder.GetRaw(bytes);
     return {};
   }
@@ -72,13 +73,16 @@ const Option kOptions[] = {
        return error;
      }},
     {"link", "DIR", "publish each device as DIR/frosk0, DIR/frosk1, ... (removed at exit)",
-     [](SimOptions& o, std::string_view, std::string_view v) { return o.linkDir = v, std::string(); }},
+     [](SimOptions& o, std::string_view, std::string_view v) {
+       o.linkDir = v;
+       return std::string();
+     }},
     {"module", "KIND", "the attached module: none, nomem, 1wire or veltra (default veltra)",
      [](SimOptions& o, std::string_view, std::string_view v) {
        const std::pair<std::string_view, ModuleKind> kinds[] = {{"none", ModuleKind::kNone},
-                                                                 {"nomem", ModuleKind::kNoMem},
-                                                                 {"1wire", ModuleKind::kOneWire},
-                                                                 {"veltra", ModuleKind::kVeltra}};
+                                                                {"nomem", ModuleKind::kNoMem},
+                                                                {"1wire", ModuleKind::kOneWire},
+                                                                {"veltra", ModuleKind::kVeltra}};
        for (const auto& [name, kind] : kinds) {
          if (name != v) continue;
          o.controller.module = kind;
@@ -107,7 +111,10 @@ const Option kOptions[] = {
        return SetField(o.controller.deviceIden, key::DEVICE_IDEN_PROD_DATE, n, v);
      }},
     {"nomem-compatible", "", "the controller configuration says NOMEM compatible",
-     [](SimOptions& o, std::string_view, std::string_view) { return o.controller.noMemCompatible = true, std::string(); }},
+     [](SimOptions& o, std::string_view, std::string_view) {
+       o.controller.noMemCompatible = true;
+       return std::string();
+     }},
     {"status", "CODE", "report this monitor status code always, e.g. 140 or 141",
      [](SimOptions& o, std::string_view n, std::string_view v) {
        long long code = 0;
@@ -124,11 +131,20 @@ const Option kOptions[] = {
        return SetField(o.controller.moduleIden, key::MODULE_IDEN_FIRM_VER, n, v);
      }},
     {"state", "FILE", "keep the device's memory in FILE across restarts (FILE.N for each of --count N)",
-     [](SimOptions& o, std::string_view, std::string_view v) { return o.stateFile = v, std::string(); }},
+     [](SimOptions& o, std::string_view, std::string_view v) {
+       o.stateFile = v;
+       return std::string();
+     }},
     {"log", "FILE", "append one line per frame in and out to FILE",
-     [](SimOptions& o, std::string_view, std::string_view v) { return o.logFile = v, std::string(); }},
+     [](SimOptions& o, std::string_view, std::string_view v) {
+       o.logFile = v;
+       return std::string();
+     }},
     {"line-rate", "", "take as long as a 57600-baud line in both directions",
-     [](SimOptions& o, std::string_view, std::string_view) { return o.lineRate = true, std::string(); }},
+     [](SimOptions& o, std::string_view, std::string_view) {
+       o.lineRate = true;
+       return std::string();
+     }},
     {"reply-delay", "MS", "answer MS milliseconds after each request",
      [](SimOptions& o, std::string_view n, std::string_view v) {
        long long ms = 0;
@@ -145,8 +161,11 @@ const Option kOptions[] = {
     {"overlong-every", "N", "send an over-long frame without \"#\" before every Nth reply",
      [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.overlongEvery); }},
     {"silent", "", "read and discard every request, never answer",
-     [](SimOptions& o, std::string_view, std::string_view) { return o.faults.silent = true, std::string(); }},
-    {"vanish-after", "N", "close the port once N requests are answered",
+     [](SimOptions& o, std::string_view, std::string_view) {
+       o.faults.silent = true;
+       return std::string();
+     }},
+    {"vanish-after", "N", "close the port once N requests have been handled",
      [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.vanishAfter); }},
 };
 

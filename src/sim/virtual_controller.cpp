@@ -37,21 +37,18 @@ DateRecord Date(int year, int month, int day) {
   return date;
 }
 
-ModuleBasicParamsRecord BasicParams(uint8_t supCtrl, int16_t uSupPlus, int16_t uSupMinus, uint8_t fanCtrl,
-                                    uint8_t tecCtrl, uint16_t pwm, int16_t iTecMax, uint32_t tDet) {
-  return {supCtrl, uSupPlus, uSupMinus, fanCtrl, tecCtrl, pwm, iTecMax, tDet};
-}
-
 // A factory-configured module: user min <= default = user set <= user max, all
 // within the catalogue's limits, with room on both sides to move the setpoints.
 std::array<ModuleBasicParamsRecord, 4> FactoryBasicSets() {
-  const ModuleBasicParamsRecord defaults = BasicParams(0, 12000, -12000, 0, 0, 0, 5000, 230000);
-  return {defaults, defaults, BasicParams(0, 5000, -15000, 0, 0, 0, 1000, 200000),
-          BasicParams(2, 15000, -5000, 2, 2, 65535, 12000, 300000)};
+  // SUP_CTRL, U_SUP_PLUS, U_SUP_MINUS, FAN_CTRL, TEC_CTRL, PWM, I_TEC_MAX, T_DET in device units.
+  const ModuleBasicParamsRecord defaults{0, 12000, -12000, 0, 0, 0, 5000, 230000};
+  return {defaults, defaults, ModuleBasicParamsRecord{0, 5000, -15000, 0, 0, 0, 1000, 200000},
+          ModuleBasicParamsRecord{2, 15000, -5000, 2, 2, 65535, 12000, 300000}};
 }
 
 std::array<ModuleVeltraParamsRecord, 4> FactoryVeltraSets() {
-  // Gain code 85 is the gain table's 10 V/V, so the gain list shows a selection.
+  // DET_U, DET_I, GAIN, OFFSET, VARACTOR, TRANS, ACDC, BW. Gain code 85 is the
+  // gain table's 10 V/V, so the gain list shows a selection.
   const ModuleVeltraParamsRecord defaults{128, 128, 85, 128, 2048, 0, 1, 1};
   return {defaults, defaults, ModuleVeltraParamsRecord{0, 0, 0, 0, 0, 0, 0, 0},
           ModuleVeltraParamsRecord{256, 256, 256, 256, 4095, 1, 1, 2}};
@@ -79,8 +76,8 @@ void ClearTextTails(const ContainerSpec& container, std::span<const FieldSlot> s
 template <class Int>
 Int Raw(double value) {
   const double rounded = std::round(value);
-  return static_cast<Int>(std::clamp(rounded, double{std::numeric_limits<Int>::min()},
-                                     double{std::numeric_limits<Int>::max()}));
+  return static_cast<Int>(
+      std::clamp(rounded, double{std::numeric_limits<Int>::min()}, double{std::numeric_limits<Int>::max()}));
 }
 
 }  // namespace
@@ -89,7 +86,6 @@ ControllerSettings::ControllerSettings() {
   deviceIden = {4, 12, 2, {}, SerialRecord{7, 123456}, Date(2025, 3, 14)};
   CopyText(deviceIden.name, "FroskTEC");
   moduleIden = {};
-  moduleIden.type = static_cast<uint8_t>(module);
   moduleIden.firmVer = 5;
   moduleIden.hardVer = 1;
   CopyText(moduleIden.name, "KAZ-7");
@@ -187,14 +183,14 @@ VirtualController::Exchange VirtualController::Handle(std::string_view frame, Cl
   exchange.status = decoded.status;
   if (!decoded.ok()) return exchange;
   exchange.request = ItemKey(item);
-  const std::vector<uint8_t> reply = Answer(item, now, &exchange.memoryChanged);
+  const std::vector<uint8_t> reply = Answer(item, now, exchange.memoryChanged);
   if (reply.empty()) return exchange;
   exchange.replyKey = ItemKey(reply.data());
   exchange.reply = FrameEncode(reply.data());
   return exchange;
 }
 
-std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::time_point now, bool* memoryChanged) {
+std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::time_point now, bool& memoryChanged) {
   // The regulation ran under the old setpoints until this request arrived.
   cooler_.AdvanceTo(now, CurrentDrive());
   const Key command = ItemKey(request);
@@ -221,8 +217,7 @@ std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::ti
                                         static_cast<uint8_t*>(record.bytes) + record.size);
       ParseRecordBytes(*record.container, record.slots, record.bytes, carried);
       ClearTextTails(*record.container, record.slots, record.bytes);
-      if (slot.kept && memoryChanged != nullptr && std::memcmp(before.data(), record.bytes, record.size) != 0)
-        *memoryChanged = true;
+      if (slot.kept && std::memcmp(before.data(), record.bytes, record.size) != 0) memoryChanged = true;
     }
     return Build(record);
   }
@@ -232,7 +227,7 @@ std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::ti
 // LOAD copies a bank into the working set, STORE the working set into a bank;
 // both answer with that bank, which the working set now equals. A bank that
 // does not exist moves nothing, and the answer is the unchanged working set.
-std::vector<uint8_t> VirtualController::AnswerBank(Key command, const uint8_t* request, bool* memoryChanged) {
+std::vector<uint8_t> VirtualController::AnswerBank(Key command, const uint8_t* request, bool& memoryChanged) {
   ModuleVeltraParamsRecord& working = memory_.veltraSets[kUserSet];
   ModuleUserSetBankRecord bank{0xFF};
   const RecordRef index = RefTo(bank);
@@ -247,7 +242,7 @@ std::vector<uint8_t> VirtualController::AnswerBank(Key command, const uint8_t* r
   } else {
     stored = working;
   }
-  if (differ && memoryChanged != nullptr) *memoryChanged = true;
+  if (differ) memoryChanged = true;
   return Build(RefTo(stored));
 }
 
@@ -372,8 +367,8 @@ bool VirtualController::LoadMemory(std::string_view text, std::string* error) {
     const size_t blank = line.find(' ');
     const std::string_view name = line.substr(0, blank);
     const std::string_view frame = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
-    const auto slot = std::find_if(slots_.begin(), slots_.end(),
-                                   [&](const Slot& s) { return s.kept && s.name == name; });
+    const auto slot =
+        std::find_if(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.kept && s.name == name; });
     if (slot == slots_.end()) return fail(lineNumber, "unknown record \"" + std::string(name) + "\"");
     uint8_t item[kRequestCapacity];
     const FrameDecodeResult decoded = DecodeItem(item, sizeof item, frame);

@@ -65,17 +65,12 @@ class VirtualController {
     Key request = 0;                        // the decoded request's key
     std::string reply;                      // the answer frame; empty when the device stays quiet
     Key replyKey = 0;
-    bool memoryChanged = false;             // something worth keeping across restarts changed
+    bool memoryChanged = false;  // something worth keeping across restarts changed
   };
 
   // One frame from the line, "$" to "#". A frame with a bad check value or an
   // invalid item is ignored, as is a command the controller does not know.
   Exchange Handle(std::string_view frame, Clock::time_point now);
-
-  // The same for a decoded item that passed ItemIsValid. Empty when not answered.
-  std::vector<uint8_t> Answer(const uint8_t* request, Clock::time_point now, bool* memoryChanged = nullptr);
-
-  const ControllerMemory& Memory() const { return memory_; }
 
   // The kept memory as text, one record a line ("NAME FRAME"), and back. Loading
   // replaces the records it names; on failure `error` says which line is wrong
@@ -96,7 +91,7 @@ class VirtualController {
     std::string_view name;  // in the kept-memory text
     Key get;                // 0 when there is no GET
     Key set;
-    bool kept;              // survives a restart; the mode switches do not
+    bool kept;  // survives a restart; the mode switches do not
     RecordRef record;
   };
 
@@ -105,7 +100,9 @@ class VirtualController {
   static std::vector<uint8_t> Build(const RecordRef& record);
 
   std::vector<Slot> MakeSlots();
-  std::vector<uint8_t> AnswerBank(Key command, const uint8_t* request, bool* memoryChanged);
+  // The answer to a decoded item that passed ItemIsValid; empty when not answered.
+  std::vector<uint8_t> Answer(const uint8_t* request, Clock::time_point now, bool& memoryChanged);
+  std::vector<uint8_t> AnswerBank(Key command, const uint8_t* request, bool& memoryChanged);
   const ModuleBasicParamsRecord& ActiveUserSet() const;
   Cooler::Drive CurrentDrive() const;
   FroskTecMonitorRecord MonitorNow();

@@ -8,12 +8,15 @@ namespace {
 CommandLine Parse(std::vector<std::string> args) { return ParseCommandLine(args); }
 
 TEST(SimOptionsTest, OptionsSetTheDeviceTheyName) {
-  const CommandLine line =
-      Parse({"--module", "nomem", "--device-type=1", "--firmware", "13", "--name", "Bench", "--serial", "123456789",
-             "--prod-date", "2024-02-29", "--nomem-compatible", "--status", "141", "--module-serial", "000301-14",
-             "--module-firmware", "0", "--count", "3", "--link", "/tmp/x", "--state", "/tmp/s", "--log", "/tmp/l",
-             "--line-rate", "--reply-delay", "250", "--drop-every", "2", "--corrupt-every", "3", "--garbage-every",
-             "4", "--overlong-every", "5", "--silent", "--vanish-after", "6"});
+  // clang-format off
+  const CommandLine line = Parse({
+      "--module", "nomem", "--device-type=1", "--firmware", "13", "--name", "Bench",
+      "--serial", "123456789", "--prod-date", "2024-02-29", "--nomem-compatible", "--status", "141",
+      "--module-serial", "000301-14", "--module-firmware", "0",
+      "--count", "3", "--link", "/tmp/x", "--state", "/tmp/s", "--log", "/tmp/l", "--line-rate",
+      "--reply-delay", "250", "--drop-every", "2", "--corrupt-every", "3", "--garbage-every", "4",
+      "--overlong-every", "5", "--silent", "--vanish-after", "6"});
+  // clang-format on
   ASSERT_EQ(line.error, "");
   const SimOptions& o = line.options;
   EXPECT_EQ(o.controller.module, ModuleKind::kNoMem);

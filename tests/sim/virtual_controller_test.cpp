@@ -66,7 +66,9 @@ struct Device {
   ModuleVeltraParamsRecord Bank(Key command, uint8_t index) {
     return Parse<ModuleVeltraParamsRecord>(Ask(RecordRequest(command, ModuleUserSetBankRecord{index})));
   }
-  FroskTecMonitorRecord Monitor(Clock::duration at) { return Get<FroskTecMonitorRecord>(key::GET_FROSKTEC_MONITOR, at); }
+  FroskTecMonitorRecord Monitor(Clock::duration at) {
+    return Get<FroskTecMonitorRecord>(key::GET_FROSKTEC_MONITOR, at);
+  }
 
   VirtualController controller;
 };
@@ -143,8 +145,8 @@ TEST(VirtualControllerTest, FactorySetsLieWithinTheirBands) {
   ExpectSetsWithinTheirBands<ModuleBasicParamsRecord>(
       device, {GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN, GET_MODULE_USER_MAX});
   ExpectSetsWithinTheirBands<ModuleVeltraParamsRecord>(
-      device, {GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN,
-               GET_MODULE_VELTRA_USER_MAX});
+      device,
+      {GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN, GET_MODULE_VELTRA_USER_MAX});
   EXPECT_EQ(device.Get<ModuleBasicParamsRecord>(GET_MODULE_USER_SET).tDet, 230000u);
 }
 
