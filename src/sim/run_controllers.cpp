@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -41,7 +42,8 @@ int RunControllers(const SimOptions& options) {
     if (!pty) return Failure("cannot open a pseudo-terminal");
     std::unique_ptr<PublishedLink> link;
     if (!options.linkDir.empty()) {
-      link = PublishedLink::Create(options.linkDir + "/" + DeviceName(index), pty->ClientPath(), &error);
+      const std::string linkPath = (std::filesystem::path(options.linkDir) / DeviceName(index)).string();
+      link = PublishedLink::Create(linkPath, pty->ClientPath(), &error);
       if (!link) return Failure(error);
     }
     ControllerPort::Config config;

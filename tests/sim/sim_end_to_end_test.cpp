@@ -11,6 +11,7 @@
 #include "protocol/frame.h"
 #include "protocol/records.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 namespace frosk::test {
 namespace {
@@ -42,12 +43,12 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 
 TEST(SimEndToEndTest, EachDeviceAnswersTheProbeInTimeAndItsLinkGoesAtTheEnd) {
   for (const int signal : {SIGTERM, SIGINT}) {
-    TemporaryFolder folder;
+    TempDir folder;
     auto sim = SimProcess::Start({"--count", "3", "--link", folder.Path()}, 3);
     ASSERT_TRUE(sim);
     const char* serials[] = {"123456-07", "123457-07", "123458-07"};
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(sim->Paths()[i], folder.File("frosk" + std::to_string(i)));
+      EXPECT_EQ(sim->Paths()[i], folder.Path() + "frosk" + std::to_string(i));
       auto client = PortClient::Open(sim->Paths()[i]);
       ASSERT_TRUE(client);
       const Clock::time_point sent = Clock::now();
@@ -76,8 +77,8 @@ TEST(SimEndToEndTest, ClientsMayCloseAndReopenThePortAndIdleCostsNothing) {
 }
 
 TEST(SimEndToEndTest, MemoryInTheStateFileSurvivesARestart) {
-  TemporaryFolder folder;
-  const std::string state = folder.File("memory");
+  TempDir folder;
+  const std::string state = folder.Path() + "memory";
   {
     auto sim = SimProcess::Start({"--state", state});
     ASSERT_TRUE(sim);
@@ -154,8 +155,8 @@ TEST(SimEndToEndTest, LineRateTakesAsLongAsA57600BaudLine) {
 }
 
 struct FaultRun {
-  TemporaryFolder folder;
-  std::string log = folder.File("log");
+  TempDir folder;
+  std::string log = folder.Path() + "log";
   std::unique_ptr<SimProcess> sim;
   std::unique_ptr<PortClient> client;
 

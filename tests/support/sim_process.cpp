@@ -4,14 +4,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -177,16 +175,6 @@ std::string WaitForLine(const std::string& path, const std::vector<std::string>&
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   } while (Clock::now() < deadline);
   return {};
-}
-
-TemporaryFolder::TemporaryFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "frosk-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace frosk::test

@@ -72,18 +72,4 @@ class PortClient {
 // Waits (polling, bounded) until the file holds a line containing every one of `parts`; returns that line.
 std::string WaitForLine(const std::string& path, const std::vector<std::string>& parts, int timeoutMs = 5000);
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-
- private:
-  std::string path_;
-};
-
 }  // namespace frosk::test
