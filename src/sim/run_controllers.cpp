@@ -60,6 +60,10 @@ int RunControllers(const SimOptions& options) {
         if (!port->Controller().LoadMemory(memory, &error)) return Failure(config.stateFile + ", " + error);
       } else if (!error.empty()) {
         return Failure(error);
+      } else if (!WriteStateFile(config.stateFile, port->Controller().SaveMemory(), &error)) {
+        // A device fresh from the factory starts its memory now, so a place
+        // that cannot keep it is found before anyone relies on it.
+        return Failure(error);
       }
     }
     ports.push_back(std::move(port));

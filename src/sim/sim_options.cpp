@@ -1,7 +1,6 @@
 #include "sim/sim_options.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "protocol/field_text.h"
 #include "protocol/holders.h"
@@ -14,6 +13,8 @@ namespace {
 // Largest --count: a handful of controllers is what a bench holds.
 constexpr unsigned kMostDevices = 64;
 constexpr long long kLongestDelayMs = 60'000;
+// Fault counts beyond this would never fire in any test run.
+constexpr long long kLargestFaultCount = 1'000'000;
 
 std::string WholeNumber(std::string_view option, std::string_view text, long long low, long long high,
                         long long& value) {
@@ -23,13 +24,6 @@ std::string WholeNumber(std::string_view option, std::string_view text, long lon
            std::to_string(high) + ", not \"" + std::string(text) + "\"";
   value = *number;
   return {};
-}
-
-std::string Count(std::string_view option, std::string_view text, unsigned& value) {
-  long long number = 0;
-  std::string error = WholeNumber(option, text, 1, 1'000'000, number);
-  value = static_cast<unsigned>(number);
-  return error;
 }
 
 // Writes one field of a record from text as froskctl takes field values, so
@@ -57,116 +51,116 @@ std::string SetField(Record& record, Key fieldKey, std::string_view option, std:
   return "--" + std::string(option) + " names no field";
 }
 
+// How an option changes the options; each takes the option's name and value.
+using Apply = std::string (*)(SimOptions& options, std::string_view name, std::string_view value);
+
+template <Key kField>
+std::string DeviceField(SimOptions& o, std::string_view name, std::string_view value) {
+  return SetField(o.controller.deviceIden, kField, name, value);
+}
+
+template <Key kField>
+std::string ModuleField(SimOptions& o, std::string_view name, std::string_view value) {
+  return SetField(o.controller.moduleIden, kField, name, value);
+}
+
+template <std::string SimOptions::*kText>
+std::string Text(SimOptions& o, std::string_view, std::string_view value) {
+  o.*kText = value;
+  return {};
+}
+
+template <unsigned LineFaults::*kEvery>
+std::string FaultCount(SimOptions& o, std::string_view name, std::string_view value) {
+  long long count = 0;
+  std::string error = WholeNumber(name, value, 1, kLargestFaultCount, count);
+  o.faults.*kEvery = static_cast<unsigned>(count);
+  return error;
+}
+
+std::string Count(SimOptions& o, std::string_view name, std::string_view value) {
+  long long count = 0;
+  std::string error = WholeNumber(name, value, 1, kMostDevices, count);
+  o.count = static_cast<unsigned>(count);
+  return error;
+}
+
+std::string Module(SimOptions& o, std::string_view, std::string_view value) {
+  const std::pair<std::string_view, ModuleKind> kinds[] = {{"none", ModuleKind::kNone},
+                                                           {"nomem", ModuleKind::kNoMem},
+                                                           {"1wire", ModuleKind::kOneWire},
+                                                           {"veltra", ModuleKind::kVeltra}};
+  for (const auto& [name, kind] : kinds) {
+    if (name != value) continue;
+    o.controller.module = kind;
+    return {};
+  }
+  return "--module takes none, nomem, 1wire or veltra, not \"" + std::string(value) + "\"";
+}
+
+std::string Status(SimOptions& o, std::string_view name, std::string_view value) {
+  long long code = 0;
+  std::string error = WholeNumber(name, value, 0, 255, code);
+  o.controller.forcedStatus = static_cast<uint8_t>(code);
+  return error;
+}
+
+std::string ReplyDelay(SimOptions& o, std::string_view name, std::string_view value) {
+  long long ms = 0;
+  std::string error = WholeNumber(name, value, 0, kLongestDelayMs, ms);
+  o.faults.replyDelay = std::chrono::milliseconds(ms);
+  return error;
+}
+
+std::string NoMemCompatible(SimOptions& o, std::string_view, std::string_view) {
+  o.controller.noMemCompatible = true;
+  return {};
+}
+
+std::string LineRate(SimOptions& o, std::string_view, std::string_view) {
+  o.lineRate = true;
+  return {};
+}
+
+std::string Silent(SimOptions& o, std::string_view, std::string_view) {
+  o.faults.silent = true;
+  return {};
+}
+
 struct Option {
   std::string_view name;
   std::string_view value;  // empty for a flag
   std::string_view help;
-  std::string (*apply)(SimOptions& options, std::string_view name, std::string_view value);
+  Apply apply;
 };
 
 const Option kOptions[] = {
-    {"count", "N", "run N controllers, alike but for their serial numbers, which count up",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       long long count = 0;
-       std::string error = WholeNumber(n, v, 1, kMostDevices, count);
-       o.count = static_cast<unsigned>(count);
-       return error;
-     }},
-    {"link", "DIR", "publish each device as DIR/frosk0, DIR/frosk1, ... (removed at exit)",
-     [](SimOptions& o, std::string_view, std::string_view v) {
-       o.linkDir = v;
-       return std::string();
-     }},
-    {"module", "KIND", "the attached module: none, nomem, 1wire or veltra (default veltra)",
-     [](SimOptions& o, std::string_view, std::string_view v) {
-       const std::pair<std::string_view, ModuleKind> kinds[] = {{"none", ModuleKind::kNone},
-                                                                {"nomem", ModuleKind::kNoMem},
-                                                                {"1wire", ModuleKind::kOneWire},
-                                                                {"veltra", ModuleKind::kVeltra}};
-       for (const auto& [name, kind] : kinds) {
-         if (name != v) continue;
-         o.controller.module = kind;
-         return std::string();
-       }
-       return "--module takes none, nomem, 1wire or veltra, not \"" + std::string(v) + "\"";
-     }},
-    {"device-type", "N", "controller type code (default 4, QUVA V2)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_TYPE, n, v);
-     }},
-    {"firmware", "N", "controller firmware version (default 12)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_FIRM_VER, n, v);
-     }},
-    {"name", "TEXT", "controller name, at most 31 characters (default FroskTEC)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_NAME, n, v);
-     }},
+    {"count", "N", "run N controllers, alike but for their serial numbers, which count up", Count},
+    {"link", "DIR", "publish each device as DIR/frosk0, DIR/frosk1, ... (removed at exit)", Text<&SimOptions::linkDir>},
+    {"module", "KIND", "the attached module: none, nomem, 1wire or veltra (default veltra)", Module},
+    {"device-type", "N", "controller type code (default 4, QUVA V2)", DeviceField<key::DEVICE_IDEN_TYPE>},
+    {"firmware", "N", "controller firmware version (default 12)", DeviceField<key::DEVICE_IDEN_FIRM_VER>},
+    {"name", "TEXT", "controller name, at most 31 characters (default FroskTEC)", DeviceField<key::DEVICE_IDEN_NAME>},
     {"serial", "SERIAL", "controller serial, NNNNNN-NN or up to 9 digits (default 123456-07)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_SERIAL, n, v);
-     }},
+     DeviceField<key::DEVICE_IDEN_SERIAL>},
     {"prod-date", "YYYY-MM-DD", "controller production date (default 2025-03-14)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.deviceIden, key::DEVICE_IDEN_PROD_DATE, n, v);
-     }},
-    {"nomem-compatible", "", "the controller configuration says NOMEM compatible",
-     [](SimOptions& o, std::string_view, std::string_view) {
-       o.controller.noMemCompatible = true;
-       return std::string();
-     }},
-    {"status", "CODE", "report this monitor status code always, e.g. 140 or 141",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       long long code = 0;
-       std::string error = WholeNumber(n, v, 0, 255, code);
-       o.controller.forcedStatus = static_cast<uint8_t>(code);
-       return error;
-     }},
-    {"module-serial", "SERIAL", "module serial (default 000412-25)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.moduleIden, key::MODULE_IDEN_SERIAL, n, v);
-     }},
-    {"module-firmware", "N", "module firmware version (default 5)",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       return SetField(o.controller.moduleIden, key::MODULE_IDEN_FIRM_VER, n, v);
-     }},
+     DeviceField<key::DEVICE_IDEN_PROD_DATE>},
+    {"nomem-compatible", "", "the controller configuration says NOMEM compatible", NoMemCompatible},
+    {"status", "CODE", "report this monitor status code always, e.g. 140 or 141", Status},
+    {"module-serial", "SERIAL", "module serial (default 000412-25)", ModuleField<key::MODULE_IDEN_SERIAL>},
+    {"module-firmware", "N", "module firmware version (default 5)", ModuleField<key::MODULE_IDEN_FIRM_VER>},
     {"state", "FILE", "keep the device's memory in FILE across restarts (FILE.N for each of --count N)",
-     [](SimOptions& o, std::string_view, std::string_view v) {
-       o.stateFile = v;
-       return std::string();
-     }},
-    {"log", "FILE", "append one line per frame in and out to FILE",
-     [](SimOptions& o, std::string_view, std::string_view v) {
-       o.logFile = v;
-       return std::string();
-     }},
-    {"line-rate", "", "take as long as a 57600-baud line in both directions",
-     [](SimOptions& o, std::string_view, std::string_view) {
-       o.lineRate = true;
-       return std::string();
-     }},
-    {"reply-delay", "MS", "answer MS milliseconds after each request",
-     [](SimOptions& o, std::string_view n, std::string_view v) {
-       long long ms = 0;
-       std::string error = WholeNumber(n, v, 0, kLongestDelayMs, ms);
-       o.faults.replyDelay = std::chrono::milliseconds(ms);
-       return error;
-     }},
-    {"drop-every", "N", "never send every Nth reply",
-     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.dropEvery); }},
-    {"corrupt-every", "N", "send every Nth reply with a wrong check value",
-     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.corruptEvery); }},
-    {"garbage-every", "N", "send a burst of noise bytes before every Nth reply",
-     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.garbageEvery); }},
+     Text<&SimOptions::stateFile>},
+    {"log", "FILE", "append one line per frame in and out to FILE", Text<&SimOptions::logFile>},
+    {"line-rate", "", "take as long as a 57600-baud line in both directions", LineRate},
+    {"reply-delay", "MS", "answer MS milliseconds after each request", ReplyDelay},
+    {"drop-every", "N", "never send every Nth reply", FaultCount<&LineFaults::dropEvery>},
+    {"corrupt-every", "N", "send every Nth reply with a wrong check value", FaultCount<&LineFaults::corruptEvery>},
+    {"garbage-every", "N", "send a burst of noise bytes before every Nth reply", FaultCount<&LineFaults::garbageEvery>},
     {"overlong-every", "N", "send an over-long frame without \"#\" before every Nth reply",
-     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.overlongEvery); }},
-    {"silent", "", "read and discard every request, never answer",
-     [](SimOptions& o, std::string_view, std::string_view) {
-       o.faults.silent = true;
-       return std::string();
-     }},
-    {"vanish-after", "N", "close the port once N requests have been handled",
-     [](SimOptions& o, std::string_view n, std::string_view v) { return Count(n, v, o.faults.vanishAfter); }},
+     FaultCount<&LineFaults::overlongEvery>},
+    {"silent", "", "read and discard every request, never answer", Silent},
+    {"vanish-after", "N", "close the port once N requests have been handled", FaultCount<&LineFaults::vanishAfter>},
 };
 
 const Option* FindOption(std::string_view name) {

@@ -10,6 +10,7 @@
 
 #include "protocol/frame.h"
 #include "protocol/records.h"
+#include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -59,6 +60,24 @@ TEST(SimEndToEndTest, EachDeviceAnswersTheProbeInTimeAndItsLinkGoesAtTheEnd) {
     }
     EXPECT_EQ(sim->Stop(signal), 0) << strsignal(signal);
     for (const std::string& path : sim->Paths()) EXPECT_FALSE(LinkExists(path)) << path;
+  }
+}
+
+TEST(SimEndToEndTest, RefusesToStartWhatItCannotRun) {
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  } cases[] = {
+      {{"--frobnicate"}, 2, "unknown option --frobnicate"},
+      {{"--state", "/nonexistent/folder/memory"}, 1, "cannot write beside /nonexistent/folder/memory"},
+      {{"--link", "/nonexistent/folder"}, 1, "cannot create /nonexistent/folder/frosk0"},
+  };
+  for (const auto& c : cases) {
+    const ProgramResult result = RunProgram(BinPath("frosk-sim"), c.args, {}, 10000);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.args.front();
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << c.args.front();
   }
 }
 
