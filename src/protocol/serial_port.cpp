@@ -121,6 +121,9 @@ int PortOpen(int* handle, const PortSettings& settings, PortError* error) {
     Release(fd);
     return Fail(error, path, "configure", why);
   }
+  // Whatever the line delivered before we opened it answers someone else's
+  // request (a late reply to an abandoned probe): it must not reach us.
+  tcflush(fd, TCIFLUSH);
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     const int why = errno;

@@ -128,6 +128,19 @@ TEST_F(LinkTest, HandsOverEveryFrameCutFromTheLineInOrder) {
   }
 }
 
+TEST_F(LinkTest, BytesTheLineHeldBeforeTheOpenNeverArrive) {
+  ASSERT_EQ(LinkClose(&link_), 0);
+  // A late reply to an earlier client's request, waiting in the line.
+  Play({kMonitorRequest});
+  std::this_thread::sleep_for(50ms);
+  PortError error;
+  ASSERT_EQ(LinkOpen(&link_, settings_, frames_.Sink(), &error), 0) << DescribePortError(error);
+  Play({kMarker});
+  const auto block = frames_.Next();
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block->Frame(), kMarker);
+}
+
 TEST_F(LinkTest, SendsItemsAndRawBytesWhole) {
   EXPECT_EQ(LinkSendItem(link_, BareRequest(key::GET_FROSKTEC_MONITOR).data()), 0);
   const std::string raw(3000, 'R');
