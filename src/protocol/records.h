@@ -207,11 +207,12 @@ FROSK_RECORD(ModuleVeltraParamsRecord, key::MODULE_VELTRA_PARAMS, true, true, tr
 template <class Record>
 constexpr bool SlotsMatchCatalogue() {
   const auto& fields = RecordTraits<Record>::Spec().fields;
-  const auto& slots = RecordTraits<Record>::kSlots;
-  if (std::size(slots) != fields.size()) return false;
+  // Not "slots": Qt programs include this header, and Qt defines that word away.
+  const auto& fieldSlots = RecordTraits<Record>::kSlots;
+  if (std::size(fieldSlots) != fields.size()) return false;
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (slots[i].size != FieldRecordWidth(fields[i])) return false;
-    if (i > 0 && slots[i].offset < slots[i - 1].offset + slots[i - 1].size) return false;
+    if (fieldSlots[i].size != FieldRecordWidth(fields[i])) return false;
+    if (i > 0 && fieldSlots[i].offset < fieldSlots[i - 1].offset + fieldSlots[i - 1].size) return false;
   }
   return true;
 }

@@ -1,0 +1,416 @@
+#include "app/discovery_engine.h"
+
+#include <QCoreApplication>
+
+#include "common/frame_event.h"
+#include "protocol/frame.h"
+#include "protocol/keys.h"
+
+namespace frosk {
+
+namespace {
+
+constexpr int kTickMs = 100;
+
+bool IsWebAddress(std::string_view address) {
+  const auto startsWith = [&](std::string_view scheme) {
+    if (address.size() < scheme.size()) return false;
+    for (size_t i = 0; i < scheme.size(); ++i)
+      if ((address[i] | 0x20) != scheme[i] && address[i] != scheme[i]) return false;
+    return true;
+  };
+  return startsWith("http://") || startsWith("https://");
+}
+
+}  // namespace
+
+DeviceCommands CommandsFor(const DeviceEntry* selected) {
+  DeviceCommands commands;
+  if (selected == nullptr) return commands;
+  const bool linked = selected->Linked();
+  const bool shown = linked && selected->Window != nullptr && selected->Window->IsVisible();
+  commands.connect = !linked;
+  commands.disconnect = linked;
+  commands.show = linked && !shown;
+  commands.hide = shown;
+  return commands;
+}
+
+int IconFor(uint16_t type, bool linked) {
+  if (type == 1 || type == 4) return linked ? 3 : 2;
+  return 0;
+}
+
+DiscoveryEngine::WindowCall::WindowCall(DiscoveryEngine& engine) : engine_(engine) { ++engine_.windowCallDepth_; }
+
+// The outermost call's end is the first moment at which a window may go.
+DiscoveryEngine::WindowCall::~WindowCall() {
+  if (--engine_.windowCallDepth_ > 0) return;
+  engine_.retiredWindows_.clear();
+  if (!engine_.closeRequests_.empty())
+    QCoreApplication::postEvent(&engine_, new QEvent(kDeviceWindowRequestEvent));
+}
+
+DiscoveryEngine::DiscoveryEngine(Surroundings surroundings, Options options, QObject* parent)
+    : QObject(parent),
+      surroundings_(surroundings),
+      options_(std::move(options)),
+      updateCheck_(surroundings.tickClock, options_.updateServer),
+      log_(surroundings.wallClock),
+      stateTick_(surroundings.tickClock.Now()) {
+  connect(&updateCheck_, &UpdateCheck::Finished, this, &DiscoveryEngine::ReportUpdateResult);
+  timer_.setInterval(kTickMs);
+  connect(&timer_, &QTimer::timeout, this, &DiscoveryEngine::Timer1Timer);
+}
+
+DiscoveryEngine::~DiscoveryEngine() {
+  CloseEntry(&probeEntry_);
+  for (auto& entry : devices_) CloseEntry(entry.get());
+}
+
+void DiscoveryEngine::StartTimer() { timer_.start(); }
+
+void DiscoveryEngine::Timer1Timer() {
+  // A result due now moves the state before this tick reads it.
+  updateCheck_.Poll();
+
+  const size_t rowCount = devices_.size();
+  const uint32_t age = surroundings_.tickClock.Now() - stateTick_;
+  ScanState next = scanState_;
+  std::string lineText;
+  std::string appendText;
+
+  switch (scanState_) {
+    case ScanState::StartUp:
+      next = ScanState::UpdateCheckDelay;
+      lineText = "Initialization ... ";
+      break;
+    case ScanState::UpdateCheckDelay:
+      // The check runs at every start; UpdatesAutoCheck is only kept for the dialog.
+      if (age > kUpdateCheckDelayMs) {
+        StartUpdateCheck();
+        next = ScanState::UpdateCheckWait;
+        appendText = "finished.";
+        lineText = "Checking for updates ... ";
+      }
+      break;
+    case ScanState::UpdateCheckWait:
+      break;
+    case ScanState::ListPorts:
+      CloseEntry(&probeEntry_);  // a probe left open by an interrupted scan
+      FillPortQueue();
+      next = ScanState::NextPort;
+      break;
+    case ScanState::NextPort:
+      if (portQueue_.empty()) {
+        next = ScanState::Ready;
+        lineText = "READY";
+        appendText = rowCount == 0 ? "NOT FOUND !" : std::to_string(rowCount) + " device(s) found.";
+        break;
+      }
+      probeEntry_.Port.portName = portQueue_.front();
+      if (OpenEntryLink(&probeEntry_)) {
+        next = ScanState::SendProbe;
+      } else {
+        portQueue_.pop_front();
+      }
+      break;
+    case ScanState::SendProbe:
+      SendEntryRequest(&probeEntry_, key::GET_DEVICE_IDEN);
+      next = ScanState::AwaitProbeReply;
+      break;
+    case ScanState::AwaitProbeReply:
+      if (age > kProbeReplyMs) {
+        CloseEntry(&probeEntry_);
+        if (!portQueue_.empty()) portQueue_.pop_front();
+        next = ScanState::NextPort;
+      }
+      break;
+    case ScanState::Ready:
+      break;
+    case ScanState::Exiting:
+      CloseAllDevices();
+      if (mainWindowShown_) {
+        mainWindowShown_ = false;
+        emit MainWindowShownChanged(false);
+      }
+      next = ScanState::ExitDelay;
+      break;
+    case ScanState::ExitDelay:
+      if (age <= kExitDelayMs || exitFinished_) break;
+      exitFinished_ = true;
+      timer_.stop();
+      if (downloadRequested_ && IsWebAddress(updateCheck_.Info().infoPage))
+        surroundings_.urlOpener.Open(updateCheck_.Info().infoPage);
+      emit ExitFinished();
+      return;
+  }
+
+  {
+    WindowCall call(*this);
+    for (size_t i = 0; i < rowCount && i < devices_.size(); ++i)
+      if (devices_[i]->Window != nullptr) devices_[i]->Window->Tick();
+  }
+
+  if (next != scanState_) ChangeState(next, lineText, appendText);
+}
+
+void DiscoveryEngine::FillPortQueue() {
+  portQueue_.clear();
+  if (options_.ports) {
+    portQueue_.assign(options_.ports->begin(), options_.ports->end());
+    return;
+  }
+  if (surroundings_.settings.UseSpecificPorts) {
+    const std::vector<std::string> names = PortsListToStrings(surroundings_.settings);
+    portQueue_.assign(names.begin(), names.end());
+    return;
+  }
+  std::vector<std::string> names;
+  surroundings_.links.EnumeratePorts(&names);
+  portQueue_.assign(names.begin(), names.end());
+}
+
+void DiscoveryEngine::ChangeState(ScanState state, const std::string& lineText, const std::string& appendText) {
+  scanState_ = state;
+  stateTick_ = surroundings_.tickClock.Now();
+  if (log_.Write(lineText, appendText)) emit LogChanged();
+  if (!lineText.empty()) emit StatusTextChanged(QString::fromStdString(lineText));
+  emit StateChanged(state);
+  if (state == ScanState::Ready && !mainWindowShown_) {
+    mainWindowShown_ = true;
+    emit MainWindowShownChanged(true);
+  }
+  RefreshCommands();
+}
+
+void DiscoveryEngine::RefreshCommands() { emit CommandsRefreshed(); }
+
+void DiscoveryEngine::ReloadDevices() {
+  CloseAllDevices();
+  ChangeState(ScanState::ListPorts, "Searching for devices ... ", "");
+}
+
+void DiscoveryEngine::CheckForUpdates() {
+  StartUpdateCheck();
+  updateResult_ = kUpdateNone;
+  ChangeState(ScanState::UpdateCheckWait, "Checking for updates ... ", "");
+}
+
+bool DiscoveryEngine::CloseQuery() {
+  if (scanState_ == ScanState::ExitDelay) return true;
+  if (!downloadRequested_ && surroundings_.prompter.ShowMessageBox("Are you sure ?", mb::kYesNo | mb::kIconQuestion) !=
+                                 kIdYes)
+    return false;
+  ChangeState(ScanState::Exiting, "Exiting ... ", "");
+  return false;
+}
+
+void DiscoveryEngine::Connect(DeviceEntry* entry) {
+  if (entry == nullptr || entry->Linked()) return;
+  if (checkDeviceFirmware_ && !checkDeviceFirmware_(*entry)) return;
+  if (OpenEntryLink(entry)) {
+    ShowDeviceWindow(entry);
+  } else {
+    surroundings_.prompter.ShowMessageBox("Error opening device !", mb::kIconStop);
+  }
+  RefreshCommands();
+}
+
+void DiscoveryEngine::Disconnect(DeviceEntry* entry) {
+  if (entry == nullptr || !entry->Linked()) return;
+  HideDeviceWindow(entry);
+  CloseEntry(entry);
+  RefreshCommands();
+}
+
+bool DiscoveryEngine::ShowDeviceWindow(DeviceEntry* entry) {
+  if (entry == nullptr) return false;
+  if (entry->Window != nullptr) {
+    entry->Window->Show();
+    return true;
+  }
+  if (!windowFactory_) return false;
+  // A window that fails to come up leaves the device linked; "Show" may try again.
+  try {
+    entry->Window = windowFactory_(*this, *entry);
+  } catch (...) {
+    entry->Window = nullptr;
+  }
+  return entry->Window != nullptr;
+}
+
+void DiscoveryEngine::HideDeviceWindow(DeviceEntry* entry) {
+  if (entry != nullptr && entry->Window != nullptr) entry->Window->Hide();
+}
+
+void DiscoveryEngine::CloseAllDevices() {
+  // Unlinked rows may hold a window too ("Show" on a stale menu); it goes the same way.
+  for (auto& entry : devices_) CloseEntry(entry.get());
+  if (devices_.empty()) return;
+  devices_.clear();
+  emit DevicesChanged();
+}
+
+bool DiscoveryEngine::OpenEntryLink(DeviceEntry* entry) {
+  if (entry == nullptr) return false;
+  if (entry->Linked()) surroundings_.links.Close(&entry->Port.link);
+  entry->Port.baudRate = kDeviceBaudRate;
+  entry->Port.link = nullptr;
+  return surroundings_.links.Open(&entry->Port.link, entry->Port, PostFrameEvents(this, kMainWindowFrameEvent)) == 0;
+}
+
+void DiscoveryEngine::CloseEntry(DeviceEntry* entry) {
+  if (entry == nullptr) return;
+  if (entry->Linked()) surroundings_.links.Close(&entry->Port.link);
+  if (entry->Window != nullptr) DestroyWindow(std::move(entry->Window));
+}
+
+bool DiscoveryEngine::SendEntryRequest(DeviceEntry* entry, Key key) {
+  const std::vector<uint8_t> request = BareRequest(key);
+  return SendItemOnEntry(entry, request.data());
+}
+
+bool DiscoveryEngine::SendItemOnEntry(DeviceEntry* entry, const uint8_t* item) {
+  if (entry == nullptr || !entry->Linked()) return false;
+  return surroundings_.links.SendItem(entry->Port.link, item) == 0;
+}
+
+bool DiscoveryEngine::AddFoundDevice(const DeviceEntry& probe) {
+  auto entry = std::make_unique<DeviceEntry>();
+  entry->Port.portName = probe.Port.portName;
+  entry->Port.baudRate = probe.Port.baudRate;
+  entry->Iden = probe.Iden;
+  devices_.push_back(std::move(entry));
+  emit DevicesChanged();
+  return true;
+}
+
+bool DiscoveryEngine::StartUpdateCheck() { return updateCheck_.StartUpdateCheck(); }
+
+void DiscoveryEngine::ReportUpdateResult(int code) {
+  const bool visible = mainWindowShown_;
+  updateResult_ = code;
+  // A confirmed exit stands: a late answer must neither ask nor start a scan.
+  if (scanState_ >= ScanState::Exiting) return;
+  std::string appendText;
+  switch (code) {
+    case kUpdateFailed:
+      if (visible) surroundings_.prompter.ShowMessageBox("Checking for updates failed !", mb::kIconStop);
+      appendText = "CONNECTION FAILED !";
+      break;
+    case kUpdateAvailable:
+      if (surroundings_.prompter.ShowMessageBox("Software update is available.\rDo you want to download it now?",
+                                                mb::kYesNo | mb::kIconQuestion) == kIdYes) {
+        downloadRequested_ = true;
+        CloseQuery();
+        return;
+      }
+      appendText = "update found, ignored.";
+      break;
+    case kUpToDate:
+      if (visible) surroundings_.prompter.ShowMessageBox("Your software is up to date !", mb::kIconInformation);
+      appendText = "your software is up to date.";
+      break;
+    default:
+      break;
+  }
+  const ScanState next = visible ? ScanState::Ready : ScanState::ListPorts;
+  if (next != scanState_) ChangeState(next, visible ? "READY" : "Searching for devices ... ", appendText);
+}
+
+DeviceEntry* DiscoveryEngine::EntryOfLinkedWindow(const DeviceWindow* window) const {
+  if (window == nullptr || scanState_ > ScanState::Ready) return nullptr;
+  for (const auto& entry : devices_)
+    if (entry->Window.get() == window && entry->Linked()) return entry.get();
+  return nullptr;
+}
+
+bool DiscoveryEngine::IsDeviceLinked(const DeviceWindow* window) const { return EntryOfLinkedWindow(window) != nullptr; }
+
+bool DiscoveryEngine::SendToDevice(const DeviceWindow* window, const uint8_t* item) {
+  return SendItemOnEntry(EntryOfLinkedWindow(window), item);
+}
+
+void DiscoveryEngine::RequestClose(const DeviceWindow* window, DeviceWindowAction action) {
+  closeRequests_.push_back({window, action});
+  QCoreApplication::postEvent(this, new QEvent(kDeviceWindowRequestEvent));
+}
+
+bool DiscoveryEngine::event(QEvent* event) {
+  if (event->type() == kMainWindowFrameEvent) {
+    FrameMessage(static_cast<const FrameEvent*>(event)->Block());
+    return true;
+  }
+  if (event->type() == kDeviceWindowRequestEvent) {
+    ProcessCloseRequests();
+    return true;
+  }
+  return QObject::event(event);
+}
+
+void DiscoveryEngine::FrameMessage(const FrameBlock& block) {
+  // Every frame decodes into a buffer of its own: a window's handler may run
+  // a nested event loop that delivers the next frame before it returns.
+  uint8_t item[FrameCutter::kCapacity];
+  if (!DecodeItem(item, sizeof item, block.Frame()).ok()) return;
+
+  // Only the port being probed may answer the probe: a reply that a closed
+  // probe link read just before it closed names another port.
+  bool probeAnswered = false;
+  if (scanState_ == ScanState::AwaitProbeReply && block.owner == probeEntry_.Port.link &&
+      ItemKey(item) == key::DEVICE_IDEN) {
+    Clear(probeEntry_.Iden);
+    if (ParseFrom(probeEntry_.Iden, item)) {
+      CloseEntry(&probeEntry_);
+      AddFoundDevice(probeEntry_);
+      if (!portQueue_.empty()) portQueue_.pop_front();
+      probeAnswered = true;
+    }
+  }
+
+  if (block.owner != nullptr) {
+    WindowCall call(*this);
+    for (size_t i = 0; i < devices_.size(); ++i) {
+      DeviceEntry& entry = *devices_[i];
+      if (entry.Port.link == block.owner && entry.Window != nullptr) entry.Window->ReceiveItem(item);
+    }
+  }
+
+  if (probeAnswered) ChangeState(ScanState::NextPort, "", "");
+}
+
+void DiscoveryEngine::ProcessCloseRequests() {
+  // The outermost window call posts this again when it returns.
+  if (windowCallDepth_ > 0) return;
+  while (!closeRequests_.empty()) {
+    const CloseRequest request = closeRequests_.front();
+    closeRequests_.pop_front();
+    DeviceWindowRequest(request);
+  }
+}
+
+void DiscoveryEngine::DeviceWindowRequest(const CloseRequest& request) {
+  bool closed = false;
+  for (auto& entry : devices_) {
+    if (request.window == nullptr || entry->Window.get() != request.window) continue;
+    // Programming the module through the controller arrives with the firmware dialogs.
+    HideDeviceWindow(entry.get());
+    CloseEntry(entry.get());
+    RefreshCommands();
+    closed = true;
+  }
+  // A window that was closed meanwhile (a reload, the exit) asks for nothing more.
+  if (closed && request.action == kCloseAndCheckForUpdates) CheckForUpdates();
+}
+
+void DiscoveryEngine::DestroyWindow(std::unique_ptr<DeviceWindow> window) {
+  if (windowCallDepth_ > 0) {
+    window->Hide();
+    retiredWindows_.push_back(std::move(window));
+    return;
+  }
+  window.reset();
+}
+
+}  // namespace frosk

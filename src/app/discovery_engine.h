@@ -1,0 +1,207 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/device_window.h"
+#include "app/link_layer.h"
+#include "app/status_log.h"
+#include "common/prompter.h"
+#include "common/tick_clock.h"
+#include "common/wall_clock.h"
+#include "protocol/records.h"
+#include "settings/settings_store.h"
+#include "updates/update_check.h"
+
+namespace frosk {
+
+// The states of the scan that the 100 ms tick advances, in their stored values.
+enum class ScanState : uint8_t {
+  StartUp = 0,
+  UpdateCheckDelay = 1,
+  UpdateCheckWait = 2,
+  ListPorts = 3,
+  NextPort = 4,
+  SendProbe = 5,
+  AwaitProbeReply = 6,
+  Ready = 7,
+  Exiting = 8,
+  ExitDelay = 9,
+};
+
+// One device found on a port. The port settings carry the device's link,
+// which is open exactly while the device is connected (or, for the probe
+// entry, while its port is probed).
+struct DeviceEntry {
+  PortSettings Port;
+  DeviceIdenRecord Iden{};
+  std::unique_ptr<DeviceWindow> Window;
+
+  bool Linked() const { return Port.link != nullptr; }
+};
+
+// Which device commands the main window offers for the selected entry (none
+// when no row is selected).
+struct DeviceCommands {
+  bool connect = false;
+  bool disconnect = false;
+  bool show = false;
+  bool hide = false;
+  bool reload = true;
+};
+DeviceCommands CommandsFor(const DeviceEntry* selected);
+// The device list's image index for a device type.
+int IconFor(uint16_t type, bool linked);
+
+// The device window request event, posted to the engine by RequestClose.
+inline constexpr QEvent::Type kDeviceWindowRequestEvent = static_cast<QEvent::Type>(1026);
+
+// The main window's engine: start-up, the update check, the port scan, the
+// list of devices found, connecting and disconnecting them, routing their
+// frames to their windows, and the deferred exit. The desktop program and
+// froskctl share it; neither the engine nor its tests wait on real time.
+class DiscoveryEngine : public QObject, public DeviceHost {
+  Q_OBJECT
+
+ public:
+  struct Surroundings {
+    const TickClock& tickClock;
+    const WallClock& wallClock;
+    Prompter& prompter;
+    UrlOpener& urlOpener;
+    const Settings& settings;  // the program's record, read at every scan
+    LinkLayer& links;
+  };
+  struct Options {
+    // --ports: replaces the system's list and the stored port list for this run.
+    std::optional<std::vector<std::string>> ports;
+    UpdateServer updateServer;
+  };
+
+  static constexpr uint32_t kProbeReplyMs = 500;
+  static constexpr uint32_t kUpdateCheckDelayMs = 500;
+  static constexpr uint32_t kExitDelayMs = 1000;
+
+  DiscoveryEngine(Surroundings surroundings, Options options, QObject* parent = nullptr);
+  ~DiscoveryEngine() override;
+
+  // Starts the 100 ms timer that calls Timer1Timer.
+  void StartTimer();
+  void Timer1Timer();
+
+  // The one way to change the state: also writes the log and refreshes the commands.
+  void ChangeState(ScanState state, const std::string& lineText, const std::string& appendText);
+
+  // The main window's commands.
+  void ReloadDevices();
+  void CheckForUpdates();
+  // Asked on every attempt to close the main window: true when it may close
+  // now; otherwise the exit sequence may have started.
+  bool CloseQuery();
+  void Connect(DeviceEntry* entry);
+  void Disconnect(DeviceEntry* entry);
+  bool ShowDeviceWindow(DeviceEntry* entry);
+  void HideDeviceWindow(DeviceEntry* entry);
+  void CloseAllDevices();
+
+  bool OpenEntryLink(DeviceEntry* entry);
+  void CloseEntry(DeviceEntry* entry);
+  bool SendEntryRequest(DeviceEntry* entry, Key key);
+  bool SendItemOnEntry(DeviceEntry* entry, const uint8_t* item);
+  bool AddFoundDevice(const DeviceEntry& probe);
+
+  bool StartUpdateCheck();
+  void ReportUpdateResult(int code);
+
+  bool IsDeviceLinked(const DeviceWindow* window) const override;
+  bool SendToDevice(const DeviceWindow* window, const uint8_t* item) override;
+  void RequestClose(const DeviceWindow* window, DeviceWindowAction action) override;
+
+  void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
+  // The firmware version check run before a device is connected; until one is
+  // installed every device passes.
+  void SetCheckDeviceFirmware(std::function<bool(DeviceEntry&)> check) { checkDeviceFirmware_ = std::move(check); }
+
+  ScanState State() const { return scanState_; }
+  // The devices found, in the order found: the rows of the device list.
+  const std::vector<std::unique_ptr<DeviceEntry>>& Devices() const { return devices_; }
+  const std::deque<std::string>& PortQueue() const { return portQueue_; }
+  const DeviceEntry& ProbeEntry() const { return probeEntry_; }
+  const StatusLog& Log() const { return log_; }
+  int UpdateResult() const { return updateResult_; }
+  const UpdateInfo& LastUpdateInfo() const { return updateCheck_.Info(); }
+  bool DownloadRequested() const { return downloadRequested_; }
+  bool MainWindowShown() const { return mainWindowShown_; }
+
+ signals:
+  void StateChanged(frosk::ScanState state);
+  void LogChanged();
+  // The text of the newest log line, for the splash window.
+  void StatusTextChanged(const QString& lineText);
+  void DevicesChanged();
+  // The commands and the selected row's icon are to be brought in line.
+  void CommandsRefreshed();
+  // The first scan's end shows the main window (and hides the splash); the
+  // exit hides it.
+  void MainWindowShownChanged(bool shown);
+  // The exit sequence is over: close the main window, ending the program.
+  void ExitFinished();
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  struct CloseRequest {
+    const DeviceWindow* window;
+    DeviceWindowAction action;
+  };
+  // Counts calls into device windows, so that nothing they may run into
+  // through a nested event loop destroys a window still on the stack.
+  class WindowCall {
+   public:
+    explicit WindowCall(DiscoveryEngine& engine);
+    ~WindowCall();
+
+   private:
+    DiscoveryEngine& engine_;
+  };
+
+  void RefreshCommands();
+  void FrameMessage(const FrameBlock& block);
+  void DeviceWindowRequest(const CloseRequest& request);
+  void ProcessCloseRequests();
+  void DestroyWindow(std::unique_ptr<DeviceWindow> window);
+  DeviceEntry* EntryOfLinkedWindow(const DeviceWindow* window) const;
+  void FillPortQueue();
+
+  Surroundings surroundings_;
+  const Options options_;
+  UpdateCheck updateCheck_;
+  StatusLog log_;
+  QTimer timer_;
+
+  ScanState scanState_ = ScanState::StartUp;
+  uint32_t stateTick_;
+  std::deque<std::string> portQueue_;
+  DeviceEntry probeEntry_;
+  std::vector<std::unique_ptr<DeviceEntry>> devices_;
+  int updateResult_ = kUpdateNone;
+  bool downloadRequested_ = false;
+  bool mainWindowShown_ = false;
+  bool exitFinished_ = false;
+
+  DeviceWindowFactory windowFactory_;
+  std::function<bool(DeviceEntry&)> checkDeviceFirmware_;
+  int windowCallDepth_ = 0;
+  std::deque<CloseRequest> closeRequests_;
+  std::vector<std::unique_ptr<DeviceWindow>> retiredWindows_;
+};
+
+}  // namespace frosk

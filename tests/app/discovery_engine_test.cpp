@@ -1,0 +1,419 @@
+#include <gtest/gtest.h>
+
+#include "app/discovery_engine.h"
+#include "discovery_fixture.h"
+#include "protocol/frame.h"
+#include "protocol/item.h"
+#include "protocol/keys.h"
+#include "support/event_pump.h"
+#include "support/local_http_server.h"
+
+namespace frosk {
+namespace {
+
+using test::FakeController;
+using test::LocalHttpServer;
+using Answer = FakeController::Answer;
+
+const std::string kStamp = "2026-12-10 09:05:07  ";
+
+std::string ReplyWithBuild(int build, const std::string& page = "https://example.invalid/new") {
+  return "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[FroskManager]\r\nVersion=1.2.0\r\nBuild=" +
+         std::to_string(build) + "\r\nInfoPage=" + page + "\r\n";
+}
+
+// An engine over real links to controllers the test plays, timed by a manual
+// clock: every tick first lets the controllers answer what reached them.
+class DiscoveryEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::EnsureCoreApplication(); }
+  void TearDown() override { engine_.reset(); }
+
+  FakeController& AddController(const std::string& name, uint32_t serial, Answer answer = Answer::kAtOnce) {
+    controllers_.push_back(std::make_unique<FakeController>(name, serial, answer));
+    return *controllers_.back();
+  }
+
+  DiscoveryEngine& MakeEngine(std::optional<std::vector<std::string>> ports, std::string updateServer = {}) {
+    if (updateServer.empty()) updateServer = "127.0.0.1:" + std::to_string(LocalHttpServer::ClosedPort());
+    DiscoveryEngine::Options options{std::move(ports), *ParseUpdateServer(updateServer)};
+    engine_ = std::make_unique<DiscoveryEngine>(
+        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_}, std::move(options));
+    engine_->SetDeviceWindowFactory([this](DeviceHost&, const DeviceEntry&) {
+      auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
+      windows_.push_back(window.get());
+      return window;
+    });
+    QObject::connect(engine_.get(), &DiscoveryEngine::StatusTextChanged,
+                     [this](const QString& text) { statusTexts_.push_back(text.toStdString()); });
+    QObject::connect(engine_.get(), &DiscoveryEngine::ExitFinished, [this] { ++exitsFinished_; });
+    return *engine_;
+  }
+
+  void Tick() {
+    for (auto& controller : controllers_) {
+      // An answer is on the line: let it arrive before time moves on.
+      if (controller->Service())
+        test::WaitFor([&] { return engine_->State() != ScanState::AwaitProbeReply; });
+    }
+    engine_->Timer1Timer();
+  }
+
+  bool RunUntil(const std::function<bool()>& done, int maxTicks = 300) {
+    return test::DriveTicks(clock_, [this] { Tick(); }, done, maxTicks);
+  }
+  bool RunUntilState(ScanState state) {
+    return RunUntil([&] { return engine_->State() == state; });
+  }
+  void Scan() {
+    engine_->ReloadDevices();
+    ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  }
+
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    for (const auto& entry : engine_->Devices())
+      rows.push_back(std::string(entry->Iden.name) + "\t" + SerialToText(entry->Iden.serial) + "\t" +
+                     DateToText(entry->Iden.prodDate) + "\t" + entry->Port.portName);
+    return rows;
+  }
+  std::string Row(const FakeController& controller, const std::string& serial) const {
+    return controller.Name() + "\t" + serial + "\t2021-03-24\t" + controller.Port();
+  }
+
+  DeviceEntry* Entry(size_t row) { return engine_->Devices().at(row).get(); }
+
+  ManualTickClock clock_{4294960000u};  // wraps during the tests
+  FixedWallClock wall_{{2026, 12, 10, 9, 5, 7}};
+  test::ScriptedPrompter prompter_;
+  test::RecordingUrlOpener opener_;
+  Settings settings_;
+  test::WatchedLinks links_;
+  std::vector<std::unique_ptr<FakeController>> controllers_;
+  std::vector<test::RecordingWindow*> windows_;
+  int windowsDestroyed_ = 0;
+  std::vector<std::string> statusTexts_;
+  int exitsFinished_ = 0;
+  std::unique_ptr<DiscoveryEngine> engine_;
+};
+
+TEST_F(DiscoveryEngineTest, StartUpWithoutAnUpdateServerLogsFourLines) {
+  FakeController& device = AddController("FroskTec One", 123456);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+
+  EXPECT_EQ(engine_->Log().Lines(), (std::vector<std::string>{
+                                        kStamp + "Initialization ... finished.",
+                                        kStamp + "Checking for updates ... CONNECTION FAILED !",
+                                        kStamp + "Searching for devices ... 1 device(s) found.",
+                                        kStamp + "READY",
+                                    }));
+  EXPECT_EQ(statusTexts_, (std::vector<std::string>{"Initialization ... ", "Checking for updates ... ",
+                                                    "Searching for devices ... ", "READY"}));
+  EXPECT_TRUE(prompter_.shown.empty()) << "a failed check behind the splash asks nothing";
+  EXPECT_TRUE(engine_->MainWindowShown());
+  EXPECT_EQ(engine_->UpdateResult(), kUpdateFailed);
+  EXPECT_EQ(Rows(), std::vector<std::string>{Row(device, "123456-07")});
+}
+
+TEST_F(DiscoveryEngineTest, OnlyDevicesThatIdentifyThemselvesAreListedInPortOrder) {
+  FakeController& silent = AddController("", 0, Answer::kNever);
+  FakeController& confused = AddController("", 0, Answer::kGarbage);
+  FakeController& first = AddController("FroskTec A", 111111);
+  FakeController& second = AddController("FroskTec B", 222222);
+  MakeEngine(std::vector<std::string>{silent.Port(), confused.Port(), first.Port(), "/dev/frosk-no-such-port",
+                                      second.Port()});
+  Scan();
+
+  EXPECT_EQ(Rows(), (std::vector<std::string>{Row(first, "111111-07"), Row(second, "222222-07")}));
+  EXPECT_EQ(engine_->Log().Lines().back(), kStamp + "READY");
+  EXPECT_EQ(engine_->Log().Lines().end()[-2], kStamp + "Searching for devices ... 2 device(s) found.");
+  EXPECT_EQ(silent.ProbesSeen(), 1);
+  EXPECT_EQ(confused.ProbesSeen(), 1);
+  EXPECT_EQ(links_.openNow, 0) << "every probe link is closed";
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(DiscoveryEngineTest, ADeviceAnsweringAfterTheWaitIsNotListed) {
+  FakeController& late = AddController("Late", 333333, Answer::kWhenTold);
+  FakeController& next = AddController("Next", 444444, Answer::kNever);
+  MakeEngine(std::vector<std::string>{late.Port(), next.Port()});
+  engine_->ReloadDevices();
+  ASSERT_TRUE(RunUntilState(ScanState::AwaitProbeReply));
+  const uint32_t probed = clock_.Now();
+  ASSERT_TRUE(RunUntil([&] { return clock_.Now() - probed >= 700; }));
+  EXPECT_NE(engine_->ProbeEntry().Port.portName, late.Port()) << "the port was given up at 500 ms";
+  late.Send(late.IdenFrame());
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  test::PumpEvents(50);
+  EXPECT_TRUE(engine_->Devices().empty());
+  EXPECT_EQ(engine_->Log().Lines().end()[-2], kStamp + "Searching for devices ... NOT FOUND !");
+}
+
+TEST_F(DiscoveryEngineTest, TheScanProbesTheGivenPortsTheStoredListOrTheSystemList) {
+  FakeController& system = AddController("System", 1);
+  FakeController& stored = AddController("Stored", 2);
+  FakeController& given = AddController("Given", 3);
+  struct Case {
+    const char* name;
+    bool useSpecificPorts;
+    std::string portsList;
+    std::optional<std::vector<std::string>> ports;
+    std::vector<std::string> probed;
+  } cases[] = {
+      {"system list", false, ",," + stored.Port(), std::nullopt, {system.Port()}},
+      {"stored list", true, "," + stored.Port() + ",,", std::nullopt, {stored.Port()}},
+      {"stored list empty", true, "", std::nullopt, {}},
+      {"--ports", true, stored.Port(), std::vector<std::string>{given.Port()}, {given.Port()}},
+      {"--ports empty", false, "", std::vector<std::string>{}, {}},
+  };
+  for (const Case& c : cases) {
+    settings_.UseSpecificPorts = c.useSpecificPorts;
+    settings_.PortsList = c.portsList;
+    links_.systemPorts = {system.Port()};
+    links_.opened.clear();
+    MakeEngine(c.ports);
+    Scan();
+    EXPECT_EQ(links_.opened, c.probed) << c.name;
+    EXPECT_EQ(engine_->Devices().size(), c.probed.size()) << c.name;
+    const std::string found = c.probed.empty() ? "NOT FOUND !" : "1 device(s) found.";
+    EXPECT_EQ(engine_->Log().Lines().front(), kStamp + "Searching for devices ... " + found) << c.name;
+  }
+}
+
+TEST_F(DiscoveryEngineTest, FramesReachOnlyTheWindowOfTheirOwnLinkAndOnlyWhenValid) {
+  FakeController& first = AddController("FroskTec A", 111111);
+  FakeController& second = AddController("FroskTec B", 222222);
+  MakeEngine(std::vector<std::string>{first.Port(), second.Port()});
+  Scan();
+  engine_->Connect(Entry(0));
+  engine_->Connect(Entry(1));
+  ASSERT_EQ(windows_.size(), 2u);
+
+  std::string badCheck = first.IdenFrame();
+  badCheck[badCheck.size() - 2] = badCheck[badCheck.size() - 2] == '0' ? '1' : '0';
+  first.Send(badCheck);
+  first.Send(test::FrameOfBytes({0x01, 0x00, 0x00, 0x40, 0x00, 0x11}));  // longer than it is
+  first.Send(first.IdenFrame());
+  second.Send(second.IdenFrame());
+  ASSERT_TRUE(test::WaitFor([&] { return windows_[0]->items.size() + windows_[1]->items.size() >= 2; }));
+  test::PumpEvents(50);
+
+  const auto item = [](const FakeController& c) {
+    std::vector<uint8_t> bytes(1024);
+    EXPECT_TRUE(DecodeItem(bytes.data(), bytes.size(), c.IdenFrame()).ok());
+    bytes.resize(ItemLength(bytes.data()));
+    return bytes;
+  };
+  EXPECT_EQ(windows_[0]->items, std::vector<std::vector<uint8_t>>{item(first)});
+  EXPECT_EQ(windows_[1]->items, std::vector<std::vector<uint8_t>>{item(second)});
+}
+
+TEST_F(DiscoveryEngineTest, ReloadDuringAScanStartsAfreshAndLeavesNoPortOpen) {
+  FakeController& one = AddController("", 0, Answer::kNever);
+  FakeController& two = AddController("", 0, Answer::kNever);
+  MakeEngine(std::vector<std::string>{one.Port(), two.Port()});
+  engine_->ReloadDevices();
+  ASSERT_TRUE(RunUntilState(ScanState::AwaitProbeReply));
+  ASSERT_EQ(links_.openNow, 1);
+
+  engine_->ReloadDevices();
+  Tick();
+  EXPECT_EQ(engine_->State(), ScanState::NextPort);
+  EXPECT_EQ(links_.openNow, 0);
+  EXPECT_EQ(engine_->PortQueue(), (std::deque<std::string>{one.Port(), two.Port()}));
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  EXPECT_EQ(links_.opened, (std::vector<std::string>{one.Port(), one.Port(), two.Port()}));
+  EXPECT_EQ(links_.openNow, 0);
+}
+
+TEST_F(DiscoveryEngineTest, ALinkedDeviceIsOutOfReachOnceTheExitHasBegun) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  Scan();
+  engine_->Connect(Entry(0));
+  ASSERT_EQ(windows_.size(), 1u);
+  const DeviceWindow* window = windows_[0];
+  const std::vector<uint8_t> request = BareRequest(key::GET_SERVICE_MODE);
+  EXPECT_TRUE(engine_->IsDeviceLinked(window));
+  EXPECT_TRUE(engine_->SendToDevice(window, request.data()));
+  EXPECT_FALSE(engine_->IsDeviceLinked(nullptr));
+
+  prompter_.answers = {kIdNo, kIdYes};
+  EXPECT_FALSE(engine_->CloseQuery());
+  EXPECT_EQ(engine_->State(), ScanState::Ready);
+  EXPECT_TRUE(engine_->IsDeviceLinked(window));
+
+  EXPECT_FALSE(engine_->CloseQuery());
+  EXPECT_EQ(engine_->State(), ScanState::Exiting);
+  EXPECT_TRUE(Entry(0)->Linked());
+  EXPECT_FALSE(engine_->IsDeviceLinked(window));
+  EXPECT_FALSE(engine_->SendToDevice(window, request.data()));
+
+  Tick();
+  EXPECT_EQ(engine_->State(), ScanState::ExitDelay);
+  EXPECT_TRUE(engine_->Devices().empty());
+  EXPECT_EQ(windowsDestroyed_, 1);
+  EXPECT_EQ(links_.openNow, 0);
+  EXPECT_FALSE(engine_->MainWindowShown());
+  ASSERT_TRUE(RunUntil([&] { return exitsFinished_ > 0; }, 20));
+  RunUntil([] { return false; }, 15);
+  EXPECT_EQ(exitsFinished_, 1);
+  EXPECT_TRUE(opener_.opened.empty());
+  EXPECT_TRUE(engine_->CloseQuery()) << "the final close needs no question";
+  const test::ScriptedPrompter::Shown question{"Are you sure ?", 0x24};
+  EXPECT_EQ(prompter_.shown, (std::vector<test::ScriptedPrompter::Shown>{question, question}));
+  EXPECT_EQ(engine_->Log().Lines().back(), kStamp + "Exiting ... ");
+}
+
+TEST_F(DiscoveryEngineTest, ANestedEventLoopInAHandlerLeavesItsItemAndWindowIntact) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  FakeController& other = AddController("FroskTec B", 222222);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  Scan();
+  engine_->Connect(Entry(0));
+  test::RecordingWindow* window = windows_.at(0);
+
+  bool checked = false;
+  window->onItem = [&](const uint8_t* item) {
+    if (window->items.size() != 1) return;
+    const std::vector<uint8_t> before(item, item + ItemLength(item));
+    // As a message box would: ask to be closed, then wait in a nested loop
+    // while the next frame arrives.
+    engine_->RequestClose(window, kCloseDeviceWindow);
+    device.Send(other.IdenFrame());
+    EXPECT_TRUE(test::WaitFor([&] { return window->items.size() == 2; }));
+    test::PumpEvents(20);
+    EXPECT_EQ(std::vector<uint8_t>(item, item + ItemLength(item)), before);
+    EXPECT_EQ(windowsDestroyed_, 0) << "closed while its handler still runs";
+    checked = true;
+  };
+  device.Send(device.IdenFrame());
+  ASSERT_TRUE(test::WaitFor([&] { return checked; }));
+  ASSERT_TRUE(test::WaitFor([&] { return windowsDestroyed_ == 1; }));
+  EXPECT_FALSE(Entry(0)->Linked());
+  EXPECT_EQ(engine_->Devices().size(), 1u) << "the row stays";
+}
+
+TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUpdateCheck) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  Scan();
+  engine_->Connect(Entry(0));
+  engine_->RequestClose(windows_.at(0), kCloseDeviceWindow);
+  test::PumpEvents(20);
+  EXPECT_FALSE(Entry(0)->Linked());
+  EXPECT_EQ(windowsDestroyed_, 1);
+  EXPECT_EQ(engine_->State(), ScanState::Ready);
+
+  engine_->Connect(Entry(0));
+  ASSERT_EQ(windows_.size(), 2u);
+  engine_->RequestClose(windows_[1], kCloseAndCheckForUpdates);
+  test::PumpEvents(20);
+  EXPECT_FALSE(Entry(0)->Linked());
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  EXPECT_EQ(engine_->Log().Lines().end()[-2], kStamp + "Checking for updates ... CONNECTION FAILED !");
+  EXPECT_EQ(prompter_.shown,
+            (std::vector<test::ScriptedPrompter::Shown>{{"Checking for updates failed !", mb::kIconStop}}));
+}
+
+TEST_F(DiscoveryEngineTest, UpdateResultsAtStartUpAndFromTheMenu) {
+  const std::string question = "Software update is available.\rDo you want to download it now?";
+  struct Case {
+    const char* name;
+    std::string reply;
+    bool fromMenu;
+    int answer;
+    std::string logLine;  // the update check's line, closed by the result
+    std::vector<test::ScriptedPrompter::Shown> shown;
+    std::vector<std::string> opened;
+  } cases[] = {
+      {"up to date", ReplyWithBuild(63), false, kIdNo, "Checking for updates ... your software is up to date.", {}, {}},
+      {"update declined", ReplyWithBuild(64), false, kIdNo, "Checking for updates ... update found, ignored.",
+       {{question, 0x24}}, {}},
+      {"update accepted", ReplyWithBuild(64), false, kIdYes, "Checking for updates ... ", {{question, 0x24}},
+       {"https://example.invalid/new"}},
+      {"page not on the web", ReplyWithBuild(70, "file:///etc/passwd"), false, kIdYes, "Checking for updates ... ",
+       {{question, 0x24}}, {}},
+      {"up to date from the menu", ReplyWithBuild(63), true, kIdNo,
+       "Checking for updates ... your software is up to date.", {{"Your software is up to date !", 0x40}}, {}},
+  };
+  for (const Case& c : cases) {
+    LocalHttpServer server({.reply = c.reply});
+    prompter_ = {};
+    prompter_.answers = {c.answer};
+    opener_.opened.clear();
+    exitsFinished_ = 0;
+    MakeEngine(std::vector<std::string>{}, server.Address());
+    if (c.fromMenu) {
+      Scan();
+      engine_->CheckForUpdates();
+    }
+    ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready || exitsFinished_ > 0; })) << c.name;
+    EXPECT_EQ(prompter_.shown, c.shown) << c.name;
+    EXPECT_EQ(opener_.opened, c.opened) << c.name;
+    const auto& lines = engine_->Log().Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), kStamp + c.logLine), lines.end()) << c.name;
+    EXPECT_EQ(engine_->DownloadRequested(), c.answer == kIdYes) << c.name;
+  }
+}
+
+TEST_F(DiscoveryEngineTest, AnUpdateResultArrivingDuringTheExitDoesNotStopIt) {
+  LocalHttpServer server({.reply = ReplyWithBuild(70)});
+  MakeEngine(std::vector<std::string>{}, server.Address());
+  Scan();
+  engine_->CheckForUpdates();
+  prompter_.answers = {kIdYes};
+  engine_->CloseQuery();
+  ASSERT_TRUE(RunUntil([&] { return exitsFinished_ > 0; }, 40));
+  EXPECT_EQ(engine_->State(), ScanState::ExitDelay);
+  EXPECT_EQ(prompter_.shown.size(), 1u) << "only the exit question";
+}
+
+TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmwareCheck) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  Scan();
+
+  engine_->SetCheckDeviceFirmware([](DeviceEntry&) { return false; });
+  const size_t opens = links_.opened.size();
+  engine_->Connect(Entry(0));
+  EXPECT_EQ(links_.opened.size(), opens);
+  EXPECT_FALSE(Entry(0)->Linked());
+
+  engine_->SetCheckDeviceFirmware(nullptr);
+  controllers_.clear();  // the device's port vanishes
+  engine_->Connect(Entry(0));
+  EXPECT_FALSE(Entry(0)->Linked());
+  EXPECT_TRUE(windows_.empty());
+  EXPECT_EQ(prompter_.shown,
+            (std::vector<test::ScriptedPrompter::Shown>{{"Error opening device !", mb::kIconStop}}));
+  EXPECT_EQ(engine_->Devices().size(), 1u);
+}
+
+TEST_F(DiscoveryEngineTest, CommandsFollowTheSelectedEntry) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  MakeEngine(std::vector<std::string>{device.Port()});
+  Scan();
+  DeviceEntry* entry = Entry(0);
+  const auto commands = [](const DeviceEntry* e) {
+    const DeviceCommands c = CommandsFor(e);
+    return std::vector<bool>{c.connect, c.disconnect, c.show, c.hide, c.reload};
+  };
+  EXPECT_EQ(commands(nullptr), (std::vector<bool>{false, false, false, false, true}));
+  EXPECT_EQ(commands(entry), (std::vector<bool>{true, false, false, false, true}));
+  EXPECT_EQ(IconFor(entry->Iden.type, entry->Linked()), 2);
+  engine_->Connect(entry);
+  EXPECT_EQ(commands(entry), (std::vector<bool>{false, true, false, true, true}));
+  EXPECT_EQ(IconFor(entry->Iden.type, entry->Linked()), 3);
+  engine_->HideDeviceWindow(entry);
+  EXPECT_EQ(commands(entry), (std::vector<bool>{false, true, true, false, true}));
+  engine_->ShowDeviceWindow(entry);
+  EXPECT_EQ(windows_.size(), 1u) << "shown again, not created again";
+  engine_->Disconnect(entry);
+  EXPECT_EQ(commands(entry), (std::vector<bool>{true, false, false, false, true}));
+  EXPECT_EQ(IconFor(7, true), 0);
+}
+
+}  // namespace
+}  // namespace frosk

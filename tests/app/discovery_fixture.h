@@ -1,0 +1,104 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/discovery_engine.h"
+#include "sim/pseudo_terminal.h"
+
+namespace frosk::test {
+
+// A controller played by the test on a pseudo-terminal. It answers the
+// identification request at once, never, or when the test says so.
+class FakeController {
+ public:
+  enum class Answer { kAtOnce, kNever, kWhenTold, kGarbage };
+
+  FakeController(std::string name, uint32_t serialNumber, Answer answer = Answer::kAtOnce);
+
+  const std::string& Port() const { return pty_->ClientPath(); }
+  const std::string& Name() const { return name_; }
+  // Reads what reached the device; answers a probe if it should. True when
+  // it answered just now.
+  bool Service();
+  int ProbesSeen() const { return probes_; }
+  // Writes raw text on the line, as the device would.
+  void Send(const std::string& text);
+  // The identification reply frame.
+  std::string IdenFrame() const;
+
+ private:
+  std::string Garbage() const;
+
+  std::unique_ptr<PseudoTerminal> pty_;
+  std::string name_;
+  uint32_t serialNumber_;
+  Answer answer_;
+  std::string received_;
+  int probes_ = 0;
+};
+
+// A frame around any bytes, valid or not as an item, with a correct check value.
+std::string FrameOfBytes(const std::vector<uint8_t>& bytes);
+
+// Records every message box and answers from a script; without a scripted
+// answer, No for a question and OK otherwise.
+class ScriptedPrompter : public Prompter {
+ public:
+  struct Shown {
+    std::string text;
+    unsigned flags;
+    bool operator==(const Shown&) const = default;
+  };
+  std::vector<Shown> shown;
+  std::deque<int> answers;
+
+  int ShowMessageBox(const std::string& text, unsigned flags) override;
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
+};
+
+class RecordingUrlOpener : public UrlOpener {
+ public:
+  std::vector<std::string> opened;
+  void Open(const std::string& url) override { opened.push_back(url); }
+};
+
+// The real links, counted, with a system port list the test sets.
+class WatchedLinks : public LinkLayer {
+ public:
+  std::vector<std::string> systemPorts;
+  std::vector<std::string> opened;  // every port an open was tried on
+  int openNow = 0;
+
+  int Open(Link** link, const PortSettings& settings, FrameSink sink) override;
+  int Close(Link** link) override;
+  int EnumeratePorts(std::vector<std::string>* list) override;
+};
+
+// A device window that keeps what it is given.
+class RecordingWindow : public DeviceWindow {
+ public:
+  explicit RecordingWindow(int* destroyed) : destroyed_(destroyed) {}
+  ~RecordingWindow() override { ++*destroyed_; }
+
+  void ReceiveItem(const uint8_t* item) override;
+  void Tick() override { ++ticks; }
+  void Show() override { visible = true; }
+  void Hide() override { visible = false; }
+  bool IsVisible() const override { return visible; }
+
+  std::vector<std::vector<uint8_t>> items;
+  int ticks = 0;
+  bool visible = true;
+  // Runs inside ReceiveItem, after the item is recorded.
+  std::function<void(const uint8_t* item)> onItem;
+
+ private:
+  int* destroyed_;
+};
+
+}  // namespace frosk::test

@@ -1,0 +1,27 @@
+#include <gtest/gtest.h>
+
+#include "app/status_log.h"
+
+namespace frosk {
+namespace {
+
+TEST(StatusLogTest, AppendClosesTheLastLineBeforeANewStampedLineOpens) {
+  FixedWallClock clock({2026, 1, 2, 3, 4, 5});
+  StatusLog log(clock);
+  EXPECT_FALSE(log.Write("", "dropped while the log is empty"));
+  EXPECT_TRUE(log.Lines().empty());
+
+  EXPECT_TRUE(log.Write("Checking for updates ... ", ""));
+  clock.Set({2026, 12, 31, 23, 59, 58});  // the stamp is taken when the line is added
+  EXPECT_TRUE(log.Write("Searching for devices ... ", "CONNECTION FAILED !"));
+  EXPECT_FALSE(log.Write("", ""));
+  EXPECT_TRUE(log.Write("", "NOT FOUND !"));
+
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                             "2026-01-02 03:04:05  Checking for updates ... CONNECTION FAILED !",
+                             "2026-12-31 23:59:58  Searching for devices ... NOT FOUND !",
+                         }));
+}
+
+}  // namespace
+}  // namespace frosk
