@@ -26,29 +26,25 @@ class DeviceWindow {
 };
 
 // What a device window asks of the engine that owns it, naming itself.
-enum DeviceWindowAction : int {
-  kCloseDeviceWindow = 0,
-  kCloseAndCheckForUpdates = 1,
-  kCloseAndProgramModule = 2,
-};
-
-class DeviceHost {
+class DeviceWindowHost {
  public:
   // False once the program is exiting, and for a window of no linked device.
   virtual bool IsDeviceLinked(const DeviceWindow* window) const = 0;
   // Frames the item and writes it on the window's link; false as above or
   // when the write fails.
   virtual bool SendToDevice(const DeviceWindow* window, const uint8_t* item) = 0;
-  // Closes the window and its link once the current dispatch (ReceiveItem
-  // or Tick, nested event loops included) has returned, then acts as asked.
-  virtual void RequestClose(const DeviceWindow* window, DeviceWindowAction action) = 0;
+  // Closes the window and its link once the current dispatch (ReceiveItem or
+  // Tick, nested event loops included) has returned, then acts on `action`:
+  // 0 nothing more, 1 check for updates, 2 program the module through the
+  // controller.
+  virtual void RequestClose(const DeviceWindow* window, int action) = 0;
 
  protected:
-  ~DeviceHost() = default;
+  ~DeviceWindowHost() = default;
 };
 
 // Creates the window of a device being connected or shown. It may return
 // none or throw; the device then stays linked without a window.
-using DeviceWindowFactory = std::function<std::unique_ptr<DeviceWindow>(DeviceHost& host, const DeviceEntry& entry)>;
+using DeviceWindowFactory = std::function<std::unique_ptr<DeviceWindow>(DeviceWindowHost& host, const DeviceEntry& entry)>;
 
 }  // namespace frosk

@@ -11,6 +11,8 @@ namespace frosk {
 namespace {
 
 constexpr int kTickMs = 100;
+// The device window request's action that asks for the update check.
+constexpr int kCheckForUpdatesAction = 1;
 
 bool IsWebAddress(std::string_view address) {
   const auto startsWith = [&](std::string_view scheme) {
@@ -332,7 +334,7 @@ bool DiscoveryEngine::SendToDevice(const DeviceWindow* window, const uint8_t* it
   return SendItemOnEntry(EntryOfLinkedWindow(window), item);
 }
 
-void DiscoveryEngine::RequestClose(const DeviceWindow* window, DeviceWindowAction action) {
+void DiscoveryEngine::RequestClose(const DeviceWindow* window, int action) {
   closeRequests_.push_back({window, action});
   QCoreApplication::postEvent(this, new QEvent(kDeviceWindowRequestEvent));
 }
@@ -401,7 +403,7 @@ void DiscoveryEngine::DeviceWindowRequest(const CloseRequest& request) {
     closed = true;
   }
   // A window that was closed meanwhile (a reload, the exit) asks for nothing more.
-  if (closed && request.action == kCloseAndCheckForUpdates) CheckForUpdates();
+  if (closed && request.action == kCheckForUpdatesAction) CheckForUpdates();
 }
 
 void DiscoveryEngine::DestroyWindow(std::unique_ptr<DeviceWindow> window) {

@@ -67,7 +67,7 @@ inline constexpr QEvent::Type kDeviceWindowRequestEvent = static_cast<QEvent::Ty
 // list of devices found, connecting and disconnecting them, routing their
 // frames to their windows, and the deferred exit. The desktop program and
 // froskctl share it; neither the engine nor its tests wait on real time.
-class DiscoveryEngine : public QObject, public DeviceHost {
+class DiscoveryEngine : public QObject, public DeviceWindowHost {
   Q_OBJECT
 
  public:
@@ -122,7 +122,7 @@ class DiscoveryEngine : public QObject, public DeviceHost {
 
   bool IsDeviceLinked(const DeviceWindow* window) const override;
   bool SendToDevice(const DeviceWindow* window, const uint8_t* item) override;
-  void RequestClose(const DeviceWindow* window, DeviceWindowAction action) override;
+  void RequestClose(const DeviceWindow* window, int action) override;
 
   void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
   // The firmware version check run before a device is connected; until one is
@@ -160,7 +160,7 @@ class DiscoveryEngine : public QObject, public DeviceHost {
  private:
   struct CloseRequest {
     const DeviceWindow* window;
-    DeviceWindowAction action;
+    int action;
   };
   // Counts calls into device windows, so that nothing they may run into
   // through a nested event loop destroys a window still on the stack.

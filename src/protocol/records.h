@@ -207,7 +207,6 @@ FROSK_RECORD(ModuleVeltraParamsRecord, key::MODULE_VELTRA_PARAMS, true, true, tr
 template <class Record>
 constexpr bool SlotsMatchCatalogue() {
   const auto& fields = RecordTraits<Record>::Spec().fields;
-  // Not "slots": Qt programs include this header, and Qt defines that word away.
   const auto& fieldSlots = RecordTraits<Record>::kSlots;
   if (std::size(fieldSlots) != fields.size()) return false;
   for (size_t i = 0; i < fields.size(); ++i) {
@@ -222,9 +221,9 @@ constexpr bool SlotsMatchCatalogue() {
 std::vector<FieldSlot> PackedSlots(const ContainerSpec& container);
 
 // The record operations over any container's field table and slots, on the record's bytes.
-bool ParseRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> slots, void* record,
+bool ParseRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> fieldSlots, void* record,
                       const uint8_t* item);
-size_t BuildRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> slots, const void* record,
+size_t BuildRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> fieldSlots, const void* record,
                         uint8_t* buffer, size_t capacity);
 
 template <class Record>

@@ -39,7 +39,7 @@ class DiscoveryEngineTest : public ::testing::Test {
     DiscoveryEngine::Options options{std::move(ports), *ParseUpdateServer(updateServer)};
     engine_ = std::make_unique<DiscoveryEngine>(
         DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_}, std::move(options));
-    engine_->SetDeviceWindowFactory([this](DeviceHost&, const DeviceEntry&) {
+    engine_->SetDeviceWindowFactory([this](DeviceWindowHost&, const DeviceEntry&) {
       auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
       windows_.push_back(window.get());
       return window;
@@ -280,7 +280,7 @@ TEST_F(DiscoveryEngineTest, ANestedEventLoopInAHandlerLeavesItsItemAndWindowInta
     const std::vector<uint8_t> before(item, item + ItemLength(item));
     // As a message box would: ask to be closed, then wait in a nested loop
     // while the next frame arrives.
-    engine_->RequestClose(window, kCloseDeviceWindow);
+    engine_->RequestClose(window, 0);
     device.Send(other.IdenFrame());
     EXPECT_TRUE(test::WaitFor([&] { return window->items.size() == 2; }));
     test::PumpEvents(20);
@@ -300,7 +300,7 @@ TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUp
   MakeEngine(std::vector<std::string>{device.Port()});
   Scan();
   engine_->Connect(Entry(0));
-  engine_->RequestClose(windows_.at(0), kCloseDeviceWindow);
+  engine_->RequestClose(windows_.at(0), 0);
   test::PumpEvents(20);
   EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_EQ(windowsDestroyed_, 1);
@@ -308,7 +308,7 @@ TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUp
 
   engine_->Connect(Entry(0));
   ASSERT_EQ(windows_.size(), 2u);
-  engine_->RequestClose(windows_[1], kCloseAndCheckForUpdates);
+  engine_->RequestClose(windows_[1], 1);
   test::PumpEvents(20);
   EXPECT_FALSE(Entry(0)->Linked());
   ASSERT_TRUE(RunUntilState(ScanState::Ready));
