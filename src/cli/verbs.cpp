@@ -33,6 +33,21 @@ const std::vector<Verb>& Verbs() {
        "be opened or no reply comes within 5000 ms.",
        {},
        RunRequest},
+      {"scan", "[--ports LIST]",
+       "list the controllers found on the serial ports",
+       "Probes each port as the program's scan does and prints one line per controller found, in port order:\n"
+       "name, serial number, production date and port, separated by tabs. Without --ports it probes what the\n"
+       "program would: the stored port list when UseSpecificPorts is set, else the system's ports. Exit 1 when\n"
+       "nothing was found.",
+       {{"ports", true, "probe exactly these ports (names separated by \",\"), whatever the settings say"}},
+       RunScan},
+      {"check-update", "[--update-server HOST[:PORT]]",
+       "ask the update server for the newest build",
+       "Prints one line: \"up to date (build B)\", \"update available: build B, version V, page URL\" or\n"
+       "\"failed\", with what the server answered. Asks nothing and opens nothing. Exit 1 for \"failed\",\n"
+       "which includes no answer within 10 s.",
+       {{"update-server", true, "the server to ask instead of the maker's (port 80 unless given)"}},
+       RunCheckUpdate},
   };
   return verbs;
 }

@@ -14,5 +14,7 @@ int RunDecode(const Invocation& invocation);
 int RunEncode(const Invocation& invocation);
 int RunPorts(const Invocation& invocation);
 int RunRequest(const Invocation& invocation);
+int RunScan(const Invocation& invocation);
+int RunCheckUpdate(const Invocation& invocation);
 
 }  // namespace frosk::cli
