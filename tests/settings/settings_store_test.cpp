@@ -2,12 +2,10 @@
 
 #include <map>
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include "settings/settings_store.h"
+#include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
@@ -16,28 +14,22 @@ namespace {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(home_.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home_.path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_.Path()));
   }
 
-  QString StorePath() const { return home_.path() + "/DROV System/FroskManager.conf"; }
+  static constexpr const char* kStore = "DROV System/FroskManager.conf";
 
-  void WriteStore(const char* text) const {
-    ASSERT_TRUE(QDir().mkpath(home_.path() + "/DROV System"));
-    QFile file(StorePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-  }
+  void WriteStore(const std::string& text) const { home_.Write(kStore, text); }
 
   // The stored values as text, read back by a store of its own.
   std::map<std::string, std::string> ReadStore() const {
     std::map<std::string, std::string> values;
-    QSettings store(StorePath(), QSettings::IniFormat);
+    QSettings store(QString::fromStdString(home_.Path() + kStore), QSettings::IniFormat);
     for (const QString& key : store.allKeys()) values[key.toStdString()] = store.value(key).toString().toStdString();
     return values;
   }
 
-  QTemporaryDir home_;
+  test::TempDir home_;
 };
 
 TEST_F(SettingsStoreTest, FirstRunKeepsTheDefaultsAndSavingCreatesTheThreeValues) {
@@ -99,7 +91,7 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeKeepTheirFields) {
 TEST_F(SettingsStoreTest, APortsListTooLongForTheRecordKeepsWholeNames) {
   std::string list;
   while (list.size() < 1100) list += "ttyUSB1234,";
-  WriteStore(("[Settings]\nPortsList=\"" + list + "\"\n").c_str());
+  WriteStore("[Settings]\nPortsList=\"" + list + "\"\n");
   Settings settings;
   ASSERT_TRUE(LoadSettings(settings));
   EXPECT_LE(settings.PortsList.size(), kPortsListCapacity);
