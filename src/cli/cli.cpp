@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace frosk::cli {
@@ -27,6 +28,11 @@ std::string EscapeText(std::string_view text) {
     }
   }
   return escaped;
+}
+
+std::string SysfsRoot() {
+  const char* root = std::getenv("FROSK_SYSFS_ROOT");
+  return root != nullptr ? root : "/sys";
 }
 
 int UsageError(const std::string& message) {

@@ -44,6 +44,10 @@ const std::vector<Verb>& Verbs();
 // Device text as froskctl writes it: bytes outside 0x20..0x7E as \xHH, "\" as "\\".
 std::string EscapeText(std::string_view text);
 
+// Where the system's list of serial ports is read: /sys, or the folder that
+// FROSK_SYSFS_ROOT names (containers and tests).
+std::string SysfsRoot();
+
 // A usage or input error: the message on standard error, exit code 2.
 int UsageError(const std::string& message);
 // A run-time failure: the message on standard error, exit code 1.

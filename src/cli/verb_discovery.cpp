@@ -2,7 +2,6 @@
 // as the program runs them at start-up.
 #include <QCoreApplication>
 #include <QTimer>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -51,9 +50,7 @@ int RunScan(const Invocation& invocation) {
   SystemWallClock wallClock;
   QuietPrompter prompter;
   NoUrlOpener opener;
-  // Another sysfs root serves containers and tests, as for "ports".
-  const char* root = std::getenv("FROSK_SYSFS_ROOT");
-  LinkLayer links(root != nullptr ? root : "/sys");
+  LinkLayer links(SysfsRoot());
   DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links}, std::move(options));
   QObject::connect(&engine, &DiscoveryEngine::StateChanged, [](ScanState state) {
     if (state == ScanState::Ready) QCoreApplication::exit(kExitDone);

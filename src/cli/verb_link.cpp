@@ -1,7 +1,6 @@
 // ports and request: the serial ports present, and one request on a port.
 #include <QCoreApplication>
 #include <QTimer>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -52,10 +51,8 @@ std::string OpenFailureText(const PortError& error) {
 
 int RunPorts(const Invocation& invocation) {
   if (!invocation.args.empty()) return UsageError("ports takes no arguments");
-  // Another sysfs root serves containers and tests.
-  const char* root = std::getenv("FROSK_SYSFS_ROOT");
   std::vector<std::string> ports;
-  const int result = EnumerateComPorts(&ports, root != nullptr ? root : "/sys");
+  const int result = EnumerateComPorts(&ports, SysfsRoot());
   for (const std::string& port : ports) std::cout << port << "\n";
   if (result != 0) return Failure("cannot read the system's list of serial ports");
   return kExitDone;
