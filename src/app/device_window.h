@@ -45,6 +45,7 @@ class DeviceWindowHost {
 
 // Creates the window of a device being connected or shown. It may return
 // none or throw; the device then stays linked without a window.
-using DeviceWindowFactory = std::function<std::unique_ptr<DeviceWindow>(DeviceWindowHost& host, const DeviceEntry& entry)>;
+using DeviceWindowFactory =
+    std::function<std::unique_ptr<DeviceWindow>(DeviceWindowHost& host, const DeviceEntry& entry)>;
 
 }  // namespace frosk

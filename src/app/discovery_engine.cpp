@@ -49,8 +49,7 @@ DiscoveryEngine::WindowCall::WindowCall(DiscoveryEngine& engine) : engine_(engin
 DiscoveryEngine::WindowCall::~WindowCall() {
   if (--engine_.windowCallDepth_ > 0) return;
   engine_.retiredWindows_.clear();
-  if (!engine_.closeRequests_.empty())
-    QCoreApplication::postEvent(&engine_, new QEvent(kDeviceWindowRequestEvent));
+  if (!engine_.closeRequests_.empty()) QCoreApplication::postEvent(&engine_, new QEvent(kDeviceWindowRequestEvent));
 }
 
 DiscoveryEngine::DiscoveryEngine(Surroundings surroundings, Options options, QObject* parent)
@@ -96,8 +95,7 @@ void DiscoveryEngine::Timer1Timer() {
         lineText = "Checking for updates ... ";
       }
       break;
-    case ScanState::UpdateCheckWait:
-      break;
+    case ScanState::UpdateCheckWait: break;
     case ScanState::ListPorts:
       CloseEntry(&probeEntry_);  // a probe left open by an interrupted scan
       FillPortQueue();
@@ -128,8 +126,7 @@ void DiscoveryEngine::Timer1Timer() {
         next = ScanState::NextPort;
       }
       break;
-    case ScanState::Ready:
-      break;
+    case ScanState::Ready: break;
     case ScanState::Exiting:
       CloseAllDevices();
       if (mainWindowShown_) {
@@ -201,8 +198,8 @@ void DiscoveryEngine::CheckForUpdates() {
 
 bool DiscoveryEngine::CloseQuery() {
   if (scanState_ == ScanState::ExitDelay) return true;
-  if (!downloadRequested_ && surroundings_.prompter.ShowMessageBox("Are you sure ?", mb::kYesNo | mb::kIconQuestion) !=
-                                 kIdYes)
+  if (!downloadRequested_ &&
+      surroundings_.prompter.ShowMessageBox("Are you sure ?", mb::kYesNo | mb::kIconQuestion) != kIdYes)
     return false;
   ChangeState(ScanState::Exiting, "Exiting ... ", "");
   return false;
@@ -314,8 +311,7 @@ void DiscoveryEngine::ReportUpdateResult(int code) {
       if (visible) surroundings_.prompter.ShowMessageBox("Your software is up to date !", mb::kIconInformation);
       appendText = "your software is up to date.";
       break;
-    default:
-      break;
+    default: break;
   }
   const ScanState next = visible ? ScanState::Ready : ScanState::ListPorts;
   if (next != scanState_) ChangeState(next, visible ? "READY" : "Searching for devices ... ", appendText);
@@ -328,7 +324,9 @@ DeviceEntry* DiscoveryEngine::EntryOfLinkedWindow(const DeviceWindow* window) co
   return nullptr;
 }
 
-bool DiscoveryEngine::IsDeviceLinked(const DeviceWindow* window) const { return EntryOfLinkedWindow(window) != nullptr; }
+bool DiscoveryEngine::IsDeviceLinked(const DeviceWindow* window) const {
+  return EntryOfLinkedWindow(window) != nullptr;
+}
 
 bool DiscoveryEngine::SendToDevice(const DeviceWindow* window, const uint8_t* item) {
   return SendItemOnEntry(EntryOfLinkedWindow(window), item);

@@ -94,16 +94,12 @@ int RunCheckUpdate(const Invocation& invocation) {
 
   const UpdateInfo& info = check.Info();
   switch (result) {
-    case kUpToDate:
-      std::cout << "up to date (build " << info.build << ")\n";
-      return kExitDone;
+    case kUpToDate: std::cout << "up to date (build " << info.build << ")\n"; return kExitDone;
     case kUpdateAvailable:
-      std::cout << "update available: build " << info.build << ", version " << EscapeText(info.version)
-                << ", page " << EscapeText(info.infoPage) << "\n";
+      std::cout << "update available: build " << info.build << ", version " << EscapeText(info.version) << ", page "
+                << EscapeText(info.infoPage) << "\n";
       return kExitDone;
-    default:
-      std::cout << "failed\n";
-      return kExitFailed;
+    default: std::cout << "failed\n"; return kExitFailed;
   }
 }
 

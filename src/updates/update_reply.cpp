@@ -71,7 +71,9 @@ std::string UpdateRequestText(std::string_view host, uint16_t port) {
   std::string hostField(host);
   if (port != 80) hostField += ":" + std::to_string(port);
   return "GET /check_for_updates.php HTTP/1.1\r\n"
-         "Host: " + hostField + "\r\n"
+         "Host: " +
+         hostField +
+         "\r\n"
          "Connection: close\r\n"
          "User-Agent: DrovUpdateChecker/1.0\r\n"
          "\r\n";
@@ -84,9 +86,8 @@ bool ParseUpdateReply(std::string_view reply, UpdateInfo& info) {
   const auto headerEnd = std::find_if(lines.begin(), lines.end(), [](std::string_view l) { return l.empty(); });
   if (headerEnd == lines.end() || headerEnd + 1 == lines.end()) return false;
 
-  const auto sectionStart = std::find_if(headerEnd + 1, lines.end(), [](std::string_view l) {
-    return EqualsIgnoringCase(l, "[FroskManager]");
-  });
+  const auto sectionStart = std::find_if(headerEnd + 1, lines.end(),
+                                         [](std::string_view l) { return EqualsIgnoringCase(l, "[FroskManager]"); });
   if (sectionStart == lines.end()) return false;
   const auto sectionEnd =
       std::find_if(sectionStart + 1, lines.end(), [](std::string_view l) { return !l.empty() && l.front() == '['; });

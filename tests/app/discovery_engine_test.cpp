@@ -1,6 +1,7 @@
+#include "app/discovery_engine.h"
+
 #include <gtest/gtest.h>
 
-#include "app/discovery_engine.h"
 #include "discovery_fixture.h"
 #include "protocol/frame.h"
 #include "protocol/item.h"
@@ -53,14 +54,14 @@ class DiscoveryEngineTest : public ::testing::Test {
   void Tick() {
     for (auto& controller : controllers_) {
       // An answer is on the line: let it arrive before time moves on.
-      if (controller->Service())
-        test::WaitFor([&] { return engine_->State() != ScanState::AwaitProbeReply; });
+      if (controller->Service()) test::WaitFor([&] { return engine_->State() != ScanState::AwaitProbeReply; });
     }
     engine_->Timer1Timer();
   }
 
   bool RunUntil(const std::function<bool()>& done, int maxTicks = 300) {
-    return test::DriveTicks(clock_, [this] { Tick(); }, done, maxTicks);
+    return test::DriveTicks(
+        clock_, [this] { Tick(); }, done, maxTicks);
   }
   bool RunUntilState(ScanState state) {
     return RunUntil([&] { return engine_->State() == state; });
@@ -121,8 +122,8 @@ TEST_F(DiscoveryEngineTest, OnlyDevicesThatIdentifyThemselvesAreListedInPortOrde
   FakeController& confused = AddController("", 0, Answer::kGarbage);
   FakeController& first = AddController("FroskTec A", 111111);
   FakeController& second = AddController("FroskTec B", 222222);
-  MakeEngine(std::vector<std::string>{silent.Port(), confused.Port(), first.Port(), "/dev/frosk-no-such-port",
-                                      second.Port()});
+  MakeEngine(
+      std::vector<std::string>{silent.Port(), confused.Port(), first.Port(), "/dev/frosk-no-such-port", second.Port()});
   Scan();
 
   EXPECT_EQ(Rows(), (std::vector<std::string>{Row(first, "111111-07"), Row(second, "222222-07")}));
@@ -329,14 +330,34 @@ TEST_F(DiscoveryEngineTest, UpdateResultsAtStartUpAndFromTheMenu) {
     std::vector<std::string> opened;
   } cases[] = {
       {"up to date", ReplyWithBuild(63), false, kIdNo, "Checking for updates ... your software is up to date.", {}, {}},
-      {"update declined", ReplyWithBuild(64), false, kIdNo, "Checking for updates ... update found, ignored.",
-       {{question, 0x24}}, {}},
-      {"update accepted", ReplyWithBuild(64), false, kIdYes, "Checking for updates ... ", {{question, 0x24}},
+      {"update declined",
+       ReplyWithBuild(64),
+       false,
+       kIdNo,
+       "Checking for updates ... update found, ignored.",
+       {{question, 0x24}},
+       {}},
+      {"update accepted",
+       ReplyWithBuild(64),
+       false,
+       kIdYes,
+       "Checking for updates ... ",
+       {{question, 0x24}},
        {"https://example.invalid/new"}},
-      {"page not on the web", ReplyWithBuild(70, "file:///etc/passwd"), false, kIdYes, "Checking for updates ... ",
-       {{question, 0x24}}, {}},
-      {"up to date from the menu", ReplyWithBuild(63), true, kIdNo,
-       "Checking for updates ... your software is up to date.", {{"Your software is up to date !", 0x40}}, {}},
+      {"page not on the web",
+       ReplyWithBuild(70, "file:///etc/passwd"),
+       false,
+       kIdYes,
+       "Checking for updates ... ",
+       {{question, 0x24}},
+       {}},
+      {"up to date from the menu",
+       ReplyWithBuild(63),
+       true,
+       kIdNo,
+       "Checking for updates ... your software is up to date.",
+       {{"Your software is up to date !", 0x40}},
+       {}},
   };
   for (const Case& c : cases) {
     LocalHttpServer server({.reply = c.reply});
@@ -386,8 +407,7 @@ TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmw
   engine_->Connect(Entry(0));
   EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_TRUE(windows_.empty());
-  EXPECT_EQ(prompter_.shown,
-            (std::vector<test::ScriptedPrompter::Shown>{{"Error opening device !", mb::kIconStop}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<test::ScriptedPrompter::Shown>{{"Error opening device !", mb::kIconStop}}));
   EXPECT_EQ(engine_->Devices().size(), 1u);
 }
 

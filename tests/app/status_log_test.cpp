@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/status_log.h"
+
+#include <gtest/gtest.h>
 
 namespace frosk {
 namespace {

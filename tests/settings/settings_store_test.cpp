@@ -1,10 +1,10 @@
+#include "settings/settings_store.h"
+
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <map>
 
-#include <QSettings>
-
-#include "settings/settings_store.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
@@ -72,8 +72,7 @@ TEST_F(SettingsStoreTest, ServiceModeAloneIsReadAndNeverWritten) {
 TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeKeepTheirFields) {
   // An unquoted list comes back from the store as several strings; flags may
   // be written by hand as words.
-  WriteStore(
-      "[Settings]\nUpdatesAutoCheck=maybe\nUseSpecificPorts=true\nPortsList=COM1,,ttyUSB0\nServiceMode=7\n");
+  WriteStore("[Settings]\nUpdatesAutoCheck=maybe\nUseSpecificPorts=true\nPortsList=COM1,,ttyUSB0\nServiceMode=7\n");
   Settings settings;
   ASSERT_TRUE(LoadSettings(settings));
   EXPECT_TRUE(settings.UpdatesAutoCheck);

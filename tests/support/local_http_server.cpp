@@ -85,16 +85,13 @@ void LocalHttpServer::Answer(int client) {
   }
   const std::atomic<bool> never{false};
   switch (script_.mode) {
-    case Mode::kSilent:
-      WaitUntil(never);
-      return;
+    case Mode::kSilent: WaitUntil(never); return;
     case Mode::kTwoPieces:
       if (!SendAll(client, script_.reply.data(), script_.splitAt) || !WaitUntil(released_)) return;
       if (!SendAll(client, script_.reply.data() + script_.splitAt, script_.reply.size() - script_.splitAt)) return;
       WaitUntil(never);
       return;
-    default:
-      break;
+    default: break;
   }
   if (!SendAll(client, script_.reply.data(), script_.reply.size())) return;
   const std::string filler(64 * 1024, 'x');

@@ -1,10 +1,11 @@
+#include "updates/update_check.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 
 #include "support/event_pump.h"
 #include "support/local_http_server.h"
-#include "updates/update_check.h"
 
 namespace frosk {
 namespace {
@@ -12,7 +13,8 @@ namespace {
 using test::LocalHttpServer;
 using Mode = LocalHttpServer::Mode;
 
-const std::string kUpToDateReply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[FroskManager]\r\nVersion=1.1.8\r\nBuild=63\r\n";
+const std::string kUpToDateReply =
+    "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[FroskManager]\r\nVersion=1.1.8\r\nBuild=63\r\n";
 const std::string kNewerReply =
     "HTTP/1.1 200 OK\r\nContent-Length: 80\r\n\r\n"
     "[FroskManager]\r\nVersion=1.2.0\r\nBuild=64\r\nInstaller=setup.exe\r\nInfoPage=http://x.invalid/\r\n";
@@ -37,7 +39,8 @@ class UpdateCheckTest : public ::testing::Test {
       outcome.atMs = clock_.Now() - start;
     });
     check.StartUpdateCheck();
-    test::DriveTicks(clock_, [&] { check.Poll(); }, [&] { return outcome.result.has_value(); }, maxTicks);
+    test::DriveTicks(
+        clock_, [&] { check.Poll(); }, [&] { return outcome.result.has_value(); }, maxTicks);
     info_ = check.Info();
     return outcome;
   }
@@ -64,10 +67,12 @@ TEST_F(UpdateCheckTest, UpdateAvailableOnceTheContentLengthHasArrived) {
   QObject::connect(&check, &UpdateCheck::Finished, [&](int r) { result = r; });
   check.StartUpdateCheck();
   ASSERT_TRUE(test::WaitFor([&] { return !server.LastRequest().empty(); }));
-  test::DriveTicks(clock_, [&] { check.Poll(); }, [] { return false; }, 8);
+  test::DriveTicks(
+      clock_, [&] { check.Poll(); }, [] { return false; }, 8);
   EXPECT_FALSE(result) << "half a reply is not read";
   server.Release();
-  ASSERT_TRUE(test::DriveTicks(clock_, [&] { check.Poll(); }, [&] { return result.has_value(); }, 20));
+  ASSERT_TRUE(test::DriveTicks(
+      clock_, [&] { check.Poll(); }, [&] { return result.has_value(); }, 20));
   EXPECT_EQ(result, kUpdateAvailable);
   EXPECT_EQ(check.Info().build, 64);
   EXPECT_EQ(check.Info().version, "1.2.0");

@@ -1,7 +1,8 @@
+#include "updates/update_reply.h"
+
 #include <gtest/gtest.h>
 
 #include "updates/update_check.h"
-#include "updates/update_reply.h"
 
 namespace frosk {
 namespace {
@@ -71,7 +72,8 @@ TEST(UpdateReplyTest, KeepsValuesUntrimmedAndCutsThemToTheirRecordSizes) {
   const std::string page = "http://example.invalid/" + std::string(2000, 'p');
   const std::string reply = std::string(kOkHeaders) +
                             "[FroskManager]\r\nversion= 1.2.0-release-candidate\r\nInstaller=setup.exe \r\n"
-                            "InfoPage=" + page + "\r\nNoValueHere\r\n";
+                            "InfoPage=" +
+                            page + "\r\nNoValueHere\r\n";
   UpdateInfo info;
   ASSERT_TRUE(ParseUpdateReply(reply, info));
   EXPECT_EQ(info.version, " 1.2.0-release-");
