@@ -38,7 +38,7 @@ class UpdateCheck : public QObject {
  public:
   static constexpr uint32_t kReadPauseMs = 500;
   static constexpr uint32_t kGiveUpMs = 10000;
-  static constexpr size_t kMaxReplyBytes = 64 * 1024;
+  static constexpr size_t kMaxReplyBytes = size_t{64} * 1024;
 
   UpdateCheck(const TickClock& clock, UpdateServer server, QObject* parent = nullptr);
   ~UpdateCheck() override;
