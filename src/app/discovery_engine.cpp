@@ -14,16 +14,6 @@ constexpr int kTickMs = 100;
 // The device window request's action that asks for the update check.
 constexpr int kCheckForUpdatesAction = 1;
 
-bool IsWebAddress(std::string_view address) {
-  const auto startsWith = [&](std::string_view scheme) {
-    if (address.size() < scheme.size()) return false;
-    for (size_t i = 0; i < scheme.size(); ++i)
-      if ((address[i] | 0x20) != scheme[i] && address[i] != scheme[i]) return false;
-    return true;
-  };
-  return startsWith("http://") || startsWith("https://");
-}
-
 }  // namespace
 
 DeviceCommands CommandsFor(const DeviceEntry* selected) {

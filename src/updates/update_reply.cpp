@@ -100,6 +100,10 @@ bool ParseUpdateReply(std::string_view reply, UpdateInfo& info) {
   return true;
 }
 
+bool IsWebAddress(std::string_view address) {
+  return EqualsIgnoringCase(address.substr(0, 7), "http://") || EqualsIgnoringCase(address.substr(0, 8), "https://");
+}
+
 bool UpdateReplyComplete(std::string_view reply) {
   const std::vector<std::string_view> lines = SplitLines(reply);
   std::optional<int64_t> contentLength;

@@ -33,6 +33,10 @@ std::string UpdateRequestText(std::string_view host, uint16_t port);
 // leaving `info` unchanged, when any of these is missing.
 bool ParseUpdateReply(std::string_view reply, UpdateInfo& info);
 
+// Whether an information page may be handed to the desktop: only http and
+// https addresses are, never a file or a program.
+bool IsWebAddress(std::string_view address);
+
 // True once the reply holds its headers and as many body bytes as its
 // Content-Length header gives; false while either is missing.
 bool UpdateReplyComplete(std::string_view reply);

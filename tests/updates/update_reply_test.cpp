@@ -98,6 +98,13 @@ TEST(UpdateReplyTest, CompleteOnceTheContentLengthHasArrived) {
   for (const Case& c : cases) EXPECT_EQ(UpdateReplyComplete(c.reply), c.complete) << c.reply;
 }
 
+TEST(UpdateReplyTest, OnlyWebAddressesMayBeOpened) {
+  for (const char* page : {"http://example.invalid/", "HTTPS://example.invalid/new"})
+    EXPECT_TRUE(IsWebAddress(page)) << page;
+  for (const char* page : {"", "http:/x", "file:///etc/passwd", "javascript:alert(1)", "/usr/bin/xterm", "https"})
+    EXPECT_FALSE(IsWebAddress(page)) << page;
+}
+
 TEST(UpdateServerTest, TakesAHostWithAnOptionalPort) {
   struct Case {
     const char* text;
