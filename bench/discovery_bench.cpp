@@ -1,0 +1,83 @@
+// The main window's share of reply-to-dispatch: from the last byte of a reply
+// on the line, through the link, the posted event, decoding, validation and
+// routing by owner link, to the device window's ReceiveItem.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <chrono>
+#include <string>
+
+#include "app/discovery_engine.h"
+#include "sim/pseudo_terminal.h"
+
+namespace frosk {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kReply = "$0410000D10000009101B0005016F96#";
+
+class NoPrompts : public Prompter {
+ public:
+  int ShowMessageBox(const std::string&, unsigned) override { return kIdNo; }
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
+};
+
+class NoUrls : public UrlOpener {
+ public:
+  void Open(const std::string&) override {}
+};
+
+class StampingWindow : public DeviceWindow {
+ public:
+  explicit StampingWindow(Clock::time_point* arrived) : arrived_(arrived) {}
+  void ReceiveItem(const uint8_t*) override { *arrived_ = Clock::now(); }
+  void Tick() override {}
+
+ private:
+  Clock::time_point* arrived_;
+};
+
+void BM_ReplyToReceiveItem(benchmark::State& state) {
+  int argc = 1;
+  char name[] = "discovery_bench";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  const auto pty = PseudoTerminal::Open();
+  SteadyTickClock tickClock;
+  SystemWallClock wallClock;
+  NoPrompts prompter;
+  NoUrls opener;
+  Settings settings;
+  LinkLayer links;
+  DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links}, {});
+  Clock::time_point arrived{};
+  engine.SetDeviceWindowFactory(
+      [&](DeviceWindowHost&, const DeviceEntry&) { return std::make_unique<StampingWindow>(&arrived); });
+  DeviceEntry found;
+  found.Port.portName = pty->ClientPath();
+  engine.AddFoundDevice(found);
+  engine.Connect(engine.Devices().front().get());
+  if (!engine.Devices().front()->Linked()) {
+    state.SkipWithError("the pseudo-terminal did not open");
+    return;
+  }
+
+  for (auto _ : state) {
+    arrived = {};
+    const auto written = Clock::now();
+    if (write(pty->DeviceFd(), kReply.data(), kReply.size()) != static_cast<ssize_t>(kReply.size())) {
+      state.SkipWithError("write failed");
+      break;
+    }
+    while (arrived == Clock::time_point{}) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    state.SetIterationTime(std::chrono::duration<double>(arrived - written).count());
+  }
+}
+BENCHMARK(BM_ReplyToReceiveItem)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace frosk
