@@ -68,7 +68,8 @@ std::string Cut(std::string_view text, size_t capacity) { return std::string(tex
 }  // namespace
 
 std::string UpdateRequestText(std::string_view host, uint16_t port) {
-  std::string hostField(host);
+  // An IPv6 address is bracketed, so its colons do not read as a port.
+  std::string hostField = host.find(':') == std::string_view::npos ? std::string(host) : "[" + std::string(host) + "]";
   if (port != 80) hostField += ":" + std::to_string(port);
   return "GET /check_for_updates.php HTTP/1.1\r\n"
          "Host: " +

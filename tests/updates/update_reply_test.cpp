@@ -17,6 +17,7 @@ TEST(UpdateReplyTest, RequestIsExactlyTheseBytes) {
             "User-Agent: DrovUpdateChecker/1.0\r\n"
             "\r\n");
   EXPECT_NE(UpdateRequestText("127.0.0.1", 8080).find("\r\nHost: 127.0.0.1:8080\r\n"), std::string::npos);
+  EXPECT_NE(UpdateRequestText("::1", 8080).find("\r\nHost: [::1]:8080\r\n"), std::string::npos);
 }
 
 TEST(UpdateReplyTest, ParsesTheSectionOfAReplyThatPasses) {
