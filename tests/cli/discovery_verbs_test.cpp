@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "sim/pseudo_terminal.h"
+#include "support/fake_sysfs.h"
 #include "support/local_http_server.h"
 #include "support/run_program.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
@@ -58,6 +62,48 @@ TEST(FroskctlDiscoveryTest, ScanFailsWhenNothingAnswers) {
   EXPECT_EQ(result.err, "no device found\n");
   // One silent port costs about 800 ms; a generous bound.
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+TEST(FroskctlDiscoveryTest, ScanListsTheControllersThatAnswerInTimeInPortOrder) {
+  const auto pair = test::SimProcess::Start({"--count", "2", "--name", "Bench A"}, 2);
+  const auto late = test::SimProcess::Start({"--serial", "900001-01", "--reply-delay", "700"});
+  const auto garbled = test::SimProcess::Start({"--serial", "900002-02", "--corrupt-every", "1"});
+  const auto silent = PseudoTerminal::Open();
+  ASSERT_TRUE(pair && late && garbled && silent);
+  const std::string ports = pair->Paths()[1] + "," + silent->ClientPath() + "," + late->Path() + "," + garbled->Path() +
+                            "," + pair->Paths()[0];
+  const auto result = Froskctl({"scan", "--ports", ports});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "Bench A\t123457-07\t2025-03-14\t" + pair->Paths()[1] + "\n" +
+                            "Bench A\t123456-07\t2025-03-14\t" + pair->Paths()[0] + "\n");
+  EXPECT_EQ(result.err, "");
+}
+
+// The stored settings decide what a scan without --ports probes.
+TEST(FroskctlDiscoveryTest, ScanWithoutPortsProbesWhatTheProgramWould) {
+  const auto sim = test::SimProcess::Start({});
+  ASSERT_TRUE(sim);
+  const test::FakeSysfs noSerialPorts;
+  struct Case {
+    std::string store;
+    int exitCode;
+  } cases[] = {
+      {"[Settings]\nUseSpecificPorts=1\nPortsList=\",," + sim->Path() + ",\"\n", 0},
+      {"[Settings]\nUseSpecificPorts=1\nPortsList=\n", 1},
+      {"[Settings]\nUseSpecificPorts=0\nPortsList=" + sim->Path() + "\n", 1},
+  };
+  for (const Case& c : cases) {
+    const test::TempDir home;
+    home.Write("DROV System/FroskManager.conf", c.store);
+    setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+    setenv("FROSK_SYSFS_ROOT", noSerialPorts.Root().c_str(), 1);
+    const auto result = Froskctl({"scan"});
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("FROSK_SYSFS_ROOT");
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.store;
+    EXPECT_EQ(result.out, c.exitCode == 0 ? "FroskTEC\t123456-07\t2025-03-14\t" + sim->Path() + "\n" : "");
+    EXPECT_EQ(result.err, c.exitCode == 0 ? "" : "no device found\n");
+  }
 }
 
 }  // namespace
