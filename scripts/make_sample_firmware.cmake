@@ -1,0 +1,46 @@
+# Writes the sample firmware images for the simulated bootloader: Intel HEX,
+# 16 data bytes a record, filled from a fixed pseudo-random sequence so that
+# every run gives the same files and no page is blank.
+#   cmake -P scripts/make_sample_firmware.cmake
+# A maker's release replaces these files with real firmware.
+
+function(hex_byte value out)
+  math(EXPR high "${value} / 16")
+  math(EXPR low "${value} % 16")
+  string(SUBSTRING "0123456789ABCDEF" ${high} 1 h)
+  string(SUBSTRING "0123456789ABCDEF" ${low} 1 l)
+  set(${out} "${h}${l}" PARENT_SCOPE)
+endfunction()
+
+function(write_image name size seed)
+  set(state ${seed})
+  set(text "")
+  set(address 0)
+  while(address LESS size)
+    math(EXPR high "${address} / 256")
+    math(EXPR low "${address} % 256")
+    hex_byte(${high} hh)
+    hex_byte(${low} ll)
+    set(record "10${hh}${ll}00")
+    math(EXPR sum "16 + ${high} + ${low}")
+    foreach(i RANGE 15)
+      math(EXPR state "(${state} * 1103515245 + 12345) % 2147483648")
+      math(EXPR byte "(${state} / 65536) % 256")
+      hex_byte(${byte} bb)
+      string(APPEND record "${bb}")
+      math(EXPR sum "${sum} + ${byte}")
+    endforeach()
+    math(EXPR check "(256 - ${sum} % 256) % 256")
+    hex_byte(${check} cc)
+    string(APPEND text ":${record}${cc}\n")
+    math(EXPR address "${address} + 16")
+  endwhile()
+  string(APPEND text ":00000001FF\n")
+  file(WRITE "${CMAKE_CURRENT_LIST_DIR}/../firmware/${name}" "${text}")
+endfunction()
+
+write_image(FroskTecV2.hex 49152 1)
+write_image(FroskTec.hex 16384 2)
+write_image(FroskTecV2_xboot.hex 2048 3)
+write_image(FroskTec_xboot.hex 2048 4)
+write_image(Kaz.hex 2048 5)
