@@ -48,6 +48,18 @@ const std::vector<Verb>& Verbs() {
        "which includes no answer within 10 s.",
        {{"update-server", true, "the server to ask instead of the maker's (port 80 unless given)"}},
        RunCheckUpdate},
+      {"flash", "TARGET [--port PORT] [--file FILE]",
+       "program firmware or a bootloader with the programming tool",
+       "TARGET: 1 QUVA V2 firmware via bootloader, 2 QUVA firmware via bootloader, 3 KAZ module via QUVA,\n"
+       "4 1WIRE memory via QUVA, 5 QUVA V2 bootloader via AVR ISP, 6 QUVA bootloader via AVR ISP.\n"
+       "Targets 1 to 3 need the controller's --port (COM3, ttyUSB0, /dev/pts/7); 5 and 6 use the USB programmer.\n"
+       "FILE defaults to the target's file in the firmware folder. Prints each status and the progress as it\n"
+       "moves; exit 0 when the device is programmed, 1 with the error text when not. When the other bootloader\n"
+       "variant answered, it names the target and file a retry would program.",
+       {{"port", true, "the controller's serial port"},
+        {"file", true, "the file to write instead of the target's default"},
+        {"log", false, "print the tool's output when the run ends"}},
+       RunFlash},
   };
   return verbs;
 }

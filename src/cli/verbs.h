@@ -16,5 +16,6 @@ int RunPorts(const Invocation& invocation);
 int RunRequest(const Invocation& invocation);
 int RunScan(const Invocation& invocation);
 int RunCheckUpdate(const Invocation& invocation);
+int RunFlash(const Invocation& invocation);
 
 }  // namespace frosk::cli

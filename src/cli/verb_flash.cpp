@@ -1,0 +1,104 @@
+// flash: programs a target through the same runner the programming dialog uses.
+#include <QCoreApplication>
+#include <QTimer>
+#include <iostream>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/verbs.h"
+#include "common/folders.h"
+#include "common/tick_clock.h"
+#include "firmware/firmware_files.h"
+#include "firmware/programmer_runner.h"
+#include "protocol/text_number.h"
+
+namespace frosk::cli {
+
+namespace {
+
+// A word a POSIX shell reads back as it stands, quoted only where it must be.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@%") ==
+                           std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+bool TakesPort(int target) { return target >= 1 && target <= 4; }
+
+// Prints what the dialog would show as it changes: each new status line, and
+// the progress as it moves.
+class ProgressPrinter {
+ public:
+  explicit ProgressPrinter(const ProgrammerRunner& runner) : runner_(runner) {}
+
+  void Update() {
+    if (runner_.State() != ProgrammingState::kInProgress) return;
+    if (const std::string status = runner_.StatusText(); status != status_) {
+      status_ = status;
+      std::cout << status << std::endl;
+    }
+    if (runner_.Progress() != progress_) {
+      progress_ = runner_.Progress();
+      std::cout << progress_ << "%" << std::endl;
+    }
+  }
+
+ private:
+  const ProgrammerRunner& runner_;
+  std::string status_;
+  int progress_ = 0;
+};
+
+}  // namespace
+
+int RunFlash(const Invocation& invocation) {
+  if (invocation.args.size() != 1) return UsageError("flash takes one TARGET (1 to 6)");
+  const std::optional<int64_t> parsed = ParseInteger(invocation.args[0]);
+  if (!parsed || *parsed < 1 || *parsed > kTargetCount) return UsageError("TARGET must be 1 to 6");
+  const int target = static_cast<int>(*parsed);
+  const std::string port = invocation.Option("port").value_or("");
+  if (TakesPort(target) && target != 4 && port.empty()) return UsageError("target " + invocation.args[0] + " needs --port");
+  if (!TakesPort(target) && invocation.Has("port"))
+    return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
+
+  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const std::string file = invocation.Option("file").value_or(TargetDefaultFile(folders, target));
+
+  SteadyTickClock clock;
+  ProgrammerRunner runner(clock, folders);
+  ProgressPrinter printer(runner);
+  QObject::connect(&runner, &ProgrammerRunner::Changed, [&printer] { printer.Update(); });
+  runner.SetJob(target, port, file);
+  runner.SetState(ProgrammingState::kReady);
+  runner.Start();
+
+  if (runner.State() == ProgrammingState::kInProgress) {
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&runner] {
+      runner.Tick();
+      if (runner.State() != ProgrammingState::kInProgress) QCoreApplication::quit();
+    });
+    timer.start(100);
+    QCoreApplication::exec();
+  }
+  // A programmer that has verified still closes its session with the device.
+  runner.WaitForTool(5000);
+
+  if (invocation.Has("log")) std::cout << runner.Log() << std::flush;
+  if (runner.State() == ProgrammingState::kDone) {
+    std::cout << "Congratulations! Your device has been upgraded." << std::endl;
+    return kExitDone;
+  }
+  std::cerr << runner.ErrorText() << "\n";
+  if (runner.Step() == step::kRepeatProgramming) {
+    std::cerr << "A retry programs target " << runner.Target() << " with " << runner.File() << ":\n  froskctl flash "
+              << runner.Target() << " --port " << ShellWord(runner.PortName()) << " --file "
+              << ShellWord(runner.File()) << "\n";
+  }
+  return kExitFailed;
+}
+
+}  // namespace frosk::cli

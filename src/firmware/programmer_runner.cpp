@@ -1,0 +1,198 @@
+#include "firmware/programmer_runner.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <charconv>
+
+#include "firmware/firmware_files.h"
+
+namespace frosk {
+
+namespace {
+
+// The device path of a port name: "COMn" is /dev/ttyS(n-1), an absolute path
+// stays, any other name lives under /dev.
+std::string DevicePath(const std::string& portName) {
+  if (portName.empty() || portName.front() == '/') return portName;
+  if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0) {
+    unsigned number = 0;
+    const char* last = portName.data() + portName.size();
+    const auto [end, status] = std::from_chars(portName.data() + 3, last, number);
+    if (status == std::errc() && end == last && number > 0) return "/dev/ttyS" + std::to_string(number - 1);
+  }
+  return "/dev/" + portName;
+}
+
+// The module tool takes the number of a COM port; any other port by its path.
+std::string ModulePortArgument(const std::string& portName) {
+  if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0) {
+    unsigned number = 0;
+    const char* last = portName.data() + portName.size();
+    const auto [end, status] = std::from_chars(portName.data() + 3, last, number);
+    if (status == std::errc() && end == last) return portName.substr(3);
+  }
+  return DevicePath(portName);
+}
+
+std::string ExecutableIn(const std::string& folder, const std::string& name) {
+  const QFileInfo tool(QString::fromStdString(folder + name));
+  return tool.isFile() && tool.isExecutable() ? tool.absoluteFilePath().toStdString() : std::string();
+}
+
+std::string FindTool(const Folders& folders, const std::string& name, bool orFromPath) {
+  std::string program = ExecutableIn(folders.utils, name);
+  if (program.empty() && orFromPath) program = QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
+  return program;
+}
+
+}  // namespace
+
+ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::string& portName,
+                               const std::string& file) {
+  ToolCommand command;
+  command.workingFolder = QFileInfo(QString::fromStdString(folders.utils)).isDir() ? folders.utils : folders.executable;
+  const std::string device = DevicePath(portName);
+  switch (target) {
+    case 1:
+      command.arguments = {"-p", "x128a4u", "-P", device, "-c", "avr109", "-e", "-b", "57600",
+                           "-U", "flash:w:" + file + ":i"};
+      break;
+    case 2:
+      command.arguments = {"-p", "x32a4", "-P", device, "-c", "avr109", "-b", "57600", "-U", "flash:w:" + file + ":i"};
+      break;
+    case 3:
+      command.program = FindTool(folders, "wsd", false);
+      command.arguments = {file, "/c:" + ModulePortArgument(portName), "/r", "/v", "/d"};
+      return command;
+    case 5:
+    case 6:
+      command.arguments = {"-p", target == 5 ? "x128a4u" : "atxmega32a4", "-P", "usb", "-c", "avrispmkii", "-e",
+                           "-U", "boot:w:" + file + ":i", "-U", "fuse2:w:0xBF:m", "-v"};
+      break;
+    default:
+      return command;
+  }
+  command.program = FindTool(folders, "avrdude", true);
+  return command;
+}
+
+std::vector<std::string> InstructionLines(int target) {
+  switch (target) {
+    case 1:
+    case 2:
+      return {"Instructions:", "1. Turn off your QUVA device.", "2. Press FIRMWARE UPDATE button on your QUVA device.",
+              "3. Holding FIRMWARE UPDATE button, turn on the device.", "4. Click <Start> button below.",
+              "5. Wait for complete."};
+    case 3:
+      return {"Instructions:", "1. Check if your IR set is powered on.",
+              "2. Press FIRMWARE UPDATE button on your KAZ device.",
+              "3. Holding FIRMWARE UPDATE button, click <Start> below.", "4. Wait for complete."};
+    case 4:
+      return {"Instructions:", "1. Turn off your QUVA device.", "2. Connect 1WIRE memory module to QUVA device.",
+              "3. Turn on the QUVA device.", "4. Click <Start> button below.", "5. Wait for complete."};
+    case 5:
+    case 6:
+      return {"Instructions:", "1. Connect AVRISP mkII programmer to QUVA ISP port.",
+              "2. Connect AVRISP mkII programmer to computer USB port.", "3. Turn on the QUVA device.",
+              "4. Click <Start> button below.", "5. Wait for complete."};
+    default:
+      return {"Instructions:"};
+  }
+}
+
+std::string StepStatusText(int step) {
+  switch (step) {
+    case step::kWaitingForTransparentMode:
+    case step::kStarted: return "Preparing...";
+    case step::kConnecting: return "Connecting...";
+    case step::kUploading: return "Uploading firmware...";
+    case step::kVerifying: return "Verifying data...";
+    case step::kFinished: return "Finishing...";
+    default: return "";
+  }
+}
+
+std::string StepErrorText(int step) {
+  switch (step) {
+    case step::kDeviceNotAvailable: return "Device not available!";
+    case step::kRepeatProgramming: return "Need to repeat programming";
+    case step::kDeviceNotReady: return "Device not ready or not recognized!";
+    case step::kVerifyError: return "Verify error!";
+    default: return "Internal error!";
+  }
+}
+
+ProgrammerRunner::ProgrammerRunner(const TickClock& clock, const Folders& folders, QObject* parent)
+    : QObject(parent), clock_(clock), folders_(folders), stateTime_(clock.Now()) {}
+
+ProgrammerRunner::~ProgrammerRunner() = default;
+
+void ProgrammerRunner::SetJob(int target, const std::string& portName, const std::string& file) {
+  target_ = target;
+  portName_ = portName;
+  file_ = file;
+}
+
+void ProgrammerRunner::SetState(ProgrammingState state) {
+  state_ = state;
+  progress_ = 0;
+  stateTime_ = clock_.Now();
+  emit Changed();
+}
+
+void ProgrammerRunner::Start() {
+  log_.clear();
+  if (!Launch()) {
+    step_ = step::kLaunchFailed;
+    SetState(ProgrammingState::kError);
+    return;
+  }
+  step_ = step::kStarted;
+  SetState(ProgrammingState::kInProgress);
+}
+
+void ProgrammerRunner::Retry() { SetState(ProgrammingState::kReady); }
+
+bool ProgrammerRunner::Launch() {
+  // A tool left to close its previous session must be gone before another opens the port.
+  WaitForTool(2000);
+  const ToolCommand command = ProgrammingCommand(folders_, target_, portName_, file_);
+  if (command.program.empty()) return false;
+  tool_ = std::make_unique<ToolProcess>();
+  if (tool_->Start(command, target_ != 3)) return true;
+  tool_.reset();
+  return false;
+}
+
+void ProgrammerRunner::Tick() {
+  if (state_ != ProgrammingState::kInProgress) return;
+
+  const bool running = tool_ && (target_ == 3 ? !tool_->HasEnded() : tool_->ReadOutput(log_, kReadLimit));
+  if (const auto verdict = ParseProgrammerOutput(log_, Elapsed(), target_, running)) {
+    step_ = verdict->step;
+    progress_ = verdict->progress;
+    if (verdict->endTool && tool_) tool_->End();
+  }
+
+  // The other bootloader variant answered: the next try programs the firmware made for it.
+  if (step_ == step::kRepeatProgramming) {
+    const bool toV2 = target_ != 1;
+    target_ = toV2 ? 1 : 2;
+    file_ = FirmwareFilePath(folders_, toV2 ? 4 : 1);
+  }
+
+  if (step_ < step::kFinished) {
+    emit Changed();
+    return;
+  }
+  if (tool_) tool_->LetGo();
+  SetState(step_ == step::kFinished ? ProgrammingState::kDone : ProgrammingState::kError);
+}
+
+void ProgrammerRunner::WaitForTool(int ms) {
+  if (!tool_) return;
+  tool_->WaitForEnd(ms);
+  tool_.reset();
+}
+
+}  // namespace frosk

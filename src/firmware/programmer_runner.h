@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/folders.h"
+#include "common/tick_clock.h"
+#include "firmware/output_parser.h"
+#include "firmware/tool_process.h"
+
+namespace frosk {
+
+// The programming targets:
+//   1 QUVA V2 firmware through the controller's bootloader   avrdude, avr109
+//   2 QUVA (V1) firmware through the controller's bootloader avrdude, avr109
+//   3 KAZ module through the controller                      wsd, after the controller went transparent
+//   4 1WIRE memory through the controller                    no tool: always "Internal error!"
+//   5 QUVA V2 bootloader through the USB ISP programmer      avrdude, avrispmkii
+//   6 QUVA bootloader through the USB ISP programmer         avrdude, avrispmkii
+
+// Where a run stands; it is also the page the programming dialog shows.
+enum class ProgrammingState { kReady = 0, kInProgress = 1, kDone = 2, kError = 3 };
+
+// How a target's tool is run: utils/avrdude or else avrdude from the PATH,
+// utils/wsd for the module; working folder utils/ when it exists, else the
+// programs' folder. The port goes to avrdude as its device path and to the
+// module tool as n for COMn, else as its device path. No program for target 4
+// or when the tool is missing.
+ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::string& portName,
+                               const std::string& file);
+
+// The Ready page: "Instructions:" and one line per step for the target.
+std::vector<std::string> InstructionLines(int target);
+// The status line while in progress ("Uploading firmware..."), and the error of
+// a failed run without its "ERROR: " lead ("Need to repeat programming").
+std::string StepStatusText(int step);
+std::string StepErrorText(int step);
+
+// Runs one programming target and follows it: the engine of the programming
+// dialog and of "froskctl flash". Everything happens on the caller's thread:
+// Start and Retry from the buttons, Tick every 100 ms while the run is shown.
+// For target 3 the controller is first switched into transparent mode over a
+// link of the runner's own, whose answer arrives as an event.
+class ProgrammerRunner : public QObject {
+  Q_OBJECT
+
+ public:
+  // Output read from the tool per tick, at most.
+  static constexpr size_t kReadLimit = 10239;
+
+  ProgrammerRunner(const TickClock& clock, const Folders& folders, QObject* parent = nullptr);
+  ~ProgrammerRunner() override;
+
+  // What to program. The file is written as given (its default is the caller's choice).
+  void SetJob(int target, const std::string& portName, const std::string& file);
+
+  int Target() const { return target_; }
+  const std::string& PortName() const { return portName_; }
+  const std::string& File() const { return file_; }
+  ProgrammingState State() const { return state_; }
+  int Step() const { return step_; }
+  int Progress() const { return progress_; }
+  // Everything the tool printed in this run.
+  const std::string& Log() const { return log_; }
+  // The status line in progress and "ERROR: " with the error text in Error.
+  std::string StatusText() const { return StepStatusText(step_); }
+  std::string ErrorText() const { return "ERROR: " + StepErrorText(step_); }
+
+  // Stores the state, clears the progress, restarts the state's time and refreshes.
+  void SetState(ProgrammingState state);
+  void Start();
+  // Back to Ready; the next Start takes the target and file as they are now,
+  // which a run that found the other bootloader variant has switched.
+  void Retry();
+  void Tick();
+
+  // A tool that was left to close its session after the run ended is given
+  // up to `ms` to end, then ended.
+  void WaitForTool(int ms);
+
+ signals:
+  // Whatever is shown may have changed: state, step, progress, target or file.
+  void Changed();
+
+ private:
+  bool Launch();
+  uint32_t Elapsed() const { return clock_.Now() - stateTime_; }
+
+  const TickClock& clock_;
+  Folders folders_;
+  int target_ = 0;
+  std::string portName_;
+  std::string file_;
+  ProgrammingState state_ = ProgrammingState::kReady;
+  int step_ = step::kStarted;
+  int progress_ = 0;
+  uint32_t stateTime_ = 0;
+  std::string log_;
+  std::unique_ptr<ToolProcess> tool_;
+};
+
+}  // namespace frosk
