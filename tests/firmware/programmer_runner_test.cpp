@@ -1,0 +1,343 @@
+#include "firmware/programmer_runner.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "firmware/firmware_files.h"
+#include "support/bootloader_device.h"
+#include "support/temp_dir.h"
+
+namespace frosk {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string TranscriptPath(const std::string& name) {
+  return std::string(FROSK_SOURCE_DIR) + "/tests/firmware/avrdude/" + name + ".log";
+}
+
+// Neither running nor left as a zombie.
+bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class ProgrammerRunnerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "firmware_tests";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+  }
+
+  // A stand-in for a programming tool in utils/. It writes its arguments, one
+  // a line, and then its pid beside itself before it does what `body` says.
+  void Tool(const std::string& name, const std::string& body) {
+    const std::string path = dir_.Write("utils/" + name,
+                                        "#!/bin/sh\n"
+                                        "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
+                                        "echo $$ > \"$(dirname \"$0\")/pid\"\n" +
+                                            body + "\n");
+    chmod(path.c_str(), 0755);
+  }
+
+  pid_t ToolPid() {
+    WaitFor([&] { return ReadFile(dir_.Path() + "utils/pid").find('\n') != std::string::npos; });
+    return static_cast<pid_t>(std::stoi(ReadFile(dir_.Path() + "utils/pid")));
+  }
+  std::string ToolArguments() { return ReadFile(dir_.Path() + "utils/args"); }
+
+  // Waits for something a child process does, polling, never longer than 10 s.
+  template <class Condition>
+  void WaitFor(Condition done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool finished = done();
+    while (!finished && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      finished = done();
+    }
+    ASSERT_TRUE(finished) << "timed out";
+  }
+
+  // Ticks, the clock standing still, until the run has ended.
+  void TickUntilSettled() {
+    WaitFor([&] {
+      runner_.Tick();
+      return runner_.State() != ProgrammingState::kInProgress;
+    });
+  }
+
+  void StartTarget(int target, const std::string& file = "/fw/FroskTec.hex") {
+    runner_.SetJob(target, "/dev/pts/99", file);
+    runner_.Start();
+  }
+
+  test::TempDir dir_;
+  Folders folders_ = Folders::Beside(dir_.Path());
+  ManualTickClock clock_{1000};
+  ProgrammerRunner runner_{clock_, folders_};
+};
+
+TEST_F(ProgrammerRunnerTest, CommandsFollowTheTargetTable) {
+  Tool("avrdude", "");
+  Tool("wsd", "");
+  const std::string avrdude = dir_.Path() + "utils/avrdude";
+  const std::string file = "/fw/a b \"c\" 'd'.hex";
+  struct Case {
+    int target;
+    const char* port;
+    std::string program;
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {1, "COM3", avrdude,
+       {"-p", "x128a4u", "-P", "/dev/ttyS2", "-c", "avr109", "-e", "-b", "57600", "-U", "flash:w:" + file + ":i"}},
+      {2, "ttyUSB0", avrdude,
+       {"-p", "x32a4", "-P", "/dev/ttyUSB0", "-c", "avr109", "-b", "57600", "-U", "flash:w:" + file + ":i"}},
+      {3, "COM12", dir_.Path() + "utils/wsd", {file, "/c:12", "/r", "/v", "/d"}},
+      {3, "/dev/pts/7", dir_.Path() + "utils/wsd", {file, "/c:/dev/pts/7", "/r", "/v", "/d"}},
+      {5, "", avrdude,
+       {"-p", "x128a4u", "-P", "usb", "-c", "avrispmkii", "-e", "-U", "boot:w:" + file + ":i", "-U",
+        "fuse2:w:0xBF:m", "-v"}},
+      {6, "COM1", avrdude,
+       {"-p", "atxmega32a4", "-P", "usb", "-c", "avrispmkii", "-e", "-U", "boot:w:" + file + ":i", "-U",
+        "fuse2:w:0xBF:m", "-v"}},
+  };
+  for (const Case& c : cases) {
+    const ToolCommand command = ProgrammingCommand(folders_, c.target, c.port, file);
+    EXPECT_EQ(command.program, c.program) << c.target;
+    EXPECT_EQ(command.arguments, c.arguments) << c.target;
+    EXPECT_EQ(command.workingFolder, dir_.Path() + "utils/") << c.target;
+  }
+  EXPECT_EQ(ProgrammingCommand(folders_, 4, "COM3", "").program, "");
+}
+
+TEST_F(ProgrammerRunnerTest, AvrdudeComesFromTheUtilsFolderElseFromThePath) {
+  ToolCommand command = ProgrammingCommand(folders_, 1, "COM3", "f.hex");
+  EXPECT_EQ(command.program, "/usr/bin/avrdude");
+  EXPECT_EQ(command.workingFolder, dir_.Path());
+  EXPECT_EQ(ProgrammingCommand(folders_, 3, "COM3", "f.hex").program, "") << "wsd is never taken from the path";
+  {
+    const ScopedEnv noPath("PATH", dir_.Path());
+    EXPECT_EQ(ProgrammingCommand(folders_, 5, "", "f.hex").program, "");
+  }
+  dir_.Write("utils/avrdude", "not executable");
+  EXPECT_EQ(ProgrammingCommand(folders_, 2, "COM3", "f.hex").program, "/usr/bin/avrdude");
+}
+
+TEST_F(ProgrammerRunnerTest, TheDialogsTextsComeWithTheEngine) {
+  EXPECT_EQ(InstructionLines(1).size(), 6u);
+  EXPECT_EQ(InstructionLines(2)[2], "2. Press FIRMWARE UPDATE button on your QUVA device.");
+  EXPECT_EQ(InstructionLines(3)[3], "3. Holding FIRMWARE UPDATE button, click <Start> below.");
+  EXPECT_EQ(InstructionLines(3).back(), "4. Wait for complete.");
+  EXPECT_EQ(InstructionLines(4)[2], "2. Connect 1WIRE memory module to QUVA device.");
+  EXPECT_EQ(InstructionLines(6)[1], "1. Connect AVRISP mkII programmer to QUVA ISP port.");
+  const std::pair<int, const char*> statuses[] = {{0, "Preparing..."},        {1, "Preparing..."},
+                                                  {2, "Connecting..."},       {3, "Uploading firmware..."},
+                                                  {4, "Verifying data..."},   {1000, "Finishing..."}};
+  for (const auto& [step, text] : statuses) EXPECT_EQ(StepStatusText(step), text);
+  const std::pair<int, const char*> errors[] = {{2000, "Device not available!"},
+                                                {2001, "Need to repeat programming"},
+                                                {2002, "Device not ready or not recognized!"},
+                                                {2003, "Verify error!"},
+                                                {2004, "Internal error!"},
+                                                {2005, "Internal error!"},
+                                                {2017, "Internal error!"}};
+  for (const auto& [step, text] : errors) EXPECT_EQ(StepErrorText(step), text);
+}
+
+TEST_F(ProgrammerRunnerTest, ARecordedSuccessEndsDoneWithItsLogKept) {
+  Tool("avrdude", "cat '" + TranscriptPath("success_x32a4") + "'");
+  int changes = 0;
+  QObject::connect(&runner_, &ProgrammerRunner::Changed, [&] { ++changes; });
+  StartTarget(2);
+  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress);
+  EXPECT_EQ(runner_.StatusText(), "Preparing...");
+  TickUntilSettled();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kDone);
+  EXPECT_EQ(runner_.Step(), step::kFinished);
+  EXPECT_EQ(runner_.Log(), ReadFile(TranscriptPath("success_x32a4")));
+  EXPECT_GE(changes, 2);
+  const pid_t pid = ToolPid();
+  runner_.WaitForTool(5000);
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+// The other bootloader variant answered: the error names it, and a retry
+// programs the other variant with its own firmware.
+TEST_F(ProgrammerRunnerTest, AnAnswerFromTheOtherVariantSwitchesTargetAndFileForTheRetry) {
+  struct Case {
+    int target;
+    const char* transcript;
+    int retryTarget;
+    std::string retryFile;
+    const char* retryPart;
+  } cases[] = {
+      {2, "signature_x32a4_on_x128a4u", 1, FirmwareFilePath(folders_, 4), "x128a4u"},
+      {1, "signature_x128a4u_on_x32a4", 2, FirmwareFilePath(folders_, 1), "x32a4"},
+  };
+  for (const Case& c : cases) {
+    Tool("avrdude", "cat '" + TranscriptPath(c.transcript) + "'");
+    StartTarget(c.target);
+    TickUntilSettled();
+    EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+    EXPECT_EQ(runner_.ErrorText(), "ERROR: Need to repeat programming");
+    EXPECT_EQ(runner_.Target(), c.retryTarget);
+    EXPECT_EQ(runner_.File(), c.retryFile);
+    runner_.Retry();
+    EXPECT_EQ(runner_.State(), ProgrammingState::kReady);
+    EXPECT_EQ(runner_.Target(), c.retryTarget);
+    std::remove((dir_.Path() + "utils/pid").c_str());
+    runner_.Start();
+    ToolPid();
+    const std::string arguments = ToolArguments();
+    EXPECT_NE(arguments.find(std::string("-p\n") + c.retryPart + "\n"), std::string::npos) << arguments;
+    EXPECT_NE(arguments.find("flash:w:" + c.retryFile + ":i\n"), std::string::npos) << arguments;
+    TickUntilSettled();
+    std::remove((dir_.Path() + "utils/pid").c_str());
+  }
+}
+
+TEST_F(ProgrammerRunnerTest, AFilePathWithBlanksAndQuotesReachesTheToolAsOneArgument) {
+  Tool("avrdude", "");
+  const std::string file = dir_.Path() + "my \"new\" 'firmware' $HOME;.hex";
+  StartTarget(1, file);
+  ToolPid();
+  EXPECT_NE(ToolArguments().find("\nflash:w:" + file + ":i\n"), std::string::npos) << ToolArguments();
+  TickUntilSettled();
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!") << "a tool that ends saying nothing has failed";
+}
+
+TEST_F(ProgrammerRunnerTest, AHungToolIsEndedAfterFiveSecondsAndCollected) {
+  Tool("avrdude", "echo 'avrdude: AVR device initialized'\nexec sleep 600");
+  StartTarget(1);
+  const pid_t pid = ToolPid();
+  WaitFor([&] {
+    runner_.Tick();
+    return !runner_.Log().empty();
+  });
+  clock_.Advance(5000);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress);
+  EXPECT_FALSE(ProcessGone(pid));
+  clock_.Advance(1);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_EQ(runner_.Step(), step::kDeviceNotReady);
+  EXPECT_EQ(runner_.Log(), "avrdude: AVR device initialized\n");
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST_F(ProgrammerRunnerTest, AFloodingToolIsReadInBoundedSlicesAndEnded) {
+  Tool("avrdude", "exec yes 'no phase here'");
+  StartTarget(2);
+  const pid_t pid = ToolPid();
+  for (int tick = 1; tick <= 20; ++tick) {
+    WaitFor([&] {
+      runner_.Tick();
+      return runner_.Log().size() >= static_cast<size_t>(tick) * ProgrammerRunner::kReadLimit;
+    });
+    EXPECT_EQ(runner_.Log().size(), static_cast<size_t>(tick) * ProgrammerRunner::kReadLimit);
+  }
+  clock_.Advance(5001);
+  runner_.Tick();
+  EXPECT_EQ(runner_.Step(), step::kDeviceNotReady);
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST_F(ProgrammerRunnerTest, AToolPastARecognisedPhaseIsNotHurried) {
+  Tool("avrdude", "printf 'avrdude: writing 49152 bytes flash ...\\n\\nWriting | ###'\nexec sleep 600");
+  StartTarget(1);
+  const pid_t pid = ToolPid();
+  WaitFor([&] {
+    runner_.Tick();
+    return runner_.Step() == step::kUploading;
+  });
+  clock_.Advance(60000);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress);
+  EXPECT_EQ(runner_.StatusText(), "Uploading firmware...");
+  EXPECT_EQ(runner_.Progress(), 11);
+  EXPECT_FALSE(ProcessGone(pid));
+  runner_.WaitForTool(0);
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+// A programmer that has verified still ends its session with the device: it
+// is left to finish, then collected.
+TEST_F(ProgrammerRunnerTest, DoneComesWithTheVerdictAndTheToolIsLeftToFinish) {
+  Tool("avrdude", "echo 'avrdude: 600 bytes of flash verified'\nsleep 0.3\necho 'avrdude done.  Thank you.'");
+  StartTarget(1);
+  const pid_t pid = ToolPid();
+  TickUntilSettled();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kDone);
+  EXPECT_FALSE(ProcessGone(pid));
+  runner_.WaitForTool(5000);
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST_F(ProgrammerRunnerTest, WhatCannotBeLaunchedIsAnInternalError) {
+  const ScopedEnv noPath("PATH", dir_.Path());
+  StartTarget(4, "");
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_EQ(runner_.Step(), step::kLaunchFailed);
+  StartTarget(1);
+  EXPECT_EQ(runner_.Step(), step::kLaunchFailed) << "no avrdude anywhere";
+  const std::string broken = dir_.Write("utils/avrdude", "#!/nonexistent/interpreter\n");
+  chmod(broken.c_str(), 0755);
+  StartTarget(5);
+  EXPECT_EQ(runner_.Step(), step::kLaunchFailed) << "an avrdude that cannot start";
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
+  EXPECT_TRUE(runner_.Log().empty());
+}
+
+// Debian's avrdude itself, for the failures that need no device.
+TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingPortAndAMissingFile) {
+  test::BootloaderDevice device("x128a4u");
+  runner_.SetJob(1, device.Port(), dir_.Path() + "missing.hex");
+  runner_.Start();
+  TickUntilSettled();
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
+  EXPECT_NE(runner_.Log().find("missing.hex"), std::string::npos) << runner_.Log();
+
+  const std::string file = dir_.Write("f.hex", ":00000001FF\n");
+  runner_.SetJob(2, "ttyFROSK-missing", file);
+  runner_.Start();
+  TickUntilSettled();
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
+  EXPECT_NE(runner_.Log().find("/dev/ttyFROSK-missing"), std::string::npos) << runner_.Log();
+}
+
+}  // namespace
+}  // namespace frosk
