@@ -4,24 +4,15 @@
 #include <QStandardPaths>
 #include <charconv>
 
+#include "common/frame_event.h"
 #include "firmware/firmware_files.h"
+#include "protocol/frame.h"
+#include "protocol/records.h"
+#include "protocol/serial_port.h"
 
 namespace frosk {
 
 namespace {
-
-// The device path of a port name: "COMn" is /dev/ttyS(n-1), an absolute path
-// stays, any other name lives under /dev.
-std::string DevicePath(const std::string& portName) {
-  if (portName.empty() || portName.front() == '/') return portName;
-  if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0) {
-    unsigned number = 0;
-    const char* last = portName.data() + portName.size();
-    const auto [end, status] = std::from_chars(portName.data() + 3, last, number);
-    if (status == std::errc() && end == last && number > 0) return "/dev/ttyS" + std::to_string(number - 1);
-  }
-  return "/dev/" + portName;
-}
 
 // The module tool takes the number of a COM port; any other port by its path.
 std::string ModulePortArgument(const std::string& portName) {
@@ -31,7 +22,7 @@ std::string ModulePortArgument(const std::string& portName) {
     const auto [end, status] = std::from_chars(portName.data() + 3, last, number);
     if (status == std::errc() && end == last) return portName.substr(3);
   }
-  return DevicePath(portName);
+  return PortPath(portName);
 }
 
 std::string ExecutableIn(const std::string& folder, const std::string& name) {
@@ -51,7 +42,7 @@ ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::st
                                const std::string& file) {
   ToolCommand command;
   command.workingFolder = QFileInfo(QString::fromStdString(folders.utils)).isDir() ? folders.utils : folders.executable;
-  const std::string device = DevicePath(portName);
+  const std::string device = PortPath(portName);
   switch (target) {
     case 1:
       command.arguments = {"-p", "x128a4u", "-P", device, "-c", "avr109", "-e", "-b", "57600",
@@ -125,7 +116,7 @@ std::string StepErrorText(int step) {
 ProgrammerRunner::ProgrammerRunner(const TickClock& clock, const Folders& folders, QObject* parent)
     : QObject(parent), clock_(clock), folders_(folders), stateTime_(clock.Now()) {}
 
-ProgrammerRunner::~ProgrammerRunner() = default;
+ProgrammerRunner::~ProgrammerRunner() { LinkClose(&link_); }
 
 void ProgrammerRunner::SetJob(int target, const std::string& portName, const std::string& file) {
   target_ = target;
@@ -142,6 +133,10 @@ void ProgrammerRunner::SetState(ProgrammingState state) {
 
 void ProgrammerRunner::Start() {
   log_.clear();
+  if (target_ == 3) {
+    StartTransparentMode();
+    return;
+  }
   if (!Launch()) {
     step_ = step::kLaunchFailed;
     SetState(ProgrammingState::kError);
@@ -149,6 +144,58 @@ void ProgrammerRunner::Start() {
   }
   step_ = step::kStarted;
   SetState(ProgrammingState::kInProgress);
+}
+
+// The module is reached through the controller: asked over a link of our own,
+// the controller passes its serial line through to the module until it is
+// switched off, and the module tool takes the port over.
+void ProgrammerRunner::StartTransparentMode() {
+  LinkClose(&link_);
+  PortSettings settings;
+  settings.portName = portName_;
+  if (LinkOpen(&link_, settings, PostFrameEvents(this, kProgrammingFrameEvent)) != 0) {
+    step_ = step::kDeviceNotAvailable;
+    SetState(ProgrammingState::kError);
+    return;
+  }
+  // A request that cannot be written goes unanswered: the time-out ends the wait.
+  LinkSendItem(link_, RecordRequest(key::SET_TRANSPARENT_MODE, TransparentModeRecord{1}).data());
+  step_ = step::kWaitingForTransparentMode;
+  SetState(ProgrammingState::kInProgress);
+}
+
+bool ProgrammerRunner::event(QEvent* event) {
+  if (event->type() != kProgrammingFrameEvent) return QObject::event(event);
+  ReceiveTransparentModeAnswer(static_cast<FrameEvent*>(event)->Block());
+  return true;
+}
+
+void ProgrammerRunner::ReceiveTransparentModeAnswer(const FrameBlock& block) {
+  // A late answer, or one from a link already closed, has nobody waiting for it.
+  if (link_ == nullptr || block.owner != link_ || state_ != ProgrammingState::kInProgress ||
+      step_ != step::kWaitingForTransparentMode)
+    return;
+  uint8_t item[FrameCutter::kCapacity];
+  if (!DecodeItem(item, sizeof item, block.Frame()).ok()) return;
+  // Anything but the answer asked for is not an answer: the wait goes on.
+  TransparentModeRecord answer{};
+  if (!ParseFrom(answer, item)) return;
+  LinkClose(&link_);
+  if (answer.enable == 0) {
+    step_ = step::kDeviceNotReady;
+    SetState(ProgrammingState::kError);
+    return;
+  }
+  if (!Launch()) {
+    step_ = step::kLaunchFailed;
+    SetState(ProgrammingState::kError);
+    return;
+  }
+  step_ = step::kUploading;
+  // The module tool is judged by how long it ran, so its time starts now,
+  // not when the controller was first asked.
+  stateTime_ = clock_.Now();
+  emit Changed();
 }
 
 void ProgrammerRunner::Retry() { SetState(ProgrammingState::kReady); }
@@ -166,6 +213,14 @@ bool ProgrammerRunner::Launch() {
 
 void ProgrammerRunner::Tick() {
   if (state_ != ProgrammingState::kInProgress) return;
+
+  if (step_ == step::kWaitingForTransparentMode) {
+    if (Elapsed() <= kToolStallMs) return;
+    LinkClose(&link_);
+    step_ = step::kDeviceNotReady;
+    SetState(ProgrammingState::kError);
+    return;
+  }
 
   const bool running = tool_ && (target_ == 3 ? !tool_->HasEnded() : tool_->ReadOutput(log_, kReadLimit));
   if (const auto verdict = ParseProgrammerOutput(log_, Elapsed(), target_, running)) {

@@ -10,6 +10,7 @@
 #include "common/tick_clock.h"
 #include "firmware/output_parser.h"
 #include "firmware/tool_process.h"
+#include "protocol/link.h"
 
 namespace frosk {
 
@@ -85,7 +86,13 @@ class ProgrammerRunner : public QObject {
   // Whatever is shown may have changed: state, step, progress, target or file.
   void Changed();
 
+ protected:
+  // The controller's answer to the transparent-mode request (event 1026).
+  bool event(QEvent* event) override;
+
  private:
+  void StartTransparentMode();
+  void ReceiveTransparentModeAnswer(const FrameBlock& block);
   bool Launch();
   uint32_t Elapsed() const { return clock_.Now() - stateTime_; }
 
@@ -100,6 +107,7 @@ class ProgrammerRunner : public QObject {
   uint32_t stateTime_ = 0;
   std::string log_;
   std::unique_ptr<ToolProcess> tool_;
+  Link* link_ = nullptr;  // open only while waiting for transparent mode
 };
 
 }  // namespace frosk

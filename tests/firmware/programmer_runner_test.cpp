@@ -12,7 +12,11 @@
 #include <thread>
 
 #include "firmware/firmware_files.h"
+#include "protocol/frame.h"
+#include "protocol/records.h"
+#include "sim/pseudo_terminal.h"
 #include "support/bootloader_device.h"
+#include "support/read_until.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
@@ -31,6 +35,13 @@ std::string TranscriptPath(const std::string& name) {
 
 // Neither running nor left as a zombie.
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Ended, whether or not its parent has collected it yet.
+bool ProcessEnded(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t name = stat.rfind(')');
+  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
+}
 
 // Sets an environment variable for one scope.
 class ScopedEnv {
@@ -93,6 +104,7 @@ class ProgrammerRunnerTest : public ::testing::Test {
   // Ticks, the clock standing still, until the run has ended.
   void TickUntilSettled() {
     WaitFor([&] {
+      QCoreApplication::processEvents();
       runner_.Tick();
       return runner_.State() != ProgrammingState::kInProgress;
     });
@@ -337,6 +349,155 @@ TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingPortAndAMissingFile) {
   TickUntilSettled();
   EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
   EXPECT_NE(runner_.Log().find("/dev/ttyFROSK-missing"), std::string::npos) << runner_.Log();
+}
+
+// Target 3: the runner asks the controller, played here on a pseudo-terminal,
+// for transparent mode over a link of its own before the module tool runs.
+class TransparentModeTest : public ProgrammerRunnerTest {
+ protected:
+  void SetUp() override {
+    Tool("wsd", "exit 0");
+    runner_.SetJob(3, controller_->ClientPath(), "/fw/Kaz.hex");
+    runner_.Start();
+  }
+
+  // The request as it arrives on the controller's side of the line.
+  std::string Request() {
+    return test::ReadUntil(controller_->DeviceFd(), [](const std::string& got) { return got.find('#') != got.npos; });
+  }
+
+  void Answer(const std::string& frame) {
+    ASSERT_EQ(write(controller_->DeviceFd(), frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+  }
+
+  static std::string TransparentModeFrame(bool enable) {
+    uint8_t item[EncodedSize<TransparentModeRecord>()];
+    BuildInto(TransparentModeRecord{static_cast<uint8_t>(enable)}, item, sizeof item);
+    return FrameEncode(item);
+  }
+
+  // Delivers what the link received until the step moves on from waiting.
+  void DeliverAnswer() {
+    WaitFor([&] {
+      QCoreApplication::processEvents();
+      return runner_.Step() != step::kWaitingForTransparentMode;
+    });
+  }
+
+  // The port is free again once the runner's link is closed.
+  bool PortIsFree() {
+    PortSettings settings;
+    settings.portName = controller_->ClientPath();
+    if (LinkOpen(&settings.link, settings, [](std::unique_ptr<FrameBlock>) {}) != 0) return false;
+    LinkClose(&settings.link);
+    return true;
+  }
+
+  std::unique_ptr<PseudoTerminal> controller_ = PseudoTerminal::Open();
+};
+
+TEST_F(TransparentModeTest, TheRequestAsksForTransparentModeInOneFrame) {
+  const std::string request = Request();
+  EXPECT_EQ(request.size(), 32u);
+  uint8_t item[64];
+  ASSERT_TRUE(DecodeItem(item, sizeof item, request).ok()) << request;
+  EXPECT_EQ(ItemKey(item), key::SET_TRANSPARENT_MODE);
+  EXPECT_EQ(ItemLength(item), 13);
+  TransparentModeRecord asked{};
+  ASSERT_TRUE(ParseFrom(asked, item + 4));
+  EXPECT_EQ(asked.enable, 1);
+  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress);
+  EXPECT_EQ(runner_.StatusText(), "Preparing...");
+}
+
+// The module tool prints nothing to follow; a run under 10 s is a refusal. Its
+// time counts from its start, not from the request.
+TEST_F(TransparentModeTest, WhenGrantedTheModuleToolIsJudgedByItsRunTime) {
+  struct Case {
+    uint32_t answeredAfterMs;
+    uint32_t toolRanMs;
+    ProgrammingState state;
+    const char* text;
+  } cases[] = {
+      {100, 3000, ProgrammingState::kError, "ERROR: Device not ready or not recognized!"},
+      {100, 12000, ProgrammingState::kDone, ""},
+      {4000, 7000, ProgrammingState::kError, "ERROR: Device not ready or not recognized!"},
+      {100, 10000, ProgrammingState::kError, "ERROR: Device not ready or not recognized!"},
+      {100, 10001, ProgrammingState::kDone, ""},
+  };
+  for (const Case& c : cases) {
+    std::remove((dir_.Path() + "utils/pid").c_str());
+    if (runner_.State() != ProgrammingState::kInProgress) runner_.Start();
+    Request();
+    clock_.Advance(c.answeredAfterMs);
+    Answer(TransparentModeFrame(true));
+    DeliverAnswer();
+    EXPECT_EQ(runner_.Step(), step::kUploading);
+    EXPECT_EQ(runner_.StatusText(), "Uploading firmware...");
+    EXPECT_TRUE(PortIsFree());
+    const pid_t pid = ToolPid();
+    EXPECT_EQ(ToolArguments(), "/fw/Kaz.hex\n/c:" + controller_->ClientPath() + "\n/r\n/v\n/d\n");
+    WaitFor([&] { return ProcessEnded(pid); });
+    clock_.Advance(c.toolRanMs);
+    TickUntilSettled();
+    EXPECT_EQ(runner_.State(), c.state) << c.toolRanMs;
+    if (c.state == ProgrammingState::kError) {
+      EXPECT_EQ(runner_.ErrorText(), c.text);
+    }
+    EXPECT_TRUE(ProcessGone(pid));
+    runner_.Retry();
+  }
+}
+
+TEST_F(TransparentModeTest, ARefusalEndsTheRunAtOnce) {
+  Request();
+  Answer(TransparentModeFrame(false));
+  DeliverAnswer();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_EQ(runner_.Step(), step::kDeviceNotReady);
+  EXPECT_TRUE(PortIsFree());
+  EXPECT_EQ(ReadFile(dir_.Path() + "utils/pid"), "") << "the module tool never started";
+}
+
+TEST_F(TransparentModeTest, WithoutAnAnswerTheWaitEndsAfterFiveSeconds) {
+  Request();
+  // Neither a frame that fails its check nor another record is the answer.
+  std::string wrongCheck = TransparentModeFrame(true);
+  wrongCheck[wrongCheck.size() - 2] = wrongCheck[wrongCheck.size() - 2] == '0' ? '1' : '0';
+  uint8_t other[EncodedSize<ServiceModeRecord>()];
+  BuildInto(ServiceModeRecord{1}, other, sizeof other);
+  Answer(wrongCheck + FrameEncode(other));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (std::chrono::steady_clock::now() < deadline) QCoreApplication::processEvents();
+  clock_.Advance(5000);
+  runner_.Tick();
+  EXPECT_EQ(runner_.Step(), step::kWaitingForTransparentMode);
+  EXPECT_FALSE(PortIsFree());
+  clock_.Advance(1);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not ready or not recognized!");
+  EXPECT_TRUE(PortIsFree());
+  // An answer after the wait has ended changes nothing.
+  Answer(TransparentModeFrame(true));
+  const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+  while (std::chrono::steady_clock::now() < later) QCoreApplication::processEvents();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+}
+
+TEST_F(TransparentModeTest, APortThatCannotBeOpenedOrAMissingModuleToolFails) {
+  runner_.SetJob(3, dir_.Path() + "no-such-port", "/fw/Kaz.hex");
+  runner_.Start();
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
+
+  std::remove((dir_.Path() + "utils/wsd").c_str());
+  runner_.SetJob(3, controller_->ClientPath(), "/fw/Kaz.hex");
+  runner_.Start();
+  Request();
+  Answer(TransparentModeFrame(true));
+  DeliverAnswer();
+  EXPECT_EQ(runner_.Step(), step::kLaunchFailed);
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
 }
 
 }  // namespace
