@@ -14,6 +14,12 @@ namespace frosk {
 
 namespace {
 
+// How long the controller may take to answer the transparent-mode request.
+constexpr uint32_t kTransparentModeAnswerMs = 5000;
+// How long a tool left to close its previous session may take before the next
+// run needs the port.
+constexpr int kPreviousToolGraceMs = 2000;
+
 // The module tool takes the number of a COM port; any other port by its path.
 std::string ModulePortArgument(const std::string& portName) {
   if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0) {
@@ -131,6 +137,11 @@ void ProgrammerRunner::SetState(ProgrammingState state) {
   emit Changed();
 }
 
+void ProgrammerRunner::Fail(int errorStep) {
+  step_ = errorStep;
+  SetState(ProgrammingState::kError);
+}
+
 void ProgrammerRunner::Start() {
   log_.clear();
   if (target_ == 3) {
@@ -138,8 +149,7 @@ void ProgrammerRunner::Start() {
     return;
   }
   if (!Launch()) {
-    step_ = step::kLaunchFailed;
-    SetState(ProgrammingState::kError);
+    Fail(step::kLaunchFailed);
     return;
   }
   step_ = step::kStarted;
@@ -147,15 +157,14 @@ void ProgrammerRunner::Start() {
 }
 
 // The module is reached through the controller: asked over a link of our own,
-// the controller passes its serial line through to the module until it is
-// switched off, and the module tool takes the port over.
+// the controller passes its serial line through to the module, and the module
+// tool takes the port over.
 void ProgrammerRunner::StartTransparentMode() {
   LinkClose(&link_);
   PortSettings settings;
   settings.portName = portName_;
   if (LinkOpen(&link_, settings, PostFrameEvents(this, kProgrammingFrameEvent)) != 0) {
-    step_ = step::kDeviceNotAvailable;
-    SetState(ProgrammingState::kError);
+    Fail(step::kDeviceNotAvailable);
     return;
   }
   // A request that cannot be written goes unanswered: the time-out ends the wait.
@@ -182,13 +191,11 @@ void ProgrammerRunner::ReceiveTransparentModeAnswer(const FrameBlock& block) {
   if (!ParseFrom(answer, item)) return;
   LinkClose(&link_);
   if (answer.enable == 0) {
-    step_ = step::kDeviceNotReady;
-    SetState(ProgrammingState::kError);
+    Fail(step::kDeviceNotReady);
     return;
   }
   if (!Launch()) {
-    step_ = step::kLaunchFailed;
-    SetState(ProgrammingState::kError);
+    Fail(step::kLaunchFailed);
     return;
   }
   step_ = step::kUploading;
@@ -202,7 +209,7 @@ void ProgrammerRunner::Retry() { SetState(ProgrammingState::kReady); }
 
 bool ProgrammerRunner::Launch() {
   // A tool left to close its previous session must be gone before another opens the port.
-  WaitForTool(2000);
+  WaitForTool(kPreviousToolGraceMs);
   const ToolCommand command = ProgrammingCommand(folders_, target_, portName_, file_);
   if (command.program.empty()) return false;
   tool_ = std::make_unique<ToolProcess>();
@@ -215,10 +222,9 @@ void ProgrammerRunner::Tick() {
   if (state_ != ProgrammingState::kInProgress) return;
 
   if (step_ == step::kWaitingForTransparentMode) {
-    if (Elapsed() <= kToolStallMs) return;
+    if (Elapsed() <= kTransparentModeAnswerMs) return;
     LinkClose(&link_);
-    step_ = step::kDeviceNotReady;
-    SetState(ProgrammingState::kError);
+    Fail(step::kDeviceNotReady);
     return;
   }
 

@@ -91,6 +91,7 @@ class ProgrammerRunner : public QObject {
   bool event(QEvent* event) override;
 
  private:
+  void Fail(int errorStep);
   void StartTransparentMode();
   void ReceiveTransparentModeAnswer(const FrameBlock& block);
   bool Launch();
