@@ -1,16 +1,8 @@
 #include "sim/bootloader.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "sim/pseudo_terminal.h"
-
-namespace frosk {
+namespace frosk::sim {
 
 namespace {
 
@@ -37,27 +29,6 @@ size_t FixedArguments(uint8_t command) {
     case 'x':
     case 'y': return 1;
     default: return 0;
-  }
-}
-
-long long NowNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
-}
-
-// Writes everything unless `stop` is set while the client does not read.
-void WriteAll(int fd, const char* data, size_t count, const std::atomic<bool>& stop) {
-  while (count > 0 && !stop) {
-    const ssize_t written = write(fd, data, count);
-    if (written > 0) {
-      data += written;
-      count -= static_cast<size_t>(written);
-      continue;
-    }
-    if (written < 0 && errno != EAGAIN && errno != EINTR) return;
-    pollfd out{fd, POLLOUT, 0};
-    poll(&out, 1, 100);
   }
 }
 
@@ -178,41 +149,4 @@ void Bootloader::Execute(const uint8_t* command, std::string& reply) {
   address_ += static_cast<uint32_t>(type == 'F' ? size / 2 : size);
 }
 
-void LinePacer::Carry(size_t count) {
-  if (nsPerByte_ == 0) return;
-  freeAtNs_ = std::max(freeAtNs_, NowNs()) + static_cast<long long>(count) * nsPerByte_;
-  const long long wait = freeAtNs_ - NowNs();
-  if (wait <= 0) return;
-  const timespec pause{static_cast<time_t>(wait / 1'000'000'000LL), static_cast<long>(wait % 1'000'000'000LL)};
-  nanosleep(&pause, nullptr);
-}
-
-void ServeBootloader(PseudoTerminal& terminal, Bootloader& bootloader, const BootloaderLine& line,
-                     const std::atomic<bool>& stop) {
-  const int fd = terminal.DeviceFd();
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-  // Full duplex: each direction has a line of its own. Small chunks keep the
-  // pacing close to a character's time.
-  LinePacer incoming(line.lineRate);
-  LinePacer outgoing(line.lineRate);
-  constexpr size_t kChunk = 32;
-  std::string reply;
-  while (!stop) {
-    pollfd in{fd, POLLIN, 0};
-    if (poll(&in, 1, 100) <= 0) continue;
-    uint8_t bytes[kChunk];
-    const ssize_t count = read(fd, bytes, sizeof bytes);
-    if (count <= 0) continue;
-    incoming.Carry(static_cast<size_t>(count));
-    if (line.silent) continue;
-    reply.clear();
-    bootloader.Receive(bytes, static_cast<size_t>(count), reply);
-    for (size_t sent = 0; sent < reply.size() && !stop; sent += kChunk) {
-      const size_t chunk = std::min(kChunk, reply.size() - sent);
-      outgoing.Carry(chunk);
-      WriteAll(fd, reply.data() + sent, chunk, stop);
-    }
-  }
-}
-
-}  // namespace frosk
+}  // namespace frosk::sim

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace frosk {
-
-class PseudoTerminal;
+namespace frosk::sim {
 
 // A controller in its firmware-update mode: the serial bootloader a programmer
 // such as avrdude's "avr109" reaches after the FIRMWARE UPDATE button was held
@@ -62,26 +59,4 @@ class Bootloader {
   uint32_t address_ = 0;
 };
 
-// Paces traffic as a serial line at `baud` with 10 bits a character would:
-// a character is not handed on before the line could have carried it.
-class LinePacer {
- public:
-  explicit LinePacer(int baud) : nsPerByte_(baud > 0 ? 10'000'000'000LL / baud : 0) {}
-  // Sleeps until `count` more characters could have crossed the line.
-  void Carry(size_t count);
-
- private:
-  long long nsPerByte_;
-  long long freeAtNs_ = 0;
-};
-
-struct BootloaderLine {
-  bool silent = false;  // reads everything, answers nothing: a controller not in update mode
-  int lineRate = 0;     // baud to pace both directions at; 0 is as fast as the terminal goes
-};
-
-// Serves the bootloader on the device side of a pseudo-terminal until `stop` is set.
-void ServeBootloader(PseudoTerminal& terminal, Bootloader& bootloader, const BootloaderLine& line,
-                     const std::atomic<bool>& stop);
-
-}  // namespace frosk
+}  // namespace frosk::sim

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "sim/bootloader_port.h"
 #include "sim/state_file.h"
 
 namespace frosk::sim {
@@ -36,7 +37,8 @@ int RunControllers(const SimOptions& options) {
   if (!options.logFile.empty() && !(log = FrameLog::Open(options.logFile, &error))) return Failure(error);
 
   const Clock::time_point now = Clock::now();
-  std::vector<std::unique_ptr<ControllerPort>> ports;
+  std::vector<std::unique_ptr<LoopDevice>> ports;
+  std::vector<std::string> paths;
   for (unsigned index = 0; index < options.count; ++index) {
     std::unique_ptr<PseudoTerminal> pty = PseudoTerminal::Open();
     if (!pty) return Failure("cannot open a pseudo-terminal");
@@ -45,6 +47,13 @@ int RunControllers(const SimOptions& options) {
       const std::string linkPath = (std::filesystem::path(options.linkDir) / DeviceName(index)).string();
       link = PublishedLink::Create(linkPath, pty->ClientPath(), &error);
       if (!link) return Failure(error);
+    }
+    if (options.bootloader != nullptr) {
+      const BootloaderPort::Config config{options.lineRate, options.faults.silent, options.bootloaderFaults};
+      auto port = std::make_unique<BootloaderPort>(std::move(pty), std::move(link), *options.bootloader, config);
+      paths.push_back(port->ClientPath());
+      ports.push_back(std::move(port));
+      continue;
     }
     ControllerPort::Config config;
     config.name = DeviceName(index);
@@ -66,10 +75,11 @@ int RunControllers(const SimOptions& options) {
         return Failure(error);
       }
     }
+    paths.push_back(port->ClientPath());
     ports.push_back(std::move(port));
   }
 
-  for (const auto& port : ports) std::printf("%s\n", port->ClientPath().c_str());
+  for (const std::string& path : paths) std::printf("%s\n", path.c_str());
   std::fflush(stdout);
 
   std::vector<LoopDevice*> devices;

@@ -4,8 +4,9 @@
 
 namespace frosk::sim {
 
-// frosk-sim's controller mode: opens a pseudo-terminal per device, prints the
-// paths clients open, and answers until SIGINT or SIGTERM. Returns the exit code.
+// frosk-sim: opens a pseudo-terminal per device, prints the paths clients
+// open, and answers until SIGINT or SIGTERM, as controllers or, with
+// --bootloader, as controllers in their firmware-update mode. Returns the exit code.
 int RunControllers(const SimOptions& options);
 
 }  // namespace frosk::sim

@@ -127,6 +127,22 @@ std::string Silent(SimOptions& o, std::string_view, std::string_view) {
   return {};
 }
 
+std::string BootloaderMode(SimOptions& o, std::string_view, std::string_view value) {
+  o.bootloader = FindBootloaderPart(value);
+  if (o.bootloader != nullptr) return {};
+  return "--bootloader takes " + BootloaderPartNames() + ", not \"" + std::string(value) + "\"";
+}
+
+std::string CorruptReadBack(SimOptions& o, std::string_view, std::string_view) {
+  o.bootloaderFaults.corruptReadBack = true;
+  return {};
+}
+
+std::string RefuseTransparentMode(SimOptions& o, std::string_view, std::string_view) {
+  o.controller.refuseTransparentMode = true;
+  return {};
+}
+
 struct Option {
   std::string_view name;
   std::string_view value;  // empty for a flag
@@ -161,6 +177,10 @@ const Option kOptions[] = {
      FaultCount<&LineFaults::overlongEvery>},
     {"silent", "", "read and discard every request, never answer", Silent},
     {"vanish-after", "N", "close the port once N requests have been handled", FaultCount<&LineFaults::vanishAfter>},
+    {"refuse-transparent", "", "answer SET_TRANSPARENT_MODE with transparent mode off", RefuseTransparentMode},
+    {"bootloader", "PART", "be in firmware-update mode: x128a4u (QUVA V2) or x32a4 (QUVA)", BootloaderMode},
+    {"corrupt-readback", "", "with --bootloader: change the first byte of every flash block read back",
+     CorruptReadBack},
 };
 
 const Option* FindOption(std::string_view name) {
@@ -215,7 +235,10 @@ std::string Usage() {
       "usage: frosk-sim [OPTIONS]\n\n"
       "Runs a virtual FroskTEC controller with its detection module on a pseudo-terminal and\n"
       "prints, for each device, the path a client opens. Ends on SIGINT or SIGTERM.\n"
-      "With --state, the records in the file win over the identification options.\n\noptions:\n";
+      "With --state, the records in the file win over the identification options. With --bootloader\n"
+      "each device is a controller in its firmware-update mode, answering the AVR109 serial bootloader\n"
+      "protocol (avrdude -c avr109); only --count, --link, --line-rate, --silent and --corrupt-readback\n"
+      "apply to it.\n\noptions:\n";
   for (const Option& option : kOptions) {
     std::string head = "  --" + std::string(option.name);
     if (!option.value.empty()) head += " " + std::string(option.value);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/bootloader.h"
 #include "sim/controller_port.h"
 #include "sim/virtual_controller.h"
 
@@ -17,6 +18,9 @@ struct SimOptions {
   std::string logFile;
   bool lineRate = false;
   LineFaults faults;
+  // Set: the devices are controllers in their firmware-update mode, with this part.
+  const BootloaderPart* bootloader = nullptr;
+  BootloaderFaults bootloaderFaults;
 };
 
 struct CommandLine {

@@ -205,6 +205,10 @@ std::vector<uint8_t> VirtualController::Answer(const uint8_t* request, Clock::ti
     }
     case key::LOAD_MODULE_VELTRA_PARAMS:
     case key::STORE_MODULE_VELTRA_PARAMS: return AnswerBank(command, request, memoryChanged);
+    case key::SET_TRANSPARENT_MODE:
+      if (!settings_.refuseTransparentMode) break;
+      memory_.transparentMode.enable = 0;
+      return Build(RefTo(memory_.transparentMode));
     default: break;
   }
   for (const Slot& slot : slots_) {

@@ -27,6 +27,9 @@ struct ControllerSettings {
   ModuleIdenRecord moduleIden;
   // Replaces the status the regulation would report, e.g. 140 for an incompatible KAZ module.
   std::optional<uint8_t> forcedStatus;
+  // A controller that cannot reach its module: it answers a request for
+  // transparent mode with transparent mode off.
+  bool refuseTransparentMode = false;
 
   ControllerSettings();
 };

