@@ -18,8 +18,9 @@ namespace {
 
 // A word a POSIX shell reads back as it stands, quoted only where it must be.
 std::string ShellWord(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@%") ==
-                           std::string::npos)
+  if (!word.empty() &&
+      word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@%") ==
+          std::string::npos)
     return word;
   std::string quoted = "'";
   for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -60,7 +61,8 @@ int RunFlash(const Invocation& invocation) {
   if (!parsed || *parsed < 1 || *parsed > kTargetCount) return UsageError("TARGET must be 1 to 6");
   const int target = static_cast<int>(*parsed);
   const std::string port = invocation.Option("port").value_or("");
-  if (TakesPort(target) && target != 4 && port.empty()) return UsageError("target " + invocation.args[0] + " needs --port");
+  if (TakesPort(target) && target != 4 && port.empty())
+    return UsageError("target " + invocation.args[0] + " needs --port");
   if (!TakesPort(target) && invocation.Has("port"))
     return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
 
@@ -95,8 +97,8 @@ int RunFlash(const Invocation& invocation) {
   std::cerr << runner.ErrorText() << "\n";
   if (runner.Step() == step::kRepeatProgramming) {
     std::cerr << "A retry programs target " << runner.Target() << " with " << runner.File() << ":\n  froskctl flash "
-              << runner.Target() << " --port " << ShellWord(runner.PortName()) << " --file "
-              << ShellWord(runner.File()) << "\n";
+              << runner.Target() << " --port " << ShellWord(runner.PortName()) << " --file " << ShellWord(runner.File())
+              << "\n";
   }
   return kExitFailed;
 }

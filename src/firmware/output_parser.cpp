@@ -19,12 +19,13 @@ struct Rule {
   std::array<const char*, 3> markers;  // unused entries are null
   bool needsAll;                       // every marker must be there, not any one
   int step;
-  int progress;      // the progress, or the base the bar's share is added to
+  int progress;  // the progress, or the base the bar's share is added to
   Bar bar;
   bool stallLimited;  // a phase that still ends the tool once it has taken too long
 };
 
 // Programming through the controller's bootloader (targets 1 and 2).
+// clang-format off
 constexpr Rule kBootloaderRules[] = {
     {{"flash verified"}, false, step::kFinished, 100, Bar::kNone, false},
     {{"verification error", "verification mismatch"}, false, step::kVerifyError, 100, Bar::kNone, false},
@@ -49,6 +50,7 @@ constexpr Rule kIspRules[] = {
     {{"Found AVRISP"}, false, step::kConnecting, 0, Bar::kNone, true},
     {{"did not find any USB device"}, false, step::kDeviceNotAvailable, 0, Bar::kNone, false},
 };
+// clang-format on
 
 bool SameLetter(char a, char b) {
   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -56,8 +58,8 @@ bool SameLetter(char a, char b) {
 
 size_t FindText(std::string_view log, std::string_view text, size_t from = 0) {
   if (from > log.size()) return std::string_view::npos;
-  const auto found = std::search(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), text.begin(),
-                                 text.end(), SameLetter);
+  const auto found =
+      std::search(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), text.begin(), text.end(), SameLetter);
   return found == log.end() ? std::string_view::npos : static_cast<size_t>(found - log.begin());
 }
 
@@ -104,8 +106,7 @@ int BarProgress(std::string_view tailFromMarker, Bar bar, int base) {
 
 }  // namespace
 
-std::optional<ParserVerdict> ParseProgrammerOutput(std::string_view log, uint32_t elapsedMs, int target,
-                                                   bool running) {
+std::optional<ParserVerdict> ParseProgrammerOutput(std::string_view log, uint32_t elapsedMs, int target, bool running) {
   if (!running) {
     if (target == 3)
       return ParserVerdict{elapsedMs > kModuleToolMinimumMs ? step::kFinished : step::kDeviceNotReady, 0, false};

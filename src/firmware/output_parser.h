@@ -44,7 +44,6 @@ struct ParserVerdict {
 // without regard to case, so the same run is followed whichever is installed.
 // Call it whenever the output grows: it is sound at any cut, a progress bar's
 // marks included.
-std::optional<ParserVerdict> ParseProgrammerOutput(std::string_view log, uint32_t elapsedMs, int target,
-                                                   bool running);
+std::optional<ParserVerdict> ParseProgrammerOutput(std::string_view log, uint32_t elapsedMs, int target, bool running);
 
 }  // namespace frosk

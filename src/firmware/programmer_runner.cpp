@@ -38,7 +38,8 @@ std::string ExecutableIn(const std::string& folder, const std::string& name) {
 
 std::string FindTool(const Folders& folders, const std::string& name, bool orFromPath) {
   std::string program = ExecutableIn(folders.utils, name);
-  if (program.empty() && orFromPath) program = QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
+  if (program.empty() && orFromPath)
+    program = QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
   return program;
 }
 
@@ -51,8 +52,8 @@ ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::st
   const std::string device = PortPath(portName);
   switch (target) {
     case 1:
-      command.arguments = {"-p", "x128a4u", "-P", device, "-c", "avr109", "-e", "-b", "57600",
-                           "-U", "flash:w:" + file + ":i"};
+      command.arguments = {
+          "-p", "x128a4u", "-P", device, "-c", "avr109", "-e", "-b", "57600", "-U", "flash:w:" + file + ":i"};
       break;
     case 2:
       command.arguments = {"-p", "x32a4", "-P", device, "-c", "avr109", "-b", "57600", "-U", "flash:w:" + file + ":i"};
@@ -63,11 +64,20 @@ ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::st
       return command;
     case 5:
     case 6:
-      command.arguments = {"-p", target == 5 ? "x128a4u" : "atxmega32a4", "-P", "usb", "-c", "avrispmkii", "-e",
-                           "-U", "boot:w:" + file + ":i", "-U", "fuse2:w:0xBF:m", "-v"};
+      command.arguments = {"-p",
+                           target == 5 ? "x128a4u" : "atxmega32a4",
+                           "-P",
+                           "usb",
+                           "-c",
+                           "avrispmkii",
+                           "-e",
+                           "-U",
+                           "boot:w:" + file + ":i",
+                           "-U",
+                           "fuse2:w:0xBF:m",
+                           "-v"};
       break;
-    default:
-      return command;
+    default: return command;
   }
   command.program = FindTool(folders, "avrdude", true);
   return command;
@@ -77,23 +87,32 @@ std::vector<std::string> InstructionLines(int target) {
   switch (target) {
     case 1:
     case 2:
-      return {"Instructions:", "1. Turn off your QUVA device.", "2. Press FIRMWARE UPDATE button on your QUVA device.",
-              "3. Holding FIRMWARE UPDATE button, turn on the device.", "4. Click <Start> button below.",
+      return {"Instructions:",
+              "1. Turn off your QUVA device.",
+              "2. Press FIRMWARE UPDATE button on your QUVA device.",
+              "3. Holding FIRMWARE UPDATE button, turn on the device.",
+              "4. Click <Start> button below.",
               "5. Wait for complete."};
     case 3:
       return {"Instructions:", "1. Check if your IR set is powered on.",
               "2. Press FIRMWARE UPDATE button on your KAZ device.",
               "3. Holding FIRMWARE UPDATE button, click <Start> below.", "4. Wait for complete."};
     case 4:
-      return {"Instructions:", "1. Turn off your QUVA device.", "2. Connect 1WIRE memory module to QUVA device.",
-              "3. Turn on the QUVA device.", "4. Click <Start> button below.", "5. Wait for complete."};
+      return {"Instructions:",
+              "1. Turn off your QUVA device.",
+              "2. Connect 1WIRE memory module to QUVA device.",
+              "3. Turn on the QUVA device.",
+              "4. Click <Start> button below.",
+              "5. Wait for complete."};
     case 5:
     case 6:
-      return {"Instructions:", "1. Connect AVRISP mkII programmer to QUVA ISP port.",
-              "2. Connect AVRISP mkII programmer to computer USB port.", "3. Turn on the QUVA device.",
-              "4. Click <Start> button below.", "5. Wait for complete."};
-    default:
-      return {"Instructions:"};
+      return {"Instructions:",
+              "1. Connect AVRISP mkII programmer to QUVA ISP port.",
+              "2. Connect AVRISP mkII programmer to computer USB port.",
+              "3. Turn on the QUVA device.",
+              "4. Click <Start> button below.",
+              "5. Wait for complete."};
+    default: return {"Instructions:"};
   }
 }
 

@@ -14,11 +14,11 @@ namespace frosk::sim {
 // argument bytes, a fixed reply) with a flash memory that reads back what was
 // written.
 struct BootloaderPart {
-  const char* name;       // avrdude's part name
-  uint8_t signature[3];   // as a part's data sheet lists it, most significant first
-  uint32_t flashBytes;    // application and boot sections
+  const char* name;      // avrdude's part name
+  uint8_t signature[3];  // as a part's data sheet lists it, most significant first
+  uint32_t flashBytes;   // application and boot sections
   uint32_t eepromBytes;
-  uint16_t blockBytes;    // the largest block the bootloader takes at once (a flash page)
+  uint16_t blockBytes;  // the largest block the bootloader takes at once (a flash page)
 };
 
 // The parts the simulated controllers carry: QUVA V2 and QUVA (V1). nullptr for others.

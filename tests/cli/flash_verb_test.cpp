@@ -68,7 +68,7 @@ TEST(FroskctlFlashTest, TheOtherBootloaderVariantNamesTheRetry) {
     const char* device;
     const char* retry;
   } cases[] = {
-      {"1", "x32a4", "2 --port PORT --file " },
+      {"1", "x32a4", "2 --port PORT --file "},
       {"2", "x128a4u", "1 --port PORT --file "},
   };
   for (const Case& c : cases) {
