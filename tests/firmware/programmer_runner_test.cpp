@@ -5,16 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
-#include <thread>
 
 #include "firmware/firmware_files.h"
 #include "protocol/frame.h"
 #include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
+#include "support/event_pump.h"
 #include "support/read_until.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -65,12 +64,7 @@ class ScopedEnv {
 
 class ProgrammerRunnerTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "firmware_tests";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { test::EnsureCoreApplication(); }
 
   // A stand-in for a programming tool in utils/. It writes its arguments, one
   // a line, and then its pid beside itself before it does what `body` says.
@@ -89,22 +83,12 @@ class ProgrammerRunnerTest : public ::testing::Test {
   }
   std::string ToolArguments() { return ReadFile(dir_.Path() + "utils/args"); }
 
-  // Waits for something a child process does, polling, never longer than 10 s.
-  template <class Condition>
-  void WaitFor(Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    bool finished = done();
-    while (!finished && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      finished = done();
-    }
-    ASSERT_TRUE(finished) << "timed out";
-  }
+  // Waits for something a child process does, delivering events, never longer than 10 s.
+  void WaitFor(const std::function<bool()>& done) { ASSERT_TRUE(test::WaitFor(done, 10000)) << "timed out"; }
 
   // Ticks, the clock standing still, until the run has ended.
   void TickUntilSettled() {
     WaitFor([&] {
-      QCoreApplication::processEvents();
       runner_.Tick();
       return runner_.State() != ProgrammingState::kInProgress;
     });
@@ -379,10 +363,7 @@ class TransparentModeTest : public ProgrammerRunnerTest {
 
   // Delivers what the link received until the step moves on from waiting.
   void DeliverAnswer() {
-    WaitFor([&] {
-      QCoreApplication::processEvents();
-      return runner_.Step() != step::kWaitingForTransparentMode;
-    });
+    WaitFor([&] { return runner_.Step() != step::kWaitingForTransparentMode; });
   }
 
   // The port is free again once the runner's link is closed.
@@ -468,8 +449,7 @@ TEST_F(TransparentModeTest, WithoutAnAnswerTheWaitEndsAfterFiveSeconds) {
   uint8_t other[EncodedSize<ServiceModeRecord>()];
   BuildInto(ServiceModeRecord{1}, other, sizeof other);
   Answer(wrongCheck + FrameEncode(other));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-  while (std::chrono::steady_clock::now() < deadline) QCoreApplication::processEvents();
+  test::PumpEvents(200);
   clock_.Advance(5000);
   runner_.Tick();
   EXPECT_EQ(runner_.Step(), step::kWaitingForTransparentMode);
@@ -481,8 +461,7 @@ TEST_F(TransparentModeTest, WithoutAnAnswerTheWaitEndsAfterFiveSeconds) {
   EXPECT_TRUE(PortIsFree());
   // An answer after the wait has ended changes nothing.
   Answer(TransparentModeFrame(true));
-  const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-  while (std::chrono::steady_clock::now() < later) QCoreApplication::processEvents();
+  test::PumpEvents(100);
   EXPECT_EQ(runner_.State(), ProgrammingState::kError);
 }
 
