@@ -1,6 +1,7 @@
 // flash: programs a target through the same runner the programming dialog uses.
 #include <QCoreApplication>
 #include <QTimer>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -67,7 +68,12 @@ int RunFlash(const Invocation& invocation) {
     return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
 
   const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
-  const std::string file = invocation.Option("file").value_or(TargetDefaultFile(folders, target));
+  // The tool runs in its own folder, so a file named relative to ours is made absolute.
+  std::string file = TargetDefaultFile(folders, target);
+  if (const auto given = invocation.Option("file")) {
+    std::error_code ignored;
+    file = std::filesystem::absolute(*given, ignored).string();
+  }
 
   SteadyTickClock clock;
   ProgrammerRunner runner(clock, folders);
