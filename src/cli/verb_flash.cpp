@@ -28,7 +28,12 @@ std::string ShellWord(const std::string& word) {
   return quoted + "'";
 }
 
-bool TakesPort(int target) { return target >= 1 && target <= 4; }
+// Targets 1 to 3 reach the controller on its serial port; 5 and 6 use the USB programmer.
+bool NeedsPort(int target) { return target <= 3; }
+bool UsesUsbProgrammer(int target) { return target >= 5; }
+
+// How long a programmer that has verified may take to close its session with the device.
+constexpr int kSessionEndMs = 5000;
 
 // Prints what the dialog would show as it changes: each new status line, and
 // the progress as it moves.
@@ -62,9 +67,8 @@ int RunFlash(const Invocation& invocation) {
   if (!parsed || *parsed < 1 || *parsed > kTargetCount) return UsageError("TARGET must be 1 to 6");
   const int target = static_cast<int>(*parsed);
   const std::string port = invocation.Option("port").value_or("");
-  if (TakesPort(target) && target != 4 && port.empty())
-    return UsageError("target " + invocation.args[0] + " needs --port");
-  if (!TakesPort(target) && invocation.Has("port"))
+  if (NeedsPort(target) && port.empty()) return UsageError("target " + invocation.args[0] + " needs --port");
+  if (UsesUsbProgrammer(target) && invocation.Has("port"))
     return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
 
   const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
@@ -92,8 +96,7 @@ int RunFlash(const Invocation& invocation) {
     timer.start(100);
     QCoreApplication::exec();
   }
-  // A programmer that has verified still closes its session with the device.
-  runner.WaitForTool(5000);
+  runner.WaitForTool(kSessionEndMs);
 
   if (invocation.Has("log")) std::cout << runner.Log() << std::flush;
   if (runner.State() == ProgrammingState::kDone) {
