@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+
+namespace frosk {
+
+class DeviceEngine;
+
+// What the main window does after a device engine asked to be closed.
+enum class CloseAction : int {
+  kClose = 0,
+  kCloseAndCheckForUpdates = 1,
+  kCloseAndProgramModule = 2,
+};
+
+// The device engine's view of the main window that owns it. The engine never
+// touches a link: it hands items to the host and asks the host to close it.
+class DeviceHost {
+ public:
+  virtual ~DeviceHost() = default;
+  // Frames the item and writes it on the device's link; false when it could not.
+  virtual bool SendToDevice(DeviceEngine& device, const uint8_t* item) = 0;
+  virtual bool IsDeviceLinked(const DeviceEngine& device) const = 0;
+  // Closes the device's window and link, then acts. The engine asks from inside
+  // its own dispatch, so the host must carry this out only after that dispatch
+  // has returned (a posted event or a queued call), never from within this call.
+  virtual void RequestClose(DeviceEngine& device, CloseAction action) = 0;
+  // The program-wide ServiceMode setting.
+  virtual bool ServiceModeSetting() const = 0;
+};
+
+// The service view's window on the traffic. Called only while the ServiceMode
+// setting is on. Items are valid and live only for the call.
+class TrafficObserver {
+ public:
+  virtual ~TrafficObserver() = default;
+  virtual void ItemSent(const uint8_t* item) = 0;
+  virtual void ItemReceived(const uint8_t* item) = 0;
+};
+
+// Sends the records of a loaded configuration file one by one while the engine
+// is in state 48.
+class ConfigSender {
+ public:
+  virtual ~ConfigSender() = default;
+  // Sends the next record through the engine; false when nothing was left to send.
+  virtual bool SendNextConfigItem() = 0;
+};
+
+// Which monitor the next alternating poll asks for. One value for all device
+// engines of a program, so two windows polling side by side keep taking turns
+// as one: the host owns it and hands the same object to every engine.
+struct MonitorAlternation {
+  bool froskTecMonitorNext = false;
+};
+
+}  // namespace frosk

@@ -1,0 +1,345 @@
+#include "device/device_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+
+TEST_F(EngineTest, TheReadingSequenceAsksForEverythingTheModuleHolds) {
+  struct Case {
+    int moduleType;
+    size_t requests;
+  } cases[] = {{0, 9}, {1, 9}, {2, 14}, {3, 19}};
+  for (const Case& c : cases) {
+    FakeHost host;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    FakeDevice device(c.moduleType);
+    engine.SetDeviceMonitorAuto(false);
+    engine.SetModuleMonitorAuto(false);
+    for (int i = 0; i < 30; ++i) {
+      engine.Tick();
+      if (!engine.Waiting()) break;
+      engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    }
+    EXPECT_EQ(host.SentKeys(), ReadingSequence(c.moduleType)) << c.moduleType;
+    EXPECT_EQ(host.sent.size(), c.requests);
+    EXPECT_EQ(engine.SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(engine.ModuleTypeSnapshot(), c.moduleType);
+  }
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// A reply of the given container whose record carries the tag in one field.
+std::vector<uint8_t> TaggedReply(Key container, uint16_t tag) {
+  switch (container) {
+    case MODULE_IDEN: {
+      ModuleIdenRecord record{};
+      record.firmVer = tag;
+      return ReplyItem(record);
+    }
+    case MODULE_BASIC_PARAMS: {
+      ModuleBasicParamsRecord record{};
+      record.pwm = tag;
+      return ReplyItem(record);
+    }
+    case MODULE_VELTRA_PARAMS: {
+      ModuleVeltraParamsRecord record{};
+      record.detU = tag;
+      return ReplyItem(record);
+    }
+    case FROSKTEC_MONITOR: {
+      FroskTecMonitorRecord record{};
+      record.pwm = tag;
+      return ReplyItem(record);
+    }
+    default: return {static_cast<uint8_t>(container >> 8), static_cast<uint8_t>(container), 0, 4};
+  }
+}
+
+TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
+  struct Case {
+    Key request;
+    Key reply;
+    std::optional<Group> stored;
+  } cases[] = {
+      {GET_FROSKTEC_MOD_NO_MEM_IDEN, MODULE_IDEN, Group::kNoMemModuleIden},
+      {SET_FROSKTEC_MOD_NO_MEM_IDEN, MODULE_IDEN, Group::kNoMemModuleIden},
+      {GET_MODULE_IDEN, MODULE_IDEN, Group::kModuleIden},
+      {GET_DEVICE_IDEN, MODULE_IDEN, Group::kModuleIden},
+      {SET_FROSKTEC_MOD_NO_MEM_DEFAULT, MODULE_BASIC_PARAMS, Group::kNoMemDefault},
+      {GET_FROSKTEC_MOD_NO_MEM_USER_MAX, MODULE_BASIC_PARAMS, Group::kNoMemUserMax},
+      {GET_MODULE_DEFAULT, MODULE_BASIC_PARAMS, Group::kModuleDefault},
+      {SET_MODULE_USER_SET, MODULE_BASIC_PARAMS, Group::kModuleUserSet},
+      {SET_MODULE_USER_MAX, MODULE_BASIC_PARAMS, Group::kModuleUserMax},
+      {GET_FROSKTEC_MONITOR, MODULE_BASIC_PARAMS, std::nullopt},
+      {GET_MODULE_VELTRA_DEFAULT, MODULE_VELTRA_PARAMS, Group::kVeltraDefault},
+      {SET_MODULE_VELTRA_USER_SET, MODULE_VELTRA_PARAMS, Group::kVeltraUserSet},
+      {LOAD_MODULE_VELTRA_PARAMS, MODULE_VELTRA_PARAMS, Group::kVeltraUserSet},
+      {STORE_MODULE_VELTRA_PARAMS, MODULE_VELTRA_PARAMS, Group::kVeltraUserSet},
+      {GET_MODULE_VELTRA_USER_MIN, MODULE_VELTRA_PARAMS, Group::kVeltraUserMin},
+      {GET_MODULE_USER_SET, MODULE_VELTRA_PARAMS, std::nullopt},
+      {GET_SERVICE_MODE, FROSKTEC_MONITOR, Group::kFroskTecMonitor},
+      {GET_SERVICE_MODE, MODULE_USER_SET_BANK, std::nullopt},
+      {GET_SERVICE_MODE, 0x7770, std::nullopt},
+  };
+  engine_.SetSequenceState(DeviceEngine::kIdle);
+  GroupMask seen = 0;
+  engine_.AddRefreshListener([&seen](GroupMask stored) { seen |= stored; });
+  for (const Case& c : cases) {
+    engine_.SendRequest(c.request);
+    seen = 0;
+    Receive(TaggedReply(c.reply, c.request));
+    EXPECT_FALSE(engine_.Waiting());
+    if (!c.stored) {
+      EXPECT_EQ(seen, 0u) << std::hex << c.request;
+      continue;
+    }
+    EXPECT_EQ(seen, GroupBit(*c.stored)) << std::hex << c.request;
+    // The group shows which reply it holds by the tag.
+    const auto holders = engine_.Holders(*c.stored);
+    const VFroskClass& tag = c.reply == MODULE_BASIC_PARAMS ? holders[5] : c.reply == FROSKTEC_MONITOR ? holders[11]
+                             : c.reply == MODULE_IDEN       ? holders[1]
+                                                            : holders[0];
+    EXPECT_EQ(tag.GetAsInt(), c.request) << std::hex << c.request;
+  }
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+}
+
+TEST_F(EngineTest, OneRequestInFlightOneQueuedAndTheThirdIsLostWithABeep) {
+  FakeDevice device(1);
+  engine_.SetSequenceState(DeviceEngine::kIdle);
+  engine_.SetDeviceMonitorAuto(false);
+  EXPECT_TRUE(engine_.SendRequest(GET_DEVICE_IDEN));
+  EXPECT_TRUE(engine_.SendRequest(GET_FROSKTEC_CONFIG));
+  EXPECT_FALSE(engine_.SendRequest(GET_FROSKTEC_MONITOR));
+  EXPECT_EQ(beeper_.beeps, 1);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_DEVICE_IDEN});
+
+  engine_.Tick();  // still waiting: the queue holds
+  EXPECT_TRUE(TakeSentKeys().empty());
+  AnswerLast(device);
+  EXPECT_TRUE(TakeSentKeys().empty());  // the reply alone sends nothing
+  engine_.Tick();
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_CONFIG});
+  EXPECT_FALSE(engine_.HasQueuedItem());
+  AnswerLast(device);
+  engine_.Tick();
+  EXPECT_TRUE(TakeSentKeys().empty());
+  EXPECT_EQ(beeper_.beeps, 1);
+}
+
+TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
+  FakeDevice device(3);
+  engine_.SetDeviceMonitorAuto(false);
+  engine_.Tick();
+  AnswerLast(device);  // SERVICE_MODE; GET_DEVICE_IDEN now in flight
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs);
+  engine_.Tick();
+  EXPECT_TRUE(engine_.Waiting()) << "5000 ms are not yet more than 5000 ms";
+  clock_.Advance(1);
+  engine_.Tick();
+  EXPECT_FALSE(engine_.Waiting());
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+
+  // The late reply is stored, but the sequence stays stopped.
+  Receive(device.Answer(host_.sent.back()));
+  EXPECT_EQ(engine_.DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "FroskTEC");
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+
+  // Idle: a lost monitor poll goes silently and the next tick polls again.
+  engine_.SetDeviceMonitorAuto(true);
+  TakeSentKeys();
+  engine_.Tick();
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_MONITOR});
+  clock_.Advance(5001);
+  engine_.Tick();
+  engine_.Tick();
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_MONITOR});
+  EXPECT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(engine_.Timeouts(), 2u);
+}
+
+TEST_F(EngineTest, TheTimeOutSurvivesTheTickCountWrapping) {
+  clock_.Set(0xFFFFFF00u);
+  engine_.SetSequenceState(DeviceEngine::kIdle);
+  engine_.SetDeviceMonitorAuto(false);
+  engine_.SendRequest(GET_DEVICE_IDEN);
+  clock_.Advance(0x100 + 4000);  // past zero, 4256 ms later
+  engine_.Tick();
+  EXPECT_TRUE(engine_.Waiting());
+  clock_.Advance(1000);
+  engine_.Tick();
+  EXPECT_FALSE(engine_.Waiting());
+}
+
+TEST_F(EngineTest, AVanishedPortEndsTheSequenceByTheTimeOut) {
+  host_.linked = false;
+  engine_.Tick();
+  EXPECT_TRUE(engine_.Waiting());
+  clock_.Advance(5001);
+  engine_.Tick();
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+}
+
+TEST_F(EngineTest, MonitorPollsAlternateBetweenAllEnginesWhenBothBoxesAreChecked) {
+  FakeDevice veltra(3);
+  RunSequence(veltra);
+  FakeHost otherHost;
+  DeviceEngine other(otherHost, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+  other.SetSequenceState(DeviceEngine::kIdle);
+  other.ReceiveItem(ReplyItem(veltra.monitor).data());
+  TakeSentKeys();
+  engine_.SetDeviceMonitorAuto(true);
+  engine_.SetModuleMonitorAuto(true);
+
+  std::vector<Key> polls;
+  for (int i = 0; i < 3; ++i) {
+    engine_.Tick();
+    engine_.Tick();  // one poll per reply: the second tick finds the line busy
+    polls.push_back(host_.SentKeys().back());
+    AnswerLast(veltra);
+  }
+  other.Tick();
+  EXPECT_EQ(polls, (std::vector<Key>{GET_MODULE_VELTRA_MONITOR, GET_FROSKTEC_MONITOR, GET_MODULE_VELTRA_MONITOR}));
+  EXPECT_EQ(otherHost.SentKeys(), std::vector<Key>{GET_FROSKTEC_MONITOR}) << "one toggle for all engines";
+}
+
+TEST_F(EngineTest, MonitorPollsFollowTheBoxesTheModuleAndThePage) {
+  struct Case {
+    int moduleType;
+    bool deviceAuto;
+    bool moduleAuto;
+    uint8_t viewPage;
+    std::vector<Key> polls;
+  } cases[] = {
+      {2, true, true, 0, {GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR}},
+      {3, false, true, 0, {GET_MODULE_VELTRA_MONITOR, GET_MODULE_VELTRA_MONITOR}},
+      {3, true, false, 0, {GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR}},
+      {2, false, true, 0, {}},
+      {3, true, true, 1, {}},
+      {3, true, true, 2, {}},
+  };
+  for (const Case& c : cases) {
+    FakeHost host;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    FakeDevice device(c.moduleType);
+    engine.SetSequenceState(DeviceEngine::kIdle);
+    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    engine.SetDeviceMonitorAuto(c.deviceAuto);
+    engine.SetModuleMonitorAuto(c.moduleAuto);
+    engine.SetViewPage(c.viewPage);
+    for (int i = 0; i < 2; ++i) {
+      engine.Tick();
+      if (engine.Waiting()) engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    }
+    EXPECT_EQ(host.SentKeys(), c.polls) << c.moduleType << c.deviceAuto << c.moduleAuto << int{c.viewPage};
+  }
+}
+
+TEST_F(EngineTest, TrafficReachesTheServiceViewOnlyWithTheServiceModeSetting) {
+  struct Recorder : TrafficObserver {
+    void ItemSent(const uint8_t* item) override { sent.push_back(ItemKey(item)); }
+    void ItemReceived(const uint8_t* item) override { received.push_back(ItemKey(item)); }
+    std::vector<Key> sent, received;
+  } recorder;
+  FakeDevice device(0);
+  engine_.SetTrafficObserver(&recorder);
+  engine_.Tick();
+  AnswerLast(device);
+  EXPECT_TRUE(recorder.sent.empty());
+  EXPECT_TRUE(recorder.received.empty());
+  host_.serviceMode = true;
+  AnswerLast(device);
+  EXPECT_EQ(recorder.received, std::vector<Key>{DEVICE_IDEN});
+  EXPECT_EQ(recorder.sent, std::vector<Key>{GET_FROSKTEC_CONFIG});
+}
+
+TEST_F(EngineTest, ListenersHearEveryRefreshAndMayLeaveWhileHearing) {
+  int first = 0, second = 0;
+  int firstId = 0;
+  firstId = engine_.AddRefreshListener([&](GroupMask) {
+    ++first;
+    engine_.RemoveRefreshListener(firstId);
+  });
+  engine_.AddRefreshListener([&](GroupMask) { ++second; });
+  engine_.Refresh();
+  engine_.Refresh();
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 2);
+}
+
+TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndReportsATimeOutOnce) {
+  FakeDevice device(3);
+  device.SetModuleIden("000301-14", 0);
+  prompter_.whileOpen = [this] {
+    engine_.Tick();
+    clock_.Advance(6000);
+    engine_.Tick();
+  };
+  host_.serviceMode = true;  // the answer No keeps the window open
+  for (int i = 0; i < 10; ++i) {
+    engine_.Tick();
+    AnswerLast(device);
+  }
+  ASSERT_EQ(engine_.SequenceState(), 11);
+  const std::vector<Key> sequence = ReadingSequence(3);
+  EXPECT_EQ(host_.SentKeys(), std::vector<Key>(sequence.begin(), sequence.begin() + 11))
+      << "no poll while the module check asks";
+
+  // A time-out whose message box ticks on sends the queued request, and its
+  // own time-out stays silent.
+  engine_.SendRequest(GET_DEVICE_IDEN);
+  clock_.Advance(5001);
+  engine_.Tick();
+  EXPECT_EQ(prompter_.messages.back(), (Message{"Communication timeout !", 16}));
+  EXPECT_EQ(prompter_.messages.size(), 2u);
+  EXPECT_EQ(host_.SentKeys().back(), GET_DEVICE_IDEN);
+  EXPECT_EQ(engine_.Timeouts(), 2u);
+}
+
+TEST_F(EngineTest, TheUserViewIsReadyWhileOnlyAMonitorPollIsAwaited) {
+  FakeDevice device(3);
+  RunSequence(device);
+  EXPECT_TRUE(engine_.ViewReady());
+  EXPECT_TRUE(engine_.ControllerReady());
+  EXPECT_TRUE(engine_.VeltraReady());
+  EXPECT_TRUE(engine_.TecPresent());
+  engine_.SendRequest(GET_MODULE_VELTRA_MONITOR);
+  EXPECT_TRUE(engine_.ViewReady());
+  EXPECT_FALSE(engine_.Idle());
+  AnswerLast(device);
+  engine_.WriteModuleSettings();
+  EXPECT_FALSE(engine_.ViewReady());
+  engine_.Break();
+  EXPECT_TRUE(engine_.Idle());
+}
+
+TEST_F(EngineTest, GetConfigurationReadsAgainFromTheDeviceIdentification) {
+  FakeDevice device(0);
+  RunSequence(device);
+  TakeSentKeys();
+  engine_.GetConfiguration();
+  RunSequence(device);
+  const std::vector<Key> full = ReadingSequence(0);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>(full.begin() + 1, full.end()));
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+}
+
+TEST(StatusTextTest, CodesHaveTheControllersTexts) {
+  EXPECT_EQ(StatusText(0), "Temperature locked");
+  EXPECT_EQ(StatusText(2), "Not cooling");
+  EXPECT_EQ(StatusText(137), "ERROR: Data error");
+  EXPECT_EQ(StatusText(138), "ERROR: Data error");
+  EXPECT_EQ(StatusText(140), "ERROR: Incompatible KAZ module");
+  EXPECT_EQ(StatusText(141), "ERROR: Incompatible module");
+  for (int code : {3, 127, 142, 200, -1}) EXPECT_EQ(StatusText(code), "") << code;
+}
+
+}  // namespace
+}  // namespace frosk::test

@@ -1,0 +1,154 @@
+#include "engine_fixture.h"
+
+#include <cstring>
+
+namespace frosk::test {
+
+using namespace key;
+
+namespace {
+
+SerialRecord Serial(const std::string& text) {
+  VFroskClass holder;
+  holder.Init(MODULE_IDEN_SERIAL, kUndefined, kUndefined, kUndefined, nullptr, nullptr, kUndefined);
+  holder.SetFromText(text);
+  SerialRecord serial;
+  holder.GetRaw(&serial);
+  return serial;
+}
+
+// Distinct values per group, so a reply stored in the wrong group shows.
+ModuleBasicParamsRecord BasicParams(int tag) {
+  return ModuleBasicParamsRecord{1, static_cast<int16_t>(5000 + tag), -5000, 1, 0, 0, 1000,
+                                 static_cast<uint32_t>(200000 + tag)};
+}
+
+ModuleVeltraParamsRecord VeltraParams(int tag) {
+  return ModuleVeltraParamsRecord{static_cast<uint16_t>(tag), 0, 56, 128, 100, 0, 1, 2};
+}
+
+}  // namespace
+
+FakeDevice::FakeDevice(int moduleType) {
+  DeviceIdenRecord iden{};
+  iden.type = 4;
+  iden.firmVer = 12;
+  std::strcpy(iden.name, "FroskTEC");
+  iden.serial = Serial("123456-07");
+  Hold(GET_DEVICE_IDEN, ReplyItem(iden));
+  Hold(GET_SERVICE_MODE, ReplyItem(ServiceModeRecord{0}));
+  Hold(GET_FROSKTEC_CONFIG, ReplyItem(FroskTecConfigRecord{0, 1}));
+  ModuleIdenRecord noMem{};
+  noMem.type = 1;
+  noMem.tecType = 1;
+  noMem.thType = 1;
+  Hold(GET_FROSKTEC_MOD_NO_MEM_IDEN, ReplyItem(noMem));
+  const Key basicGets[] = {GET_FROSKTEC_MOD_NO_MEM_DEFAULT, GET_FROSKTEC_MOD_NO_MEM_USER_SET,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_MIN, GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                           GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN, GET_MODULE_USER_MAX};
+  for (int i = 0; i < 8; ++i) Hold(basicGets[i], ReplyItem(BasicParams(i)));
+  const Key veltraGets[] = {GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN,
+                            GET_MODULE_VELTRA_USER_MAX};
+  for (int i = 0; i < 4; ++i) Hold(veltraGets[i], ReplyItem(VeltraParams(i)));
+  Hold(GET_MODULE_VELTRA_MONITOR, ReplyItem(ModuleVeltraMonitorRecord{}));
+  moduleIden.type = static_cast<uint8_t>(moduleType);
+  moduleIden.firmVer = 5;
+  moduleIden.tecType = 1;
+  moduleIden.thType = 1;
+  moduleIden.serial = Serial("000100-01");
+  SetMonitor(moduleType, 0);
+}
+
+void FakeDevice::SetMonitor(int moduleType, int status) {
+  monitor.moduleType = static_cast<uint8_t>(moduleType);
+  monitor.status = static_cast<uint8_t>(status);
+  monitor.tDet = 230000;
+}
+
+void FakeDevice::SetModuleIden(const std::string& serial, uint16_t firmVer) {
+  moduleIden.serial = Serial(serial);
+  moduleIden.firmVer = firmVer;
+}
+
+std::vector<uint8_t> FakeDevice::Answer(const std::vector<uint8_t>& request) {
+  const Key command = ItemKey(request.data());
+  if (command == GET_FROSKTEC_MONITOR) return ReplyItem(monitor);
+  if (command == GET_MODULE_IDEN) return ReplyItem(moduleIden);
+  if (command == LOAD_MODULE_VELTRA_PARAMS || command == STORE_MODULE_VELTRA_PARAMS)
+    return replies_[GET_MODULE_VELTRA_USER_SET];
+  if (ItemLength(request.data()) > 4) {
+    // A SET: keep the record it carries under its GET key and echo it.
+    const uint8_t* record = ItemFirstChild(request.data());
+    std::vector<uint8_t> reply(record, record + ItemLength(record));
+    replies_[command - 0x10] = reply;
+    if (command == SET_MODULE_IDEN) ParseFrom(moduleIden, record);
+    return reply;
+  }
+  return replies_.at(command);
+}
+
+std::vector<Key> FakeHost::SentKeys() const {
+  std::vector<Key> keys;
+  for (const auto& item : sent) keys.push_back(ItemKey(item.data()));
+  return keys;
+}
+
+int ScriptedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
+  messages.push_back({text, flags});
+  if (whileOpen) whileOpen();
+  if (answers.empty()) return kIdNo;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+EngineTest::EngineTest()
+    : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))),
+      engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_}) {}
+
+void EngineTest::AnswerLast(FakeDevice& device) {
+  ASSERT_FALSE(host_.sent.empty());
+  clock_.Advance(10);
+  Receive(device.Answer(host_.sent.back()));
+}
+
+void EngineTest::RunSequence(FakeDevice& device, int limit) {
+  engine_.SetDeviceMonitorAuto(false);
+  engine_.SetModuleMonitorAuto(false);
+  for (int i = 0; i < limit; ++i) {
+    engine_.Tick();
+    if (!engine_.Waiting()) {
+      if (!engine_.HasQueuedItem()) return;
+      continue;
+    }
+    AnswerLast(device);
+  }
+}
+
+std::vector<Key> EngineTest::TakeSentKeys() {
+  std::vector<Key> keys = host_.SentKeys();
+  keys.erase(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(taken_));
+  taken_ = host_.sent.size();
+  return keys;
+}
+
+std::vector<Key> ReadingSequence(int moduleType) {
+  std::vector<Key> keys = {GET_SERVICE_MODE,
+                           GET_DEVICE_IDEN,
+                           GET_FROSKTEC_CONFIG,
+                           GET_FROSKTEC_MONITOR,
+                           GET_FROSKTEC_MOD_NO_MEM_IDEN,
+                           GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_SET,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_MAX};
+  if (moduleType >= 2)
+    keys.insert(keys.end(), {GET_MODULE_IDEN, GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN,
+                             GET_MODULE_USER_MAX});
+  if (moduleType == 3)
+    keys.insert(keys.end(), {GET_MODULE_VELTRA_MONITOR, GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET,
+                             GET_MODULE_VELTRA_USER_MIN, GET_MODULE_VELTRA_USER_MAX});
+  return keys;
+}
+
+}  // namespace frosk::test

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/tick_clock.h"
+#include "device/device_engine.h"
+#include "protocol/item.h"
+#include "protocol/keys.h"
+#include "support/temp_dir.h"
+
+namespace frosk::test {
+
+// A record's data container as a device sends it, monitors included.
+template <class Record>
+std::vector<uint8_t> ReplyItem(const Record& record) {
+  const ContainerSpec& spec = RecordTraits<Record>::Spec();
+  std::vector<uint8_t> item(EncodedSize(spec));
+  BuildRecordBytes(spec, RecordTraits<Record>::kSlots, &record, item.data(), item.size());
+  return item;
+}
+
+// Answers every request as a controller does: a GET with the record it holds
+// for that request, a SET by keeping and echoing the record it carries, LOAD
+// and STORE with the working VELTRA user set.
+class FakeDevice {
+ public:
+  explicit FakeDevice(int moduleType);
+
+  std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
+  void Hold(Key getKey, std::vector<uint8_t> reply) { replies_[getKey] = std::move(reply); }
+  void SetMonitor(int moduleType, int status);
+  void SetModuleIden(const std::string& serial, uint16_t firmVer);
+
+  FroskTecMonitorRecord monitor{};
+  ModuleIdenRecord moduleIden{};
+
+ private:
+  std::map<Key, std::vector<uint8_t>> replies_;
+};
+
+class FakeHost : public DeviceHost {
+ public:
+  bool SendToDevice(DeviceEngine&, const uint8_t* item) override {
+    sent.emplace_back(item, item + ItemLength(item));
+    return linked;
+  }
+  bool IsDeviceLinked(const DeviceEngine&) const override { return linked; }
+  void RequestClose(DeviceEngine&, CloseAction action) override { closeRequests.push_back(action); }
+  bool ServiceModeSetting() const override { return serviceMode; }
+
+  std::vector<Key> SentKeys() const;
+
+  std::vector<std::vector<uint8_t>> sent;
+  std::vector<CloseAction> closeRequests;
+  bool linked = true;
+  bool serviceMode = false;
+};
+
+struct Message {
+  std::string text;
+  unsigned flags;
+  bool operator==(const Message&) const = default;
+};
+
+// Answers message boxes from a script (No when it runs dry) and records them.
+class ScriptedPrompter : public Prompter {
+ public:
+  int ShowMessageBox(const std::string& text, unsigned flags) override;
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
+
+  std::deque<int> answers;
+  std::vector<Message> messages;
+  // Runs while a message box is open, as a nested event loop would.
+  std::function<void()> whileOpen;
+};
+
+class CountingBeeper : public Beeper {
+ public:
+  void Beep() override { ++beeps; }
+  int beeps = 0;
+};
+
+// One engine over a fake host, a manual clock and a firmware folder holding
+// Kaz.info with version 5.
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest();
+
+  // Answers what the engine sent last and hands the reply to the engine.
+  void AnswerLast(FakeDevice& device);
+  // Ticks and answers until the engine is idle with nothing in flight, or at
+  // most `limit` requests.
+  void RunSequence(FakeDevice& device, int limit = 40);
+  // The keys sent since the last call.
+  std::vector<Key> TakeSentKeys();
+  void Receive(const std::vector<uint8_t>& item) { engine_.ReceiveItem(item.data()); }
+
+  TempDir dir_;
+  Folders folders_;
+  ManualTickClock clock_{1000};
+  ScriptedPrompter prompter_;
+  CountingBeeper beeper_;
+  MonitorAlternation alternation_;
+  FakeHost host_;
+  DeviceEngine engine_;
+  size_t taken_ = 0;
+};
+
+// The request keys of the reading sequence for a module type.
+std::vector<Key> ReadingSequence(int moduleType);
+
+}  // namespace frosk::test
