@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "firmware/firmware_files.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+
+const std::string kMustUpdate = "Your detection module has to be updated!\rDo you want to do it now?";
+const std::string kObsolete = "Your software is probably obsolete!\rDo you want to check for updates?";
+const std::string kOlder = "Older firmware version detected in the module.\rDo you want to upgrade it now?";
+const std::string kNotRecognized =
+    "Detection module not recognized!\rMaybe your software is obsolete...\rDo you want to check for updates?";
+
+struct CheckCase {
+  const char* name;
+  int moduleType;
+  const char* serial;
+  uint16_t firmVer;
+  int status;
+  const char* kazInfo;  // nullptr: no Kaz.info in the firmware folder
+  bool serviceSetting;
+  int answer;
+  std::vector<Message> messages;
+  std::optional<CloseAction> close;
+};
+
+class ModuleCheckTest : public EngineTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(ModuleCheckTest, AsksAndClosesAsTheModuleRequires) {
+  const CheckCase& c = GetParam();
+  if (c.kazInfo != nullptr)
+    dir_.Write("firmware/Kaz.info", c.kazInfo);
+  else
+    std::remove((dir_.Path() + "firmware/Kaz.info").c_str());
+  FakeDevice device(c.moduleType);
+  device.SetMonitor(c.moduleType, c.status);
+  device.SetModuleIden(c.serial, c.firmVer);
+  host_.serviceMode = c.serviceSetting;
+  prompter_.answers = {c.answer};
+
+  RunSequence(device);
+
+  std::vector<Message> expected = c.messages;
+  for (Message& message : expected)
+    if (message.text == "FILE") message.text = UnreadableInfoFileMessage(dir_.Path() + "firmware/Kaz.info");
+  EXPECT_EQ(prompter_.messages, expected);
+  if (c.close) {
+    EXPECT_EQ(host_.closeRequests, std::vector<CloseAction>{*c.close});
+    EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kCheckDeclined);
+    EXPECT_EQ(host_.SentKeys().back(), GET_MODULE_IDEN) << "nothing is sent after the close request";
+  } else {
+    EXPECT_TRUE(host_.closeRequests.empty());
+    EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(host_.SentKeys(), ReadingSequence(c.moduleType));
+  }
+}
+
+constexpr unsigned kWarnYesNo = 52;
+constexpr unsigned kErrorYesNo = 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModuleCheckTest,
+    ::testing::Values(
+        CheckCase{"FactorySerial301Yes", 3, "000301-14", 0, 0, "FirmVer=5\n", false, kIdYes,
+                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
+        CheckCase{"FactorySerial547No", 3, "000547-13", 65535, 0, "FirmVer=5\n", false, kIdNo,
+                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kClose},
+        CheckCase{"FactorySerialNoInServiceGoesOn", 3, "000547-13", 65535, 0, "FirmVer=5\n", true, kIdNo,
+                  {{kMustUpdate, kWarnYesNo}}, std::nullopt},
+        CheckCase{"FactorySerialWithOtherVersionIsOrdinary", 3, "000301-14", 5, 0, "FirmVer=5\n", false, kIdYes,
+                  {}, std::nullopt},
+        CheckCase{"IncompatibleOlderModuleYes", 3, "000100-01", 4, 140, "FirmVer=5\n", false, kIdYes,
+                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
+        CheckCase{"IncompatibleNewerModuleYes", 3, "000100-01", 6, 140, "FirmVer=5\n", false, kIdYes,
+                  {{kObsolete, kErrorYesNo}}, CloseAction::kCloseAndCheckForUpdates},
+        CheckCase{"IncompatibleNewerModuleNo", 3, "000100-01", 6, 140, "FirmVer=5\n", false, kIdNo,
+                  {{kObsolete, kErrorYesNo}}, CloseAction::kClose},
+        CheckCase{"IncompatibleSameVersionAsksNothing", 3, "000100-01", 5, 140, "FirmVer=5\n", false, kIdYes, {},
+                  std::nullopt},
+        CheckCase{"OlderVeltraFirmwareNoGoesOn", 3, "000100-01", 4, 0, "FirmVer=5\n", false, kIdNo,
+                  {{kOlder, kWarnYesNo}}, std::nullopt},
+        CheckCase{"OlderVeltraFirmwareYes", 3, "000100-01", 4, 0, "FirmVer=5\n", false, kIdYes,
+                  {{kOlder, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
+        CheckCase{"UnrecognisedModuleYes", 2, "000100-01", 1, 141, nullptr, false, kIdYes,
+                  {{kNotRecognized, kErrorYesNo}}, CloseAction::kCloseAndCheckForUpdates},
+        CheckCase{"UnrecognisedModuleNoInServiceGoesOn", 2, "000100-01", 1, 141, nullptr, true, kIdNo,
+                  {{kNotRecognized, kErrorYesNo}}, std::nullopt},
+        CheckCase{"MissingInfoFileIsNamedAndCountsAsZero", 3, "000100-01", 4, 0, nullptr, false, kIdYes,
+                  {{"FILE", 16}}, std::nullopt},
+        CheckCase{"MissingInfoFileBeforeTheIncompatibleQuestion", 3, "000100-01", 4, 140, nullptr, false, kIdNo,
+                  {{"FILE", 16}, {kObsolete, kErrorYesNo}}, CloseAction::kClose},
+        CheckCase{"GarbledInfoFileCountsAsZeroWithoutAMessage", 3, "000100-01", 4, 0, "FirmVer=five\n", false,
+                  kIdYes, {}, std::nullopt}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace frosk::test

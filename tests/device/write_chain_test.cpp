@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+
+// The configurator's Next button on a linked device, reduced to what it sends
+// and the state it then waits in.
+bool PressNext(DeviceEngine& engine) {
+  switch (engine.SequenceState()) {
+    case 22: engine.SendDeviceIden(&engine.DeviceIden()); engine.SetSequenceState(23); return true;
+    case 25:
+      engine.SendModuleIden(&engine.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN);
+      engine.SetSequenceState(26);
+      return true;
+    case 27:
+      engine.SendModuleBasicParams(&engine.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT);
+      engine.SetSequenceState(28);
+      return true;
+    case 32: engine.SendModuleIden(&engine.ModuleIden(), SET_MODULE_IDEN); engine.SetSequenceState(33); return true;
+    case 34:
+      engine.SendModuleBasicParams(&engine.ModuleDefault(), SET_MODULE_DEFAULT);
+      engine.SetSequenceState(35);
+      return true;
+    case 39:
+      engine.SendVeltraParams(&engine.VeltraDefault(), SET_MODULE_VELTRA_DEFAULT);
+      engine.SetSequenceState(40);
+      return true;
+    default: return false;
+  }
+}
+
+struct ChainCase {
+  bool noMemCompatible;
+  int moduleType;
+  std::vector<Key> writes;
+  std::vector<uint8_t> pages;
+};
+
+TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
+  const std::vector<Key> controller = {SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG};
+  const std::vector<Key> noMem = {SET_FROSKTEC_MOD_NO_MEM_IDEN, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                                  SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_USER_MIN,
+                                  SET_FROSKTEC_MOD_NO_MEM_USER_MAX};
+  const std::vector<Key> module = {SET_MODULE_IDEN, SET_MODULE_DEFAULT, SET_MODULE_USER_SET, SET_MODULE_USER_MIN,
+                                   SET_MODULE_USER_MAX};
+  const std::vector<Key> veltra = {SET_MODULE_VELTRA_DEFAULT, SET_MODULE_VELTRA_USER_SET,
+                                   SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX};
+  const auto concat = [](std::initializer_list<std::vector<Key>> parts) {
+    std::vector<Key> keys = {SET_SERVICE_MODE};
+    for (const auto& part : parts) keys.insert(keys.end(), part.begin(), part.end());
+    keys.push_back(SET_SERVICE_MODE);
+    return keys;
+  };
+  const ChainCase cases[] = {
+      {false, 0, concat({controller}), {22}},
+      {true, 1, concat({controller, noMem}), {22, 25, 27}},
+      {false, 2, concat({controller, module}), {22, 32, 34}},
+      {true, 3, concat({controller, noMem, module, veltra}), {22, 25, 27, 32, 34, 39}},
+  };
+  for (const ChainCase& c : cases) {
+    FakeHost host;
+    ScriptedPrompter prompter;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    FakeDevice device(c.moduleType);
+    engine.SetSequenceState(DeviceEngine::kIdle);
+    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
+
+    engine.StartConfigurator();
+    ASSERT_EQ(engine.SequenceState(), 20);
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    ASSERT_EQ(engine.SequenceState(), 21) << "the controller confirmed service mode";
+    engine.SetSequenceState(22);
+    std::vector<uint8_t> pages;
+    for (int step = 0; step < 30 && engine.SequenceState() != 21; ++step) {
+      if (!engine.Waiting()) {
+        pages.push_back(engine.SequenceState());
+        ASSERT_TRUE(PressNext(engine)) << int{engine.SequenceState()};
+      }
+      engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    }
+    EXPECT_EQ(host.SentKeys(), c.writes) << c.moduleType;
+    EXPECT_EQ(pages, c.pages) << c.moduleType;
+    EXPECT_FALSE(engine.ControllerInServiceMode());
+    EXPECT_EQ(prompter.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+  }
+}
+
+TEST_F(EngineTest, TheConfiguratorWaitsForTheControllerToConfirmServiceMode) {
+  engine_.StartConfigurator();
+  Receive(ReplyItem(ServiceModeRecord{0}));
+  EXPECT_EQ(engine_.SequenceState(), 20);
+  Receive(ReplyItem(ServiceModeRecord{1}));
+  EXPECT_EQ(engine_.SequenceState(), 21);
+
+  host_.linked = false;
+  engine_.StartConfigurator();
+  EXPECT_EQ(engine_.SequenceState(), 21) << "unlinked: straight to the start page, nothing sent";
+  EXPECT_EQ(host_.sent.size(), 1u);
+}
+
+class ScriptedConfigSender : public ConfigSender {
+ public:
+  explicit ScriptedConfigSender(DeviceEngine& engine, std::vector<Key> records)
+      : engine_(engine), records_(std::move(records)) {}
+  bool SendNextConfigItem() override {
+    if (records_.empty()) return false;
+    const Key next = records_.front();
+    records_.erase(records_.begin());
+    return engine_.SendRequest(next);
+  }
+
+ private:
+  DeviceEngine& engine_;
+  std::vector<Key> records_;
+};
+
+TEST_F(EngineTest, ALoadedConfigurationIsSentRecordByRecordThenReadBack) {
+  FakeDevice device(0);
+  RunSequence(device);
+  TakeSentKeys();
+  ScriptedConfigSender sender(engine_, {GET_FROSKTEC_CONFIG, GET_FROSKTEC_MOD_NO_MEM_USER_SET});
+  engine_.SetConfigSender(&sender);
+  sender.SendNextConfigItem();
+  engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+
+  Receive(ReplyItem(device.monitor));  // a poll's late answer is no answer to the file
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_CONFIG});
+  AnswerLast(device);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_MOD_NO_MEM_USER_SET});
+  EXPECT_TRUE(prompter_.messages.empty());
+  AnswerLast(device);
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  EXPECT_EQ(engine_.SequenceState(), 1);
+}
+
+TEST_F(EngineTest, WithoutAConfigSenderStateFortyEightHasNothingLeftToSend) {
+  engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+  Receive(ReplyItem(ServiceModeRecord{1}));
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(host_.SentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  EXPECT_EQ(engine_.SequenceState(), 1);
+}
+
+}  // namespace
+}  // namespace frosk::test
