@@ -35,6 +35,15 @@ std::string SysfsRoot() {
   return root != nullptr ? root : "/sys";
 }
 
+std::string OpenFailureText(const PortError& error) {
+  std::string text = "cannot open " + DescribePortError(error);
+  if (error.PermissionDenied())
+    text +=
+        "\nthe user may not use serial ports: add it to the dialout group (sudo adduser $USER dialout) and log in "
+        "again";
+  return text;
+}
+
 int UsageError(const std::string& message) {
   std::cerr << "froskctl: " << message << "\n";
   return kExitUsage;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/serial_port.h"
+
 namespace frosk::cli {
 
 // Exit codes of froskctl.
@@ -47,6 +49,9 @@ std::string EscapeText(std::string_view text);
 // Where the system's list of serial ports is read: /sys, or the folder that
 // FROSK_SYSFS_ROOT names (containers and tests).
 std::string SysfsRoot();
+
+// Why a port did not open, with the remedy when the user may not use serial ports.
+std::string OpenFailureText(const PortError& error);
 
 // A usage or input error: the message on standard error, exit code 2.
 int UsageError(const std::string& message);

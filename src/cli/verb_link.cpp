@@ -38,15 +38,6 @@ class ReplyPrinter : public QObject {
   bool done_ = false;
 };
 
-std::string OpenFailureText(const PortError& error) {
-  std::string text = "cannot open " + DescribePortError(error);
-  if (error.PermissionDenied())
-    text +=
-        "\nthe user may not use serial ports: add it to the dialout group (sudo adduser $USER dialout) and log in "
-        "again";
-  return text;
-}
-
 }  // namespace
 
 int RunPorts(const Invocation& invocation) {

@@ -60,6 +60,39 @@ const std::vector<Verb>& Verbs() {
         {"file", true, "the file to write instead of the target's default"},
         {"log", false, "print the tool's output when the run ends"}},
        RunFlash},
+      {"read", "PORT",
+       "read everything a controller and its module hold",
+       "Runs the device window's reading sequence on PORT and prints one GROUP.FIELD=VALUE line per field of\n"
+       "every group the sequence filled, in reading order (ServiceMode, DeviceIden, FroskTecConfig, ...).\n"
+       "Values are shown without their unit. The module firmware check may ask a question: on a terminal it\n"
+       "is asked, otherwise it is answered No unless --yes is given. Exit 1 when the port cannot be opened,\n"
+       "a reply does not come within 5000 ms, or the module check closes the device.",
+       {{"json", false, "print {GROUP: {FIELD: \"VALUE\"}} instead"},
+        {"yes", false, "answer Yes to the module check's questions"}},
+       RunRead},
+      {"monitor", "PORT",
+       "poll the monitors as the user view does",
+       "Reads the device as read does, without printing, then polls the monitors with both Auto boxes\n"
+       "checked: with a VELTRA module the controller's and the module's monitor in turn, else the\n"
+       "controller's. After each reply one line: the milliseconds since the first poll, the reply's\n"
+       "FIELD=VALUE pairs and, for the controller's monitor, STATUS=\"status text\". Ends after --count\n"
+       "replies, or with success at Ctrl-C.",
+       {{"count", true, "end after N replies"},
+        {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
+        {"yes", false, "answer Yes to the module check's questions"}},
+       RunMonitor},
+      {"set", "PORT FIELD=VALUE ...",
+       "change the user settings as the user view does",
+       "Reads the device, then sets each field of the user settings: MODULE_BASIC_PARAMS_... fields of the\n"
+       "controller's settings and MODULE_VELTRA_PARAMS_... fields of a VELTRA module. Values are given as\n"
+       "for encode and kept within the user minimum and maximum, or within the field's own limits while the\n"
+       "controller is in service mode; a value that had to be changed is reported on standard error. Then\n"
+       "sends the whole settings record(s) as the Write buttons do and prints the groups the device\n"
+       "answered, as read does. Exit 2 for another field or a value that does not parse; exit 1 when the\n"
+       "module the fields belong to is not there or a reply does not come.",
+       {{"json", false, "print the answered groups as read --json does"},
+        {"yes", false, "answer Yes to the module check's questions"}},
+       RunSet},
   };
   return verbs;
 }

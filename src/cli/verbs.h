@@ -17,5 +17,8 @@ int RunRequest(const Invocation& invocation);
 int RunScan(const Invocation& invocation);
 int RunCheckUpdate(const Invocation& invocation);
 int RunFlash(const Invocation& invocation);
+int RunRead(const Invocation& invocation);
+int RunMonitor(const Invocation& invocation);
+int RunSet(const Invocation& invocation);
 
 }  // namespace frosk::cli

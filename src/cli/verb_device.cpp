@@ -1,0 +1,260 @@
+// read, monitor and set: the device engine's reading sequence, monitoring and
+// setpoint writes over one port, as the device window runs them.
+#include <QCoreApplication>
+#include <QSettings>
+#include <cmath>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/device_session.h"
+#include "cli/verbs.h"
+#include "protocol/field_text.h"
+#include "protocol/holders.h"
+#include "protocol/keys.h"
+#include "protocol/text_number.h"
+
+namespace frosk::cli {
+
+namespace {
+
+using namespace key;
+
+// The ServiceMode setting as the program reads it.
+bool ServiceModeSetting() {
+  QSettings store(QSettings::NativeFormat, QSettings::UserScope, "DROV System", "FroskManager");
+  const QVariant value = store.value("Settings/ServiceMode");
+  return value.toInt() != 0 || value.toString().compare("true", Qt::CaseInsensitive) == 0;
+}
+
+DeviceSession::Options SessionOptions(const Invocation& invocation) {
+  return {invocation.Has("yes"), ServiceModeSetting()};
+}
+
+Folders ProgramFolders() { return Folders::Beside(QCoreApplication::applicationDirPath().toStdString()); }
+
+std::string FieldName(Group group, size_t index) { return std::string(GroupContainer(group).fields[index].name); }
+
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+void PrintGroups(DeviceEngine& engine, const std::vector<Group>& groups, bool json) {
+  if (!json) {
+    for (const Group group : groups) {
+      const auto holders = engine.Holders(group);
+      for (size_t i = 0; i < holders.size(); ++i)
+        std::cout << GroupName(group) << "." << FieldName(group, i) << "=" << EscapeText(holders[i].ValueToText())
+                  << "\n";
+    }
+    return;
+  }
+  std::cout << "{";
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const auto holders = engine.Holders(groups[g]);
+    std::cout << (g == 0 ? "\n  " : ",\n  ") << JsonString(std::string(GroupName(groups[g]))) << ": {";
+    for (size_t i = 0; i < holders.size(); ++i)
+      std::cout << (i == 0 ? "\n    " : ",\n    ") << JsonString(FieldName(groups[g], i)) << ": "
+                << JsonString(EscapeText(holders[i].ValueToText()));
+    std::cout << "\n  }";
+  }
+  std::cout << "\n}\n";
+}
+
+// Opens the port and runs the reading sequence with the monitors left alone.
+int ReadDevice(DeviceSession& session, const std::string& port) {
+  if (const int opened = session.Open(port); opened != kExitDone) return opened;
+  session.Engine().SetDeviceMonitorAuto(false);
+  session.Engine().SetModuleMonitorAuto(false);
+  return session.RunUntilIdle();
+}
+
+}  // namespace
+
+int RunRead(const Invocation& invocation) {
+  if (invocation.args.size() != 1) return UsageError("read takes one PORT");
+  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  PrintGroups(session.Engine(), session.TakeStoredGroups(), invocation.Has("json"));
+  return kExitDone;
+}
+
+namespace {
+
+constexpr Group kMonitorGroups[] = {Group::kFroskTecMonitor, Group::kModuleVeltraMonitor};
+
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// One line per monitor reply: the milliseconds since the first poll, then the
+// record's fields, then the controller's status text.
+class MonitorPrinter {
+ public:
+  MonitorPrinter(DeviceEngine& engine, bool csv) : engine_(engine), csv_(csv) {
+    if (!csv_) return;
+    std::cout << "ms,record";
+    for (const Group group : kMonitorGroups)
+      for (const FieldSpec& field : GroupContainer(group).fields) std::cout << "," << field.name;
+    std::cout << ",status_text\n" << std::flush;
+  }
+
+  // Called on every refresh; true when a reply was printed.
+  bool OnRefresh(GroupMask stored, uint32_t now) {
+    const Key pending = engine_.PendingKey();
+    if (!firstPoll_ && engine_.Waiting() && (pending == GET_FROSKTEC_MONITOR || pending == GET_MODULE_VELTRA_MONITOR))
+      firstPoll_ = engine_.SentTick();
+    bool printed = false;
+    for (const Group group : kMonitorGroups) {
+      if ((stored & GroupBit(group)) == 0) continue;
+      Print(group, now - firstPoll_.value_or(now));
+      printed = true;
+    }
+    return printed;
+  }
+
+ private:
+  void Print(Group group, uint32_t ms) {
+    const auto holders = engine_.Holders(group);
+    const bool controller = group == Group::kFroskTecMonitor;
+    const std::string status =
+        controller ? std::string(StatusText(engine_.FroskTecMonitor().At(FROSKTEC_MONITOR_STATUS).GetAsInt())) : "";
+    if (csv_) {
+      std::cout << ms << "," << GroupContainer(group).name;
+      if (!controller) std::cout << std::string(engine_.FroskTecMonitor().size(), ',');
+      for (const VFroskClass& holder : holders) std::cout << "," << CsvCell(EscapeText(holder.ValueToText()));
+      if (controller) std::cout << std::string(engine_.ModuleVeltraMonitor().size(), ',');
+      std::cout << "," << CsvCell(status) << "\n" << std::flush;
+      return;
+    }
+    std::cout << ms;
+    for (size_t i = 0; i < holders.size(); ++i)
+      std::cout << " " << FieldName(group, i) << "=" << EscapeText(holders[i].ValueToText());
+    if (controller) std::cout << " STATUS=\"" << status << "\"";
+    std::cout << "\n" << std::flush;
+  }
+
+  DeviceEngine& engine_;
+  bool csv_;
+  std::optional<uint32_t> firstPoll_;
+};
+
+}  // namespace
+
+int RunMonitor(const Invocation& invocation) {
+  if (invocation.args.size() != 1) return UsageError("monitor takes one PORT");
+  std::optional<int64_t> count;
+  if (const auto text = invocation.Option("count")) {
+    count = ParseInteger(*text);
+    if (!count || *count < 1 || text->find_first_not_of("0123456789") != std::string::npos)
+      return UsageError("--count needs a positive whole number, not \"" + *text + "\"");
+  }
+  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+
+  DeviceEngine& engine = session.Engine();
+  MonitorPrinter printer(engine, invocation.Has("csv"));
+  int64_t replies = 0;
+  const SteadyTickClock clock;
+  engine.AddRefreshListener([&](GroupMask stored) {
+    if (printer.OnRefresh(stored, clock.Now()) && count && ++replies >= *count) session.Stop(kExitDone);
+  });
+  // Both Auto boxes checked, as the user view starts.
+  engine.SetDeviceMonitorAuto(true);
+  engine.SetModuleMonitorAuto(true);
+  return session.Run();
+}
+
+namespace {
+
+struct Assignment {
+  const FieldSpec* field;
+  bool veltra;  // a MODULE_VELTRA_PARAMS field, else MODULE_BASIC_PARAMS
+  std::string text;
+};
+
+// The raw value the text names when no limit applies; none for a choice name.
+std::optional<double> UnlimitedRaw(const VFroskClass& holder, const std::string& text) {
+  const std::optional<double> number = ParseDecimal(text);
+  if (!number) return std::nullopt;
+  const int decimals = holder.Decimals() >= 0 && holder.Decimals() <= 5 ? holder.Decimals() : 0;
+  return std::round(*number * std::pow(10.0, decimals));
+}
+
+int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignment>& assignments) {
+  for (const std::string& word : words) {
+    const size_t equals = word.find('=');
+    if (equals == std::string::npos) return UsageError("\"" + word + "\" is not FIELD=VALUE");
+    const std::string name = word.substr(0, equals);
+    Assignment assignment{nullptr, false, word.substr(equals + 1)};
+    if ((assignment.field = FindFieldByName(*FindContainer(MODULE_BASIC_PARAMS), name)) == nullptr) {
+      assignment.field = FindFieldByName(*FindContainer(MODULE_VELTRA_PARAMS), name);
+      assignment.veltra = true;
+    }
+    if (assignment.field == nullptr)
+      return UsageError(name + " is not a field of the user settings (MODULE_BASIC_PARAMS_... or MODULE_VELTRA_PARAMS_...)");
+    VFroskClass scratch;
+    InitHolder(scratch, *assignment.field);
+    if (const std::string error = SetFieldFromText(scratch, assignment.text); !error.empty())
+      return UsageError(name + ": " + error);
+    assignments.push_back(assignment);
+  }
+  return kExitDone;
+}
+
+// Sets one field of the user set as the window's controls do: parsed, then
+// clamped to the band the controller allows (its own limits in service mode).
+void Apply(DeviceEngine& engine, const Assignment& assignment) {
+  const Key key = assignment.field->key;
+  const auto settings = engine.ControllerSettings();
+  VFroskClass& field = assignment.veltra ? engine.VeltraUserSet().At(key) : settings.userSet.At(key);
+  const VFroskClass& userMin = assignment.veltra ? engine.VeltraUserMin().At(key) : settings.userMin.At(key);
+  const VFroskClass& userMax = assignment.veltra ? engine.VeltraUserMax().At(key) : settings.userMax.At(key);
+
+  VFroskClass parsed = field;
+  SetFieldFromText(parsed, assignment.text);
+  engine.ClampAndSet(field, parsed.GetAsInt(), userMin, userMax);
+  const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
+  if (field.GetAsInt() != parsed.GetAsInt() || (asked && *asked != parsed.GetAsInt()))
+    std::cerr << assignment.field->name << "=" << assignment.text << " clamped to "
+              << field.ValueToText() << "\n";
+}
+
+}  // namespace
+
+int RunSet(const Invocation& invocation) {
+  if (invocation.args.size() < 2) return UsageError("set needs a PORT and at least one FIELD=VALUE");
+  std::vector<Assignment> assignments;
+  if (const int parsed = ParseAssignments({invocation.args.begin() + 1, invocation.args.end()}, assignments);
+      parsed != kExitDone)
+    return parsed;
+
+  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  DeviceEngine& engine = session.Engine();
+  bool controller = false, module = false;
+  for (const Assignment& assignment : assignments) (assignment.veltra ? module : controller) = true;
+  // The window offers these settings only for the module that is there.
+  if (controller && !engine.ControllerReady()) return Failure("the controller has no detection module");
+  if (module && !engine.VeltraReady()) return Failure("the detection module is not a VELTRA module");
+
+  for (const Assignment& assignment : assignments) Apply(engine, assignment);
+  session.TakeStoredGroups();
+  if (controller) engine.WriteControllerSettings();
+  if (module) engine.WriteModuleSettings();
+  if (session.RunUntilIdle() != kExitDone)
+    return Failure("no reply within " + std::to_string(DeviceEngine::kReplyTimeoutMs) + " ms");
+  PrintGroups(engine, session.TakeStoredGroups(), invocation.Has("json"));
+  return kExitDone;
+}
+
+}  // namespace frosk::cli
