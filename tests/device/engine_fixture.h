@@ -11,6 +11,7 @@
 #include "device/device_engine.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
+#include "support/reading_sequence.h"
 #include "support/temp_dir.h"
 
 namespace frosk::test {
@@ -111,8 +112,5 @@ class EngineTest : public ::testing::Test {
   DeviceEngine engine_;
   size_t taken_ = 0;
 };
-
-// The request keys of the reading sequence for a module type.
-std::vector<Key> ReadingSequence(int moduleType);
 
 }  // namespace frosk::test
