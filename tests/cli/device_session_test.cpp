@@ -1,0 +1,213 @@
+// The device engine end to end: froskctl's session over a real link to
+// frosk-sim, with the engine's clock in the test's hand where time matters.
+#include "cli/device_session.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "protocol/item.h"
+#include "protocol/keys.h"
+#include "support/reading_sequence.h"
+#include "support/sim_process.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+using cli::DeviceSession;
+
+struct Message {
+  std::string text;
+  unsigned flags;
+  bool operator==(const Message&) const = default;
+};
+
+class RecordingPrompter : public Prompter {
+ public:
+  int ShowMessageBox(const std::string& text, unsigned flags) override {
+    messages.push_back({text, flags});
+    return kIdNo;
+  }
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::vector<Message> messages;
+};
+
+class SentKeys : public TrafficObserver {
+ public:
+  void ItemSent(const uint8_t* item) override { keys.push_back(ItemKey(item)); }
+  void ItemReceived(const uint8_t*) override {}
+  std::vector<Key> keys;
+};
+
+
+// One frosk-sim and one session on it. The session reports the traffic (the
+// ServiceMode setting is on for that) and its questions to the test.
+class SessionTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "cli_tests";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+  }
+
+  bool Start(const std::vector<std::string>& simArgs, const TickClock* clock = nullptr) {
+    sim_ = SimProcess::Start(simArgs);
+    if (sim_ == nullptr) return false;
+    session_ = std::make_unique<DeviceSession>(Folders::Beside(FROSK_BIN_DIR),
+                                               DeviceSession::Options{false, true, clock, &prompter_});
+    session_->Engine().SetTrafficObserver(&sent_);
+    return session_->Open(sim_->Path()) == 0;
+  }
+
+  // The reading sequence with the monitors left alone.
+  int Read() {
+    Engine().SetDeviceMonitorAuto(false);
+    Engine().SetModuleMonitorAuto(false);
+    return session_->RunUntilIdle();
+  }
+
+  // Runs the loop until `done` holds after a refresh, at most 10 s.
+  void RunUntil(const std::function<bool()>& done) {
+    const int id = Engine().AddRefreshListener([&](GroupMask) {
+      if (done()) session_->Stop(0);
+    });
+    QTimer::singleShot(10000, [this] { session_->Stop(1); });
+    EXPECT_EQ(session_->Run(), 0) << "gave up waiting";
+    Engine().RemoveRefreshListener(id);
+  }
+
+  DeviceEngine& Engine() { return session_->Engine(); }
+
+  std::unique_ptr<SimProcess> sim_;
+  RecordingPrompter prompter_;
+  SentKeys sent_;
+  std::unique_ptr<DeviceSession> session_;
+};
+
+TEST_F(SessionTest, TheReadingSequenceAsksForWhatEachModuleHolds) {
+  const std::pair<const char*, int> modules[] = {{"none", 0}, {"nomem", 1}, {"1wire", 2}, {"veltra", 3}};
+  for (const auto& [module, type] : modules) {
+    ASSERT_TRUE(Start({"--module", module})) << module;
+    ASSERT_EQ(Read(), 0) << module;
+    EXPECT_EQ(sent_.keys, ReadingSequence(type)) << module;
+    EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(Engine().ModuleTypeSnapshot(), type);
+    EXPECT_TRUE(prompter_.messages.empty());
+    sent_.keys.clear();
+  }
+  // The module identification went where its request pointed.
+  EXPECT_EQ(Engine().ModuleIden().At(MODULE_IDEN_SERIAL).ValueToText(), "000412-25");
+  EXPECT_EQ(Engine().ModuleIden().At(MODULE_IDEN_TYPE).GetAsInt(), 3);
+  EXPECT_NE(Engine().NoMemModuleIden().ToRecord(), Engine().ModuleIden().ToRecord());
+}
+
+TEST_F(SessionTest, MonitorPollsAlternateOnlyWithAVeltraModule) {
+  const std::pair<const char*, std::vector<Key>> cases[] = {
+      {"veltra", {GET_MODULE_VELTRA_MONITOR, GET_FROSKTEC_MONITOR, GET_MODULE_VELTRA_MONITOR, GET_FROSKTEC_MONITOR}},
+      {"1wire", {GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR}},
+  };
+  for (const auto& [module, polls] : cases) {
+    ASSERT_TRUE(Start({"--module", module}));
+    ASSERT_EQ(Read(), 0);
+    sent_.keys.clear();
+    Engine().SetDeviceMonitorAuto(true);
+    Engine().SetModuleMonitorAuto(true);
+    RunUntil([this] { return !Engine().Waiting() && sent_.keys.size() >= 4; });
+    EXPECT_EQ(sent_.keys, polls) << module;
+  }
+}
+
+TEST_F(SessionTest, TheSecondQuickRequestWaitsForTheReplyAndTheThirdIsLost) {
+  ASSERT_TRUE(Start({"--module", "veltra"}));
+  ASSERT_EQ(Read(), 0);
+  sent_.keys.clear();
+  EXPECT_TRUE(Engine().SendRequest(GET_DEVICE_IDEN));
+  EXPECT_TRUE(Engine().SendRequest(GET_FROSKTEC_CONFIG));
+  EXPECT_FALSE(Engine().SendRequest(GET_MODULE_IDEN));
+  EXPECT_EQ(sent_.keys, std::vector<Key>{GET_DEVICE_IDEN});
+  EXPECT_EQ(session_->RunUntilIdle(), 0);
+  EXPECT_EQ(sent_.keys, (std::vector<Key>{GET_DEVICE_IDEN, GET_FROSKTEC_CONFIG}));
+}
+
+// Runs the engine's clock a hundredfold while `fast` holds: each 100 ms tick
+// sees 10 s pass.
+class FastClock {
+ public:
+  explicit FastClock(std::function<bool()> fast) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, fast = std::move(fast)] {
+      if (fast()) clock.Advance(1000);
+    });
+    timer_.start(10);
+  }
+  ManualTickClock clock;
+
+ private:
+  QTimer timer_;
+};
+
+TEST_F(SessionTest, ADeviceThatStopsAnsweringMidSequenceEndsItWithOneMessage) {
+  FastClock fast([this] { return sent_.keys.size() >= 7; });
+  ASSERT_TRUE(Start({"--module", "veltra", "--drop-every", "7"}, &fast.clock));
+  EXPECT_EQ(Read(), 1);
+  const std::vector<Key> sequence = ReadingSequence(3);
+  EXPECT_EQ(sent_.keys, std::vector<Key>(sequence.begin(), sequence.begin() + 7));
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+}
+
+TEST_F(SessionTest, AVanishedPortTimesOutOnceInTheSequenceAndSilentlyWhenIdle) {
+  bool gone = false;
+  FastClock fast([&gone] { return gone; });
+  ASSERT_TRUE(Start({"--module", "1wire"}, &fast.clock));
+  ASSERT_EQ(Read(), 0);
+  sim_->Stop();
+  gone = true;
+  Engine().GetConfiguration();
+  EXPECT_EQ(session_->RunUntilIdle(), 1);
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+
+  Engine().SetDeviceMonitorAuto(true);
+  RunUntil([this] { return Engine().Timeouts() >= 4; });
+  EXPECT_EQ(prompter_.messages.size(), 1u);
+}
+
+TEST_F(SessionTest, AReplyAfterItsTimeOutIsStoredButDoesNotRestartTheSequence) {
+  ManualTickClock clock;
+  ASSERT_TRUE(Start({"--module", "veltra", "--reply-delay", "400"}, &clock));
+  Engine().SetDeviceMonitorAuto(false);
+  Engine().SetModuleMonitorAuto(false);
+  Engine().Tick();  // GET_SERVICE_MODE goes out now
+  clock.Advance(5001);
+  EXPECT_EQ(session_->RunUntilIdle(), 1);
+  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  session_->TakeStoredGroups();
+
+  RunUntil([this] { return !session_->TakeStoredGroups().empty(); });
+  EXPECT_EQ(sent_.keys, std::vector<Key>{GET_SERVICE_MODE});
+  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+}
+
+TEST_F(SessionTest, LoadAndStoreAnswersReplaceTheVeltraUserSet) {
+  ASSERT_TRUE(Start({"--module", "veltra"}));
+  ASSERT_EQ(Read(), 0);
+  VFroskClass& gain = Engine().VeltraUserSet().At(MODULE_VELTRA_PARAMS_GAIN);
+  const auto writeGain = [&](int code) {
+    gain.SetFromInt(code);
+    Engine().WriteModuleSettings();
+    return session_->RunUntilIdle();
+  };
+  ASSERT_EQ(writeGain(93), 0);
+  ASSERT_TRUE(Engine().StoreModuleUserSet(2));
+  ASSERT_EQ(session_->RunUntilIdle(), 0);
+  ASSERT_EQ(writeGain(48), 0);
+  EXPECT_EQ(gain.GetAsInt(), 48);
+  ASSERT_TRUE(Engine().LoadModuleUserSet(2));
+  ASSERT_EQ(session_->RunUntilIdle(), 0);
+  EXPECT_EQ(gain.GetAsInt(), 93);
+}
+
+}  // namespace
+}  // namespace frosk::test

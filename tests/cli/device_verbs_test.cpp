@@ -1,0 +1,248 @@
+// froskctl read, monitor and set against frosk-sim.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace frosk::test {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// GROUP.FIELD=VALUE lines as a map, and the groups in the order they appear.
+struct ReadOutput {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> groups;
+};
+
+ReadOutput ParseRead(const std::string& out) {
+  ReadOutput parsed;
+  for (const std::string& line : Lines(out)) {
+    const size_t dot = line.find('.');
+    const size_t equals = line.find('=');
+    if (dot == std::string::npos || equals == std::string::npos) continue;
+    parsed.values[line.substr(0, equals)] = line.substr(equals + 1);
+    const std::string group = line.substr(0, dot);
+    if (parsed.groups.empty() || parsed.groups.back() != group) parsed.groups.push_back(group);
+  }
+  return parsed;
+}
+
+class DeviceVerbsTest : public ::testing::Test {
+ protected:
+  // froskctl reads the ServiceMode setting from the user's settings: give it a
+  // settings folder of its own.
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", settings_.Path().c_str(), 1);
+  }
+  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+
+  std::string Sim(const std::vector<std::string>& args) {
+    sim_ = SimProcess::Start(args);
+    return sim_ != nullptr ? sim_->Path() : "/dev/frosk-no-sim";
+  }
+
+  static ProgramResult Froskctl(const std::vector<std::string>& args) {
+    return RunProgram(BinPath("froskctl"), args);
+  }
+
+  TempDir settings_;
+  std::unique_ptr<SimProcess> sim_;
+};
+
+TEST_F(DeviceVerbsTest, ReadPrintsEveryGroupTheSequenceFilledInReadingOrder) {
+  const std::vector<std::string> controller = {"ServiceMode",     "DeviceIden",   "FroskTecConfig",
+                                               "FroskTecMonitor", "NoMemModuleIden", "NoMemDefault",
+                                               "NoMemUserSet",    "NoMemUserMin", "NoMemUserMax"};
+  std::vector<std::string> module = controller;
+  module.insert(module.end(), {"ModuleIden", "ModuleDefault", "ModuleUserSet", "ModuleUserMin", "ModuleUserMax"});
+  std::vector<std::string> veltra = module;
+  veltra.insert(veltra.end(),
+                {"ModuleVeltraMonitor", "VeltraDefault", "VeltraUserSet", "VeltraUserMin", "VeltraUserMax"});
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"none", controller}, {"nomem", controller}, {"1wire", module}, {"veltra", veltra}};
+  for (const auto& [kind, groups] : cases) {
+    const auto result = Froskctl({"read", Sim({"--module", kind, "--name", "Frosk\\TEC\x01"})});
+    EXPECT_EQ(result.exitCode, 0) << kind << result.err;
+    const ReadOutput read = ParseRead(result.out);
+    EXPECT_EQ(read.groups, groups) << kind;
+    EXPECT_EQ(read.values.at("DeviceIden.DEVICE_IDEN_NAME"), "Frosk\\\\TEC\\x01");
+    EXPECT_EQ(read.values.at("DeviceIden.DEVICE_IDEN_SERIAL"), "123456-07");
+    EXPECT_EQ(read.values.at("ServiceMode.SERVICE_MODE_ENABLE"), "FALSE");
+  }
+}
+
+TEST_F(DeviceVerbsTest, ReadAsJsonHoldsTheSameValues) {
+  const std::string port = Sim({"--module", "veltra"});
+  const auto plain = ParseRead(Froskctl({"read", port}).out);
+  const auto result = Froskctl({"read", port, "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  QJsonParseError error;
+  const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out;
+  size_t fields = 0;
+  for (const QString& group : json.object().keys()) {
+    const QJsonObject values = json.object().value(group).toObject();
+    for (const QString& field : values.keys()) {
+      const std::string name = group.toStdString() + "." + field.toStdString();
+      ASSERT_EQ(plain.values.count(name), 1u) << name;
+      // Monitor readings move between the two reads.
+      if (!group.endsWith("Monitor")) {
+        EXPECT_EQ(values.value(field).toString().toStdString(), plain.values.at(name));
+      }
+      ++fields;
+    }
+  }
+  EXPECT_EQ(fields, plain.values.size());
+  EXPECT_EQ(json.object().value("FroskTecMonitor").toObject().value("FROSKTEC_MONITOR_MODULE_TYPE").toString(),
+            "3");
+}
+
+TEST_F(DeviceVerbsTest, ReadFailsOnAPortThatDoesNotOpen) {
+  const auto result = Froskctl({"read", "/dev/frosk-no-such-port"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("/dev/frosk-no-such-port"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+}
+
+TEST_F(DeviceVerbsTest, TheFactorySerialsAskForTheModuleUpdateAndCloseTheDevice) {
+  const std::pair<const char*, const char*> serials[] = {{"000301-14", "0"}, {"000547-13", "65535"}};
+  for (const auto& [serial, firmware] : serials) {
+    const std::string port = Sim({"--module", "veltra", "--module-serial", serial, "--module-firmware", firmware});
+    for (const char* answer : {"", "--yes"}) {
+      std::vector<std::string> args = {"read", port};
+      if (*answer != '\0') args.push_back(answer);
+      const auto result = Froskctl(args);
+      EXPECT_EQ(result.exitCode, 1) << serial << answer;
+      EXPECT_NE(result.err.find("Your detection module has to be updated!\nDo you want to do it now?"),
+                std::string::npos)
+          << result.err;
+      EXPECT_NE(result.err.find(*answer != '\0' ? "program the detection module" : "the device was closed"),
+                std::string::npos)
+          << result.err;
+      EXPECT_EQ(result.out, "");
+    }
+  }
+}
+
+TEST_F(DeviceVerbsTest, MonitorPrintsOneLinePerReplyAlternatingWithAVeltraModule) {
+  const auto result = Froskctl({"monitor", Sim({"--module", "veltra"}), "--count", "4"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 4u) << result.out;
+  long previous = -1;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const long ms = std::stol(lines[i]);
+    EXPECT_GE(ms, previous);
+    previous = ms;
+    const bool controller = i % 2 == 1;  // the first poll asks the module
+    EXPECT_EQ(lines[i].find(" FROSKTEC_MONITOR_SUP_ON=") != std::string::npos, controller) << lines[i];
+    EXPECT_EQ(lines[i].find(" MODULE_VELTRA_MONITOR_U_DET=") != std::string::npos, !controller) << lines[i];
+    EXPECT_EQ(lines[i].find(" STATUS=\"") != std::string::npos, controller) << lines[i];
+  }
+}
+
+TEST_F(DeviceVerbsTest, MonitorAsCsvFillsOnlyTheCellsOfTheReplyingRecord) {
+  const auto result = Froskctl({"monitor", Sim({"--module", "veltra", "--status", "140"}), "--csv", "--count", "2"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 3u) << result.out;
+  EXPECT_EQ(lines[0].substr(0, 42), "ms,record,FROSKTEC_MONITOR_SUP_ON,FROSKTEC");
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 12), ",status_text");
+  const auto cells = [](const std::string& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');) out.push_back(cell);
+    if (!line.empty() && line.back() == ',') out.push_back("");
+    return out;
+  };
+  const size_t columns = cells(lines[0]).size();
+  ASSERT_EQ(columns, 2u + 15 + 11 + 1);
+  const auto veltra = cells(lines[1]);
+  const auto controller = cells(lines[2]);
+  ASSERT_EQ(veltra.size(), columns);
+  ASSERT_EQ(controller.size(), columns);
+  EXPECT_EQ(veltra[1], "MODULE_VELTRA_MONITOR");
+  EXPECT_EQ(veltra[2], "");
+  EXPECT_NE(veltra[2 + 15], "");
+  EXPECT_EQ(veltra.back(), "");
+  EXPECT_EQ(controller[1], "FROSKTEC_MONITOR");
+  EXPECT_NE(controller[2], "");
+  EXPECT_EQ(controller[2 + 15], "");
+  EXPECT_EQ(controller.back(), "ERROR: Incompatible KAZ module");
+}
+
+TEST_F(DeviceVerbsTest, MonitorEndsWithSuccessOnAnInterrupt) {
+  const auto result = RunProgram("/usr/bin/timeout", {"--preserve-status", "-s", "INT", "2", BinPath("froskctl"),
+                                                      "monitor", Sim({"--module", "1wire"})});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = Lines(result.out);
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines) EXPECT_NE(line.find(" STATUS=\""), std::string::npos) << line;
+}
+
+TEST_F(DeviceVerbsTest, SetKeepsToTheUserBandAndPrintsTheAnsweredGroups) {
+  const std::string port = Sim({"--module", "veltra"});
+  const auto before = ParseRead(Froskctl({"read", port}).out);
+  const std::string userMax = before.values.at("ModuleUserMax.MODULE_BASIC_PARAMS_T_DET");
+
+  auto result = Froskctl({"set", port, "MODULE_BASIC_PARAMS_T_DET=399", "MODULE_VELTRA_PARAMS_TRANS=HIGH"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  auto after = ParseRead(result.out);
+  EXPECT_EQ(after.groups, (std::vector<std::string>{"ModuleUserSet", "VeltraUserSet"}));
+  EXPECT_EQ(after.values.at("ModuleUserSet.MODULE_BASIC_PARAMS_T_DET"), userMax);
+  EXPECT_EQ(after.values.at("VeltraUserSet.MODULE_VELTRA_PARAMS_TRANS"), "1");
+  EXPECT_EQ(result.err, "MODULE_BASIC_PARAMS_T_DET=399 clamped to " + userMax + "\n");
+
+  // In service mode the controller's own limits hold.
+  ASSERT_EQ(Froskctl({"request", port, "SET_SERVICE_MODE", "SERVICE_MODE_ENABLE=TRUE"}).exitCode, 0);
+  result = Froskctl({"set", port, "MODULE_BASIC_PARAMS_T_DET=399"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(ParseRead(result.out).values.at("ModuleUserSet.MODULE_BASIC_PARAMS_T_DET"), "399.000");
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(DeviceVerbsTest, SetWritesTheControllersCopyForAMemorylessModule) {
+  const auto result = Froskctl({"set", Sim({"--module", "nomem"}), "MODULE_BASIC_PARAMS_SUP_CTRL=ON"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(ParseRead(result.out).values.at("NoMemUserSet.MODULE_BASIC_PARAMS_SUP_CTRL"), "2");
+}
+
+TEST_F(DeviceVerbsTest, SetRefusesWhatTheWindowWouldNotOffer) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+  } cases[] = {
+      {{"DEVICE_IDEN_NAME=x"}, 2},
+      {{"MODULE_BASIC_PARAMS_T_DET"}, 2},
+      {{"MODULE_BASIC_PARAMS_T_DET=warm"}, 2},
+      {{"MODULE_VELTRA_PARAMS_BW=WIDE"}, 2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"set", "/dev/frosk-no-such-port"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Froskctl(args).exitCode, c.exitCode) << c.args[0];
+  }
+  auto result = Froskctl({"set", Sim({"--module", "1wire"}), "MODULE_VELTRA_PARAMS_GAIN=85"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  result = Froskctl({"set", Sim({"--module", "none"}), "MODULE_BASIC_PARAMS_SUP_CTRL=ON"});
+  EXPECT_EQ(result.exitCode, 1);
+}
+
+}  // namespace
+}  // namespace frosk::test
