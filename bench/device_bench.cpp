@@ -2,12 +2,12 @@
 // VELTRA module against frosk-sim --line-rate (19 requests, 2922 characters on
 // a 57600-baud line: 0.507 s), and the time from a reply's last byte on the
 // line to the end of its dispatch.
-#include <QCoreApplication>
-#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <memory>

@@ -46,8 +46,8 @@ DeviceSession::DeviceSession(const Folders& folders, Options options)
       folders_(folders),
       engine_(std::make_unique<DeviceEngine>(
           *this, DeviceSeams{options.clock != nullptr ? *options.clock : steadyClock_,
-                             options.prompter != nullptr ? *options.prompter : *terminalPrompter_, *beeper_,
-                             folders_, alternation_})) {
+                             options.prompter != nullptr ? *options.prompter : *terminalPrompter_, *beeper_, folders_,
+                             alternation_})) {
   engine_->AddRefreshListener([this](GroupMask stored) {
     for (size_t i = 0; i < kGroupCount; ++i) {
       const auto group = static_cast<Group>(i);
@@ -81,7 +81,8 @@ bool DeviceSession::SendToDevice(DeviceEngine&, const uint8_t* item) {
 bool DeviceSession::IsDeviceLinked(const DeviceEngine&) const { return port_.link != nullptr; }
 
 void DeviceSession::RequestClose(DeviceEngine&, CloseAction action) {
-  QMetaObject::invokeMethod(this, [this, action] { Close(action); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, action] { Close(action); }, Qt::QueuedConnection);
 }
 
 void DeviceSession::Close(CloseAction action) {
@@ -128,7 +129,8 @@ int DeviceSession::Loop(bool untilIdle) {
   untilIdle_ = untilIdle;
   timeoutsAtStart_ = engine_->Timeouts();
   result_.reset();
-  QMetaObject::invokeMethod(this, [this] { CheckIdle(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { CheckIdle(); }, Qt::QueuedConnection);
   QCoreApplication::exec();
   untilIdle_ = false;
   return *result_;

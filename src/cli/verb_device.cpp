@@ -201,7 +201,8 @@ int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignme
       assignment.veltra = true;
     }
     if (assignment.field == nullptr)
-      return UsageError(name + " is not a field of the user settings (MODULE_BASIC_PARAMS_... or MODULE_VELTRA_PARAMS_...)");
+      return UsageError(name +
+                        " is not a field of the user settings (MODULE_BASIC_PARAMS_... or MODULE_VELTRA_PARAMS_...)");
     VFroskClass scratch;
     InitHolder(scratch, *assignment.field);
     if (const std::string error = SetFieldFromText(scratch, assignment.text); !error.empty())
@@ -225,8 +226,7 @@ void Apply(DeviceEngine& engine, const Assignment& assignment) {
   engine.ClampAndSet(field, parsed.GetAsInt(), userMin, userMax);
   const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
   if (field.GetAsInt() != parsed.GetAsInt() || (asked && *asked != parsed.GetAsInt()))
-    std::cerr << assignment.field->name << "=" << assignment.text << " clamped to "
-              << field.ValueToText() << "\n";
+    std::cerr << assignment.field->name << "=" << assignment.text << " clamped to " << field.ValueToText() << "\n";
 }
 
 }  // namespace

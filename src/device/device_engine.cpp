@@ -14,10 +14,10 @@ using namespace key;
 
 namespace {
 
-constexpr unsigned kErrorMessage = mb::kOk | mb::kIconStop;                     // 16
-constexpr unsigned kInformationMessage = mb::kOk | mb::kIconInformation;        // 64
-constexpr unsigned kYesNoWarning = mb::kYesNo | mb::kIconWarning;              // 52
-constexpr unsigned kYesNoError = mb::kYesNo | mb::kIconStop;                   // 20
+constexpr unsigned kErrorMessage = mb::kOk | mb::kIconStop;               // 16
+constexpr unsigned kInformationMessage = mb::kOk | mb::kIconInformation;  // 64
+constexpr unsigned kYesNoWarning = mb::kYesNo | mb::kIconWarning;         // 52
+constexpr unsigned kYesNoError = mb::kYesNo | mb::kIconStop;              // 20
 
 constexpr const char* kModuleMustBeUpdated = "Your detection module has to be updated!\rDo you want to do it now?";
 constexpr const char* kSoftwareObsolete = "Your software is probably obsolete!\rDo you want to check for updates?";
@@ -68,12 +68,20 @@ constexpr GroupInfo kGroups[kGroupCount] = {
 // The GET key of each group of a BasicParamsGroup / VeltraParamsGroup index;
 // its SET key lies 0x10 above and picks the same group.
 constexpr Key kBasicParamsGets[8] = {
-    GET_FROSKTEC_MOD_NO_MEM_DEFAULT, GET_FROSKTEC_MOD_NO_MEM_USER_SET, GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
-    GET_FROSKTEC_MOD_NO_MEM_USER_MAX, GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN,
+    GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+    GET_FROSKTEC_MOD_NO_MEM_USER_SET,
+    GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
+    GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+    GET_MODULE_DEFAULT,
+    GET_MODULE_USER_SET,
+    GET_MODULE_USER_MIN,
     GET_MODULE_USER_MAX,
 };
 constexpr Key kVeltraParamsGets[4] = {
-    GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN, GET_MODULE_VELTRA_USER_MAX,
+    GET_MODULE_VELTRA_DEFAULT,
+    GET_MODULE_VELTRA_USER_SET,
+    GET_MODULE_VELTRA_USER_MIN,
+    GET_MODULE_VELTRA_USER_MAX,
 };
 constexpr int kVeltraUserSetIndex = 1;
 
@@ -129,8 +137,8 @@ std::string_view StatusText(int code) {
 }
 
 bool UserSetIsValid(const VFroskClass& value, const VFroskClass& min, const VFroskClass& max) {
-  return WithinOwnLimits(value) && WithinOwnLimits(min) && WithinOwnLimits(max) &&
-         min.GetAsInt() <= value.GetAsInt() && value.GetAsInt() <= max.GetAsInt();
+  return WithinOwnLimits(value) && WithinOwnLimits(min) && WithinOwnLimits(max) && min.GetAsInt() <= value.GetAsInt() &&
+         value.GetAsInt() <= max.GetAsInt();
 }
 
 DeviceEngine::DeviceEngine(DeviceHost& host, const DeviceSeams& seams) : host_(host), seams_(seams) {}

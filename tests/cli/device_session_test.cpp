@@ -2,9 +2,10 @@
 // frosk-sim, with the engine's clock in the test's hand where time matters.
 #include "cli/device_session.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "protocol/item.h"
 #include "protocol/keys.h"
@@ -40,7 +41,6 @@ class SentKeys : public TrafficObserver {
   void ItemReceived(const uint8_t*) override {}
   std::vector<Key> keys;
 };
-
 
 // One frosk-sim and one session on it. The session reports the traffic (the
 // ServiceMode setting is on for that) and its questions to the test.

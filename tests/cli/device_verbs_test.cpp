@@ -1,9 +1,9 @@
 // froskctl read, monitor and set against frosk-sim.
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <map>
 #include <sstream>
 #include <string>
@@ -46,9 +46,7 @@ class DeviceVerbsTest : public ::testing::Test {
  protected:
   // froskctl reads the ServiceMode setting from the user's settings: give it a
   // settings folder of its own.
-  void SetUp() override {
-    setenv("XDG_CONFIG_HOME", settings_.Path().c_str(), 1);
-  }
+  void SetUp() override { setenv("XDG_CONFIG_HOME", settings_.Path().c_str(), 1); }
   void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
 
   std::string Sim(const std::vector<std::string>& args) {
@@ -56,18 +54,16 @@ class DeviceVerbsTest : public ::testing::Test {
     return sim_ != nullptr ? sim_->Path() : "/dev/frosk-no-sim";
   }
 
-  static ProgramResult Froskctl(const std::vector<std::string>& args) {
-    return RunProgram(BinPath("froskctl"), args);
-  }
+  static ProgramResult Froskctl(const std::vector<std::string>& args) { return RunProgram(BinPath("froskctl"), args); }
 
   TempDir settings_;
   std::unique_ptr<SimProcess> sim_;
 };
 
 TEST_F(DeviceVerbsTest, ReadPrintsEveryGroupTheSequenceFilledInReadingOrder) {
-  const std::vector<std::string> controller = {"ServiceMode",     "DeviceIden",   "FroskTecConfig",
+  const std::vector<std::string> controller = {"ServiceMode",     "DeviceIden",      "FroskTecConfig",
                                                "FroskTecMonitor", "NoMemModuleIden", "NoMemDefault",
-                                               "NoMemUserSet",    "NoMemUserMin", "NoMemUserMax"};
+                                               "NoMemUserSet",    "NoMemUserMin",    "NoMemUserMax"};
   std::vector<std::string> module = controller;
   module.insert(module.end(), {"ModuleIden", "ModuleDefault", "ModuleUserSet", "ModuleUserMin", "ModuleUserMax"});
   std::vector<std::string> veltra = module;
@@ -108,8 +104,7 @@ TEST_F(DeviceVerbsTest, ReadAsJsonHoldsTheSameValues) {
     }
   }
   EXPECT_EQ(fields, plain.values.size());
-  EXPECT_EQ(json.object().value("FroskTecMonitor").toObject().value("FROSKTEC_MONITOR_MODULE_TYPE").toString(),
-            "3");
+  EXPECT_EQ(json.object().value("FroskTecMonitor").toObject().value("FROSKTEC_MONITOR_MODULE_TYPE").toString(), "3");
 }
 
 TEST_F(DeviceVerbsTest, ReadFailsOnAPortThatDoesNotOpen) {

@@ -101,7 +101,8 @@ TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
     EXPECT_EQ(seen, GroupBit(*c.stored)) << std::hex << c.request;
     // The group shows which reply it holds by the tag.
     const auto holders = engine_.Holders(*c.stored);
-    const VFroskClass& tag = c.reply == MODULE_BASIC_PARAMS ? holders[5] : c.reply == FROSKTEC_MONITOR ? holders[11]
+    const VFroskClass& tag = c.reply == MODULE_BASIC_PARAMS ? holders[5]
+                             : c.reply == FROSKTEC_MONITOR  ? holders[11]
                              : c.reply == MODULE_IDEN       ? holders[1]
                                                             : holders[0];
     EXPECT_EQ(tag.GetAsInt(), c.request) << std::hex << c.request;

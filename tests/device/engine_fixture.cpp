@@ -19,8 +19,8 @@ SerialRecord Serial(const std::string& text) {
 
 // Distinct values per group, so a reply stored in the wrong group shows.
 ModuleBasicParamsRecord BasicParams(int tag) {
-  return ModuleBasicParamsRecord{1, static_cast<int16_t>(5000 + tag), -5000, 1, 0, 0, 1000,
-                                 static_cast<uint32_t>(200000 + tag)};
+  return ModuleBasicParamsRecord{1,    static_cast<int16_t>(5000 + tag),   -5000, 1, 0, 0,
+                                 1000, static_cast<uint32_t>(200000 + tag)};
 }
 
 ModuleVeltraParamsRecord VeltraParams(int tag) {
@@ -43,9 +43,14 @@ FakeDevice::FakeDevice(int moduleType) {
   noMem.tecType = 1;
   noMem.thType = 1;
   Hold(GET_FROSKTEC_MOD_NO_MEM_IDEN, ReplyItem(noMem));
-  const Key basicGets[] = {GET_FROSKTEC_MOD_NO_MEM_DEFAULT, GET_FROSKTEC_MOD_NO_MEM_USER_SET,
-                           GET_FROSKTEC_MOD_NO_MEM_USER_MIN, GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-                           GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN, GET_MODULE_USER_MAX};
+  const Key basicGets[] = {GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_SET,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
+                           GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                           GET_MODULE_DEFAULT,
+                           GET_MODULE_USER_SET,
+                           GET_MODULE_USER_MIN,
+                           GET_MODULE_USER_MAX};
   for (int i = 0; i < 8; ++i) Hold(basicGets[i], ReplyItem(BasicParams(i)));
   const Key veltraGets[] = {GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN,
                             GET_MODULE_VELTRA_USER_MAX};

@@ -58,43 +58,38 @@ TEST_P(ModuleCheckTest, AsksAndClosesAsTheModuleRequires) {
   }
 }
 
-constexpr unsigned kWarnYesNo = 52;
-constexpr unsigned kErrorYesNo = 20;
+constexpr unsigned kWarn = 52;   // Yes/No, warning icon
+constexpr unsigned kError = 20;  // Yes/No, error icon
+const char* const kKaz5 = "FirmVer=5\n";
+constexpr auto kProgram = CloseAction::kCloseAndProgramModule;
+constexpr auto kUpdates = CloseAction::kCloseAndCheckForUpdates;
+constexpr auto kClose = CloseAction::kClose;
+constexpr std::optional<CloseAction> kStays = std::nullopt;  // the sequence goes on
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ModuleCheckTest,
-    ::testing::Values(
-        CheckCase{"FactorySerial301Yes", 3, "000301-14", 0, 0, "FirmVer=5\n", false, kIdYes,
-                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
-        CheckCase{"FactorySerial547No", 3, "000547-13", 65535, 0, "FirmVer=5\n", false, kIdNo,
-                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kClose},
-        CheckCase{"FactorySerialNoInServiceGoesOn", 3, "000547-13", 65535, 0, "FirmVer=5\n", true, kIdNo,
-                  {{kMustUpdate, kWarnYesNo}}, std::nullopt},
-        CheckCase{"FactorySerialWithOtherVersionIsOrdinary", 3, "000301-14", 5, 0, "FirmVer=5\n", false, kIdYes,
-                  {}, std::nullopt},
-        CheckCase{"IncompatibleOlderModuleYes", 3, "000100-01", 4, 140, "FirmVer=5\n", false, kIdYes,
-                  {{kMustUpdate, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
-        CheckCase{"IncompatibleNewerModuleYes", 3, "000100-01", 6, 140, "FirmVer=5\n", false, kIdYes,
-                  {{kObsolete, kErrorYesNo}}, CloseAction::kCloseAndCheckForUpdates},
-        CheckCase{"IncompatibleNewerModuleNo", 3, "000100-01", 6, 140, "FirmVer=5\n", false, kIdNo,
-                  {{kObsolete, kErrorYesNo}}, CloseAction::kClose},
-        CheckCase{"IncompatibleSameVersionAsksNothing", 3, "000100-01", 5, 140, "FirmVer=5\n", false, kIdYes, {},
-                  std::nullopt},
-        CheckCase{"OlderVeltraFirmwareNoGoesOn", 3, "000100-01", 4, 0, "FirmVer=5\n", false, kIdNo,
-                  {{kOlder, kWarnYesNo}}, std::nullopt},
-        CheckCase{"OlderVeltraFirmwareYes", 3, "000100-01", 4, 0, "FirmVer=5\n", false, kIdYes,
-                  {{kOlder, kWarnYesNo}}, CloseAction::kCloseAndProgramModule},
-        CheckCase{"UnrecognisedModuleYes", 2, "000100-01", 1, 141, nullptr, false, kIdYes,
-                  {{kNotRecognized, kErrorYesNo}}, CloseAction::kCloseAndCheckForUpdates},
-        CheckCase{"UnrecognisedModuleNoInServiceGoesOn", 2, "000100-01", 1, 141, nullptr, true, kIdNo,
-                  {{kNotRecognized, kErrorYesNo}}, std::nullopt},
-        CheckCase{"MissingInfoFileIsNamedAndCountsAsZero", 3, "000100-01", 4, 0, nullptr, false, kIdYes,
-                  {{"FILE", 16}}, std::nullopt},
-        CheckCase{"MissingInfoFileBeforeTheIncompatibleQuestion", 3, "000100-01", 4, 140, nullptr, false, kIdNo,
-                  {{"FILE", 16}, {kObsolete, kErrorYesNo}}, CloseAction::kClose},
-        CheckCase{"GarbledInfoFileCountsAsZeroWithoutAMessage", 3, "000100-01", 4, 0, "FirmVer=five\n", false,
-                  kIdYes, {}, std::nullopt}),
-    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+// clang-format off
+const CheckCase kCheckCases[] = {
+    // name, module type, serial, firmware, status, Kaz.info, ServiceMode setting, answer, messages, close
+    {"FactorySerial301Yes", 3, "000301-14", 0, 0, kKaz5, false, kIdYes, {{kMustUpdate, kWarn}}, kProgram},
+    {"FactorySerial547No", 3, "000547-13", 65535, 0, kKaz5, false, kIdNo, {{kMustUpdate, kWarn}}, kClose},
+    {"FactorySerialNoInService", 3, "000547-13", 65535, 0, kKaz5, true, kIdNo, {{kMustUpdate, kWarn}}, kStays},
+    {"FactorySerialOtherVersion", 3, "000301-14", 5, 0, kKaz5, false, kIdYes, {}, kStays},
+    {"IncompatibleOlderModuleYes", 3, "000100-01", 4, 140, kKaz5, false, kIdYes, {{kMustUpdate, kWarn}}, kProgram},
+    {"IncompatibleNewerModuleYes", 3, "000100-01", 6, 140, kKaz5, false, kIdYes, {{kObsolete, kError}}, kUpdates},
+    {"IncompatibleNewerModuleNo", 3, "000100-01", 6, 140, kKaz5, false, kIdNo, {{kObsolete, kError}}, kClose},
+    {"IncompatibleSameVersionAsksNothing", 3, "000100-01", 5, 140, kKaz5, false, kIdYes, {}, kStays},
+    {"OlderVeltraFirmwareNoGoesOn", 3, "000100-01", 4, 0, kKaz5, false, kIdNo, {{kOlder, kWarn}}, kStays},
+    {"OlderVeltraFirmwareYes", 3, "000100-01", 4, 0, kKaz5, false, kIdYes, {{kOlder, kWarn}}, kProgram},
+    {"UnrecognisedModuleYes", 2, "000100-01", 1, 141, nullptr, false, kIdYes, {{kNotRecognized, kError}}, kUpdates},
+    {"UnrecognisedModuleNoInService", 2, "000100-01", 1, 141, nullptr, true, kIdNo, {{kNotRecognized, kError}}, kStays},
+    {"MissingInfoFileNamedCountsZero", 3, "000100-01", 4, 0, nullptr, false, kIdYes, {{"FILE", 16}}, kStays},
+    {"MissingInfoFileThenObsolete", 3, "000100-01", 4, 140, nullptr, false, kIdNo, {{"FILE", 16}, {kObsolete, kError}},
+     kClose},
+    {"GarbledInfoFileCountsAsZeroSilently", 3, "000100-01", 4, 0, "FirmVer=five\n", false, kIdYes, {}, kStays},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Cases, ModuleCheckTest, ::testing::ValuesIn(kCheckCases),
+                         [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace frosk::test

@@ -15,9 +15,9 @@ TEST_F(EngineTest, ClampAndSetKeepsToTheUserBandUnlessTheControllerIsInServiceMo
     bool changed;
     int32_t stored;
   } cases[] = {
-      {false, 8000, 9000, true, 9000},     {false, 8000, 13000, true, 12000}, {false, 8000, 1000, true, 5000},
-      {false, 8000, 8000, false, 8000},    {false, 12000, 12001, false, 12000}, {true, 8000, 13000, true, 13000},
-      {true, 8000, 16000, true, 15000},    {true, 15000, 15001, false, 15000}, {true, 8000, 2000, true, 3000},
+      {false, 8000, 9000, true, 9000},  {false, 8000, 13000, true, 12000},   {false, 8000, 1000, true, 5000},
+      {false, 8000, 8000, false, 8000}, {false, 12000, 12001, false, 12000}, {true, 8000, 13000, true, 13000},
+      {true, 8000, 16000, true, 15000}, {true, 15000, 15001, false, 15000},  {true, 8000, 2000, true, 3000},
   };
   VFroskClass& field = engine_.ModuleUserSet().At(MODULE_BASIC_PARAMS_U_SUP_PLUS);
   engine_.ModuleUserMin().At(MODULE_BASIC_PARAMS_U_SUP_PLUS).SetFromInt(5000);
@@ -38,7 +38,7 @@ TEST_F(EngineTest, AUserSetIsValidWithinItsOwnLimitsAndItsBand) {
     int32_t value, min, max;
     bool valid;
   } cases[] = {
-      {230000, 220000, 300000, true}, {230000, 230000, 230000, true}, {210000, 220000, 300000, false},
+      {230000, 220000, 300000, true},  {230000, 230000, 230000, true}, {210000, 220000, 300000, false},
       {310000, 220000, 300000, false}, {230000, 50000, 300000, false}, {230000, 220000, 500000, false},
   };
   ModuleBasicParamsHolders value, min, max;

@@ -11,7 +11,10 @@ using namespace key;
 // and the state it then waits in.
 bool PressNext(DeviceEngine& engine) {
   switch (engine.SequenceState()) {
-    case 22: engine.SendDeviceIden(&engine.DeviceIden()); engine.SetSequenceState(23); return true;
+    case 22:
+      engine.SendDeviceIden(&engine.DeviceIden());
+      engine.SetSequenceState(23);
+      return true;
     case 25:
       engine.SendModuleIden(&engine.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN);
       engine.SetSequenceState(26);
@@ -20,7 +23,10 @@ bool PressNext(DeviceEngine& engine) {
       engine.SendModuleBasicParams(&engine.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT);
       engine.SetSequenceState(28);
       return true;
-    case 32: engine.SendModuleIden(&engine.ModuleIden(), SET_MODULE_IDEN); engine.SetSequenceState(33); return true;
+    case 32:
+      engine.SendModuleIden(&engine.ModuleIden(), SET_MODULE_IDEN);
+      engine.SetSequenceState(33);
+      return true;
     case 34:
       engine.SendModuleBasicParams(&engine.ModuleDefault(), SET_MODULE_DEFAULT);
       engine.SetSequenceState(35);
@@ -47,8 +53,8 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
                                   SET_FROSKTEC_MOD_NO_MEM_USER_MAX};
   const std::vector<Key> module = {SET_MODULE_IDEN, SET_MODULE_DEFAULT, SET_MODULE_USER_SET, SET_MODULE_USER_MIN,
                                    SET_MODULE_USER_MAX};
-  const std::vector<Key> veltra = {SET_MODULE_VELTRA_DEFAULT, SET_MODULE_VELTRA_USER_SET,
-                                   SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX};
+  const std::vector<Key> veltra = {SET_MODULE_VELTRA_DEFAULT, SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_USER_MIN,
+                                   SET_MODULE_VELTRA_USER_MAX};
   const auto concat = [](std::initializer_list<std::vector<Key>> parts) {
     std::vector<Key> keys = {SET_SERVICE_MODE};
     for (const auto& part : parts) keys.insert(keys.end(), part.begin(), part.end());

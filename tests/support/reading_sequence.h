@@ -20,8 +20,8 @@ inline std::vector<Key> ReadingSequence(int moduleType) {
                            GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
                            GET_FROSKTEC_MOD_NO_MEM_USER_MAX};
   if (moduleType >= 2)
-    keys.insert(keys.end(), {GET_MODULE_IDEN, GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN,
-                             GET_MODULE_USER_MAX});
+    keys.insert(keys.end(),
+                {GET_MODULE_IDEN, GET_MODULE_DEFAULT, GET_MODULE_USER_SET, GET_MODULE_USER_MIN, GET_MODULE_USER_MAX});
   if (moduleType == 3)
     keys.insert(keys.end(), {GET_MODULE_VELTRA_MONITOR, GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET,
                              GET_MODULE_VELTRA_USER_MIN, GET_MODULE_VELTRA_USER_MAX});
