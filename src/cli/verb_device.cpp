@@ -165,7 +165,13 @@ int RunMonitor(const Invocation& invocation) {
   MonitorPrinter printer(engine, invocation.Has("csv"));
   int64_t replies = 0;
   const SteadyTickClock clock;
+  uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask stored) {
+    // The window drops a lost poll silently; a terminal should see why no line comes.
+    if (engine.Timeouts() != timeouts) {
+      timeouts = engine.Timeouts();
+      std::cerr << "no reply within " << DeviceEngine::kReplyTimeoutMs << " ms\n";
+    }
     if (printer.OnRefresh(stored, clock.Now()) && count && ++replies >= *count) session.Stop(kExitDone);
   });
   // Both Auto boxes checked, as the user view starts.

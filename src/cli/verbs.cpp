@@ -75,7 +75,8 @@ const std::vector<Verb>& Verbs() {
        "Reads the device as read does, without printing, then polls the monitors with both Auto boxes\n"
        "checked: with a VELTRA module the controller's and the module's monitor in turn, else the\n"
        "controller's. After each reply one line: the milliseconds since the first poll, the reply's\n"
-       "FIELD=VALUE pairs and, for the controller's monitor, STATUS=\"status text\". Ends after --count\n"
+       "FIELD=VALUE pairs and, for the controller's monitor, STATUS=\"status text\". A poll that gets no\n"
+       "reply within 5000 ms is noted on standard error and the next one follows. Ends after --count\n"
        "replies, or with success at Ctrl-C.",
        {{"count", true, "end after N replies"},
         {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
