@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -19,6 +18,7 @@
 #include "protocol/keys.h"
 #include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
+#include "support/event_pump.h"
 #include "support/sim_process.h"
 
 namespace frosk {
@@ -26,13 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using cli::DeviceSession;
-
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "device_bench";
-  static char* argv[] = {name, nullptr};
-  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
 
 class QuietPrompter : public Prompter {
  public:
@@ -44,7 +37,7 @@ class QuietPrompter : public Prompter {
 // From the first request to the idle state, one new session per run, so each
 // run is the whole sequence a freshly opened device window reads.
 void BM_VeltraReadingSequence(benchmark::State& state) {
-  EnsureApplication();
+  test::EnsureCoreApplication();
   const auto sim = test::SimProcess::Start({"--module", "veltra", "--line-rate"});
   if (sim == nullptr) {
     state.SkipWithError("frosk-sim did not start");
@@ -89,7 +82,7 @@ void Drain(int fd) {
 // A device played on a pseudo-terminal: each run writes one MODULE_VELTRA_PARAMS
 // reply and measures until the engine's dispatch of it has run.
 void BM_ReplyToDispatch(benchmark::State& state) {
-  EnsureApplication();
+  test::EnsureCoreApplication();
   const auto pty = PseudoTerminal::Open();
   QuietPrompter prompter;
   DeviceSession session(Folders::Beside(FROSK_BIN_DIR), DeviceSession::Options{false, false, nullptr, &prompter});

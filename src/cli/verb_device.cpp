@@ -1,7 +1,6 @@
 // read, monitor and set: the device engine's reading sequence, monitoring and
 // setpoint writes over one port, as the device window runs them.
 #include <QCoreApplication>
-#include <QSettings>
 #include <cmath>
 #include <iostream>
 #include <string>
@@ -14,6 +13,7 @@
 #include "protocol/holders.h"
 #include "protocol/keys.h"
 #include "protocol/text_number.h"
+#include "settings/settings_store.h"
 
 namespace frosk::cli {
 
@@ -21,15 +21,11 @@ namespace {
 
 using namespace key;
 
-// The ServiceMode setting as the program reads it.
-bool ServiceModeSetting() {
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope, "DROV System", "FroskManager");
-  const QVariant value = store.value("Settings/ServiceMode");
-  return value.toInt() != 0 || value.toString().compare("true", Qt::CaseInsensitive) == 0;
-}
-
+// The ServiceMode setting is read from the stored settings, as the program reads it.
 DeviceSession::Options SessionOptions(const Invocation& invocation) {
-  return {invocation.Has("yes"), ServiceModeSetting()};
+  Settings settings;
+  LoadSettings(settings);
+  return {invocation.Has("yes"), settings.ServiceMode};
 }
 
 Folders ProgramFolders() { return Folders::Beside(QCoreApplication::applicationDirPath().toStdString()); }

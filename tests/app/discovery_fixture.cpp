@@ -76,16 +76,6 @@ std::string FakeController::IdenFrame() const {
   return FrameEncode(item.data());
 }
 
-int ScriptedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
-  shown.push_back({text, flags});
-  if (!answers.empty()) {
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  return (flags & mb::kButtonMask) == mb::kYesNo ? kIdNo : kIdOk;
-}
-
 int WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink) {
   opened.push_back(settings.portName);
   const int result = LinkLayer::Open(link, settings, std::move(sink));

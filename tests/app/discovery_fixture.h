@@ -8,6 +8,7 @@
 
 #include "app/discovery_engine.h"
 #include "sim/pseudo_terminal.h"
+#include "support/scripted_prompter.h"
 
 namespace frosk::test {
 
@@ -43,23 +44,6 @@ class FakeController {
 
 // A frame around any bytes, valid or not as an item, with a correct check value.
 std::string FrameOfBytes(const std::vector<uint8_t>& bytes);
-
-// Records every message box and answers from a script; without a scripted
-// answer, No for a question and OK otherwise.
-class ScriptedPrompter : public Prompter {
- public:
-  struct Shown {
-    std::string text;
-    unsigned flags;
-    bool operator==(const Shown&) const = default;
-  };
-  std::vector<Shown> shown;
-  std::deque<int> answers;
-
-  int ShowMessageBox(const std::string& text, unsigned flags) override;
-  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
-};
 
 class RecordingUrlOpener : public UrlOpener {
  public:

@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QTimer>
 
 #include "protocol/item.h"
 #include "protocol/keys.h"
+#include "support/event_pump.h"
 #include "support/reading_sequence.h"
+#include "support/scripted_prompter.h"
 #include "support/sim_process.h"
 
 namespace frosk::test {
@@ -18,22 +19,7 @@ namespace {
 using namespace key;
 using cli::DeviceSession;
 
-struct Message {
-  std::string text;
-  unsigned flags;
-  bool operator==(const Message&) const = default;
-};
-
-class RecordingPrompter : public Prompter {
- public:
-  int ShowMessageBox(const std::string& text, unsigned flags) override {
-    messages.push_back({text, flags});
-    return kIdNo;
-  }
-  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::vector<Message> messages;
-};
+using Message = ScriptedPrompter::Shown;
 
 class SentKeys : public TrafficObserver {
  public:
@@ -46,12 +32,7 @@ class SentKeys : public TrafficObserver {
 // ServiceMode setting is on for that) and its questions to the test.
 class SessionTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "cli_tests";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-  }
+  static void SetUpTestSuite() { EnsureCoreApplication(); }
 
   bool Start(const std::vector<std::string>& simArgs, const TickClock* clock = nullptr) {
     sim_ = SimProcess::Start(simArgs);
@@ -82,7 +63,7 @@ class SessionTest : public ::testing::Test {
   DeviceEngine& Engine() { return session_->Engine(); }
 
   std::unique_ptr<SimProcess> sim_;
-  RecordingPrompter prompter_;
+  ScriptedPrompter prompter_;
   SentKeys sent_;
   std::unique_ptr<DeviceSession> session_;
 };
@@ -95,7 +76,7 @@ TEST_F(SessionTest, TheReadingSequenceAsksForWhatEachModuleHolds) {
     EXPECT_EQ(sent_.keys, ReadingSequence(type)) << module;
     EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
     EXPECT_EQ(Engine().ModuleTypeSnapshot(), type);
-    EXPECT_TRUE(prompter_.messages.empty());
+    EXPECT_TRUE(prompter_.shown.empty());
     sent_.keys.clear();
   }
   // The module identification went where its request pointed.
@@ -154,7 +135,7 @@ TEST_F(SessionTest, ADeviceThatStopsAnsweringMidSequenceEndsItWithOneMessage) {
   EXPECT_EQ(Read(), 1);
   const std::vector<Key> sequence = ReadingSequence(3);
   EXPECT_EQ(sent_.keys, std::vector<Key>(sequence.begin(), sequence.begin() + 7));
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
   EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
 }
 
@@ -167,11 +148,11 @@ TEST_F(SessionTest, AVanishedPortTimesOutOnceInTheSequenceAndSilentlyWhenIdle) {
   gone = true;
   Engine().GetConfiguration();
   EXPECT_EQ(session_->RunUntilIdle(), 1);
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 
   Engine().SetDeviceMonitorAuto(true);
   RunUntil([this] { return Engine().Timeouts() >= 4; });
-  EXPECT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.shown.size(), 1u);
 }
 
 TEST_F(SessionTest, AReplyAfterItsTimeOutIsStoredButDoesNotRestartTheSequence) {
@@ -182,7 +163,7 @@ TEST_F(SessionTest, AReplyAfterItsTimeOutIsStoredButDoesNotRestartTheSequence) {
   Engine().Tick();  // GET_SERVICE_MODE goes out now
   clock.Advance(5001);
   EXPECT_EQ(session_->RunUntilIdle(), 1);
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
   session_->TakeStoredGroups();
 
   RunUntil([this] { return !session_->TakeStoredGroups().empty(); });

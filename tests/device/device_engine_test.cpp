@@ -30,7 +30,7 @@ TEST_F(EngineTest, TheReadingSequenceAsksForEverythingTheModuleHolds) {
     EXPECT_EQ(engine.SequenceState(), DeviceEngine::kIdle);
     EXPECT_EQ(engine.ModuleTypeSnapshot(), c.moduleType);
   }
-  EXPECT_TRUE(prompter_.messages.empty());
+  EXPECT_TRUE(prompter_.shown.empty());
 }
 
 // A reply of the given container whose record carries the tag in one field.
@@ -145,7 +145,7 @@ TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
   engine_.Tick();
   EXPECT_FALSE(engine_.Waiting());
   EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 
   // The late reply is stored, but the sequence stays stopped.
   Receive(device.Answer(host_.sent.back()));
@@ -161,7 +161,7 @@ TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
   engine_.Tick();
   engine_.Tick();
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_MONITOR});
-  EXPECT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.shown.size(), 1u);
   EXPECT_EQ(engine_.Timeouts(), 2u);
 }
 
@@ -185,7 +185,7 @@ TEST_F(EngineTest, AVanishedPortEndsTheSequenceByTheTimeOut) {
   clock_.Advance(5001);
   engine_.Tick();
   EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 }
 
 TEST_F(EngineTest, MonitorPollsAlternateBetweenAllEnginesWhenBothBoxesAreChecked) {
@@ -298,8 +298,8 @@ TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndReportsATimeOutOnce) {
   engine_.SendRequest(GET_DEVICE_IDEN);
   clock_.Advance(5001);
   engine_.Tick();
-  EXPECT_EQ(prompter_.messages.back(), (Message{"Communication timeout !", 16}));
-  EXPECT_EQ(prompter_.messages.size(), 2u);
+  EXPECT_EQ(prompter_.shown.back(), (Message{"Communication timeout !", 16}));
+  EXPECT_EQ(prompter_.shown.size(), 2u);
   EXPECT_EQ(host_.SentKeys().back(), GET_DEVICE_IDEN);
   EXPECT_EQ(engine_.Timeouts(), 2u);
 }

@@ -98,15 +98,6 @@ std::vector<Key> FakeHost::SentKeys() const {
   return keys;
 }
 
-int ScriptedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
-  messages.push_back({text, flags});
-  if (whileOpen) whileOpen();
-  if (answers.empty()) return kIdNo;
-  const int answer = answers.front();
-  answers.pop_front();
-  return answer;
-}
-
 EngineTest::EngineTest()
     : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))),
       engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_}) {}

@@ -12,6 +12,7 @@
 #include "protocol/item.h"
 #include "protocol/keys.h"
 #include "support/reading_sequence.h"
+#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 
 namespace frosk::test {
@@ -62,24 +63,7 @@ class FakeHost : public DeviceHost {
   bool serviceMode = false;
 };
 
-struct Message {
-  std::string text;
-  unsigned flags;
-  bool operator==(const Message&) const = default;
-};
-
-// Answers message boxes from a script (No when it runs dry) and records them.
-class ScriptedPrompter : public Prompter {
- public:
-  int ShowMessageBox(const std::string& text, unsigned flags) override;
-  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
-
-  std::deque<int> answers;
-  std::vector<Message> messages;
-  // Runs while a message box is open, as a nested event loop would.
-  std::function<void()> whileOpen;
-};
+using Message = ScriptedPrompter::Shown;
 
 class CountingBeeper : public Beeper {
  public:

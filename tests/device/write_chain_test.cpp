@@ -92,7 +92,7 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     EXPECT_EQ(host.SentKeys(), c.writes) << c.moduleType;
     EXPECT_EQ(pages, c.pages) << c.moduleType;
     EXPECT_FALSE(engine.ControllerInServiceMode());
-    EXPECT_EQ(prompter.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+    EXPECT_EQ(prompter.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   }
 }
 
@@ -138,9 +138,9 @@ TEST_F(EngineTest, ALoadedConfigurationIsSentRecordByRecordThenReadBack) {
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_CONFIG});
   AnswerLast(device);
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_MOD_NO_MEM_USER_SET});
-  EXPECT_TRUE(prompter_.messages.empty());
+  EXPECT_TRUE(prompter_.shown.empty());
   AnswerLast(device);
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
   EXPECT_EQ(engine_.SequenceState(), 1);
 }
@@ -148,7 +148,7 @@ TEST_F(EngineTest, ALoadedConfigurationIsSentRecordByRecordThenReadBack) {
 TEST_F(EngineTest, WithoutAConfigSenderStateFortyEightHasNothingLeftToSend) {
   engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
   Receive(ReplyItem(ServiceModeRecord{1}));
-  EXPECT_EQ(prompter_.messages, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   EXPECT_EQ(host_.SentKeys(), std::vector<Key>{GET_SERVICE_MODE});
   EXPECT_EQ(engine_.SequenceState(), 1);
 }

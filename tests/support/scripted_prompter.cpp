@@ -1,0 +1,16 @@
+#include "support/scripted_prompter.h"
+
+namespace frosk::test {
+
+int ScriptedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
+  shown.push_back({text, flags});
+  if (whileOpen) whileOpen();
+  if (!answers.empty()) {
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  return (flags & mb::kButtonMask) == mb::kYesNo ? kIdNo : kIdOk;
+}
+
+}  // namespace frosk::test
