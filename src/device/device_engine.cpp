@@ -65,8 +65,7 @@ constexpr GroupInfo kGroups[kGroupCount] = {
     {"ModuleCheck", MODULE_CHECK},
 };
 
-// The GET key of each group of a BasicParamsGroup / VeltraParamsGroup index;
-// its SET key lies 0x10 above and picks the same group.
+constexpr Key kModuleIdenGets[2] = {GET_FROSKTEC_MOD_NO_MEM_IDEN, GET_MODULE_IDEN};
 constexpr Key kBasicParamsGets[8] = {
     GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
     GET_FROSKTEC_MOD_NO_MEM_USER_SET,
@@ -105,7 +104,16 @@ bool WithinOwnLimits(const VFroskClass& holder) {
   return (!holder.HasMin() || v >= holder.Min()) && (!holder.HasMax() || v <= holder.Max());
 }
 
+template <size_t N>
+Key GetKeyAt(const Key (&gets)[N], int index) {
+  return index >= 0 && static_cast<size_t>(index) < N ? gets[index] : Key{0};
+}
+
 }  // namespace
+
+Key ModuleIdenGetKey(int index) { return GetKeyAt(kModuleIdenGets, index); }
+Key BasicParamsGetKey(int index) { return GetKeyAt(kBasicParamsGets, index); }
+Key VeltraParamsGetKey(int index) { return GetKeyAt(kVeltraParamsGets, index); }
 
 std::string_view GroupName(Group group) { return kGroups[static_cast<size_t>(group)].name; }
 
@@ -211,7 +219,7 @@ std::optional<Group> DeviceEngine::StoreReply(const uint8_t* item) {
     case FROSKTEC_CONFIG: StoreRecord(froskTecConfig_, item); return Group::kFroskTecConfig;
     case FROSKTEC_MONITOR: StoreRecord(froskTecMonitor_, item); return Group::kFroskTecMonitor;
     case MODULE_IDEN:
-      if (pendingKey_ == GET_FROSKTEC_MOD_NO_MEM_IDEN || pendingKey_ == SET_FROSKTEC_MOD_NO_MEM_IDEN) {
+      if (IndexOfRequest(kModuleIdenGets, pendingKey_) == 0) {
         StoreRecord(NoMemModuleIden(), item);
         return Group::kNoMemModuleIden;
       }

@@ -67,6 +67,13 @@ const ContainerSpec& GroupContainer(Group group);
 using GroupMask = uint32_t;
 constexpr GroupMask GroupBit(Group group) { return GroupMask{1} << static_cast<unsigned>(group); }
 
+// The GET request that fills the group of an index of ModuleIdenGroup,
+// BasicParamsGroup or VeltraParamsGroup; its SET lies 0x10 above and answers
+// into the same group. 0 for an index out of range.
+Key ModuleIdenGetKey(int index);
+Key BasicParamsGetKey(int index);
+Key VeltraParamsGetKey(int index);
+
 // The monitor's status text for a status code; empty for codes without one.
 std::string_view StatusText(int code);
 

@@ -332,6 +332,17 @@ TEST_F(EngineTest, GetConfigurationReadsAgainFromTheDeviceIdentification) {
   EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
 }
 
+TEST(GroupIndexTest, EachIndexHasItsGetRequest) {
+  EXPECT_EQ(ModuleIdenGetKey(0), GET_FROSKTEC_MOD_NO_MEM_IDEN);
+  EXPECT_EQ(ModuleIdenGetKey(1), GET_MODULE_IDEN);
+  EXPECT_EQ(BasicParamsGetKey(3), GET_FROSKTEC_MOD_NO_MEM_USER_MAX);
+  EXPECT_EQ(BasicParamsGetKey(4), GET_MODULE_DEFAULT);
+  EXPECT_EQ(VeltraParamsGetKey(1), GET_MODULE_VELTRA_USER_SET);
+  for (int index : {-1, 8}) EXPECT_EQ(BasicParamsGetKey(index), 0) << index;
+  EXPECT_EQ(ModuleIdenGetKey(2), 0);
+  EXPECT_EQ(VeltraParamsGetKey(4), 0);
+}
+
 TEST(StatusTextTest, CodesHaveTheControllersTexts) {
   EXPECT_EQ(StatusText(0), "Temperature locked");
   EXPECT_EQ(StatusText(2), "Not cooling");

@@ -43,18 +43,8 @@ FakeDevice::FakeDevice(int moduleType) {
   noMem.tecType = 1;
   noMem.thType = 1;
   Hold(GET_FROSKTEC_MOD_NO_MEM_IDEN, ReplyItem(noMem));
-  const Key basicGets[] = {GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
-                           GET_FROSKTEC_MOD_NO_MEM_USER_SET,
-                           GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
-                           GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-                           GET_MODULE_DEFAULT,
-                           GET_MODULE_USER_SET,
-                           GET_MODULE_USER_MIN,
-                           GET_MODULE_USER_MAX};
-  for (int i = 0; i < 8; ++i) Hold(basicGets[i], ReplyItem(BasicParams(i)));
-  const Key veltraGets[] = {GET_MODULE_VELTRA_DEFAULT, GET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_MIN,
-                            GET_MODULE_VELTRA_USER_MAX};
-  for (int i = 0; i < 4; ++i) Hold(veltraGets[i], ReplyItem(VeltraParams(i)));
+  for (int i = 0; i < 8; ++i) Hold(BasicParamsGetKey(i), ReplyItem(BasicParams(i)));
+  for (int i = 0; i < 4; ++i) Hold(VeltraParamsGetKey(i), ReplyItem(VeltraParams(i)));
   Hold(GET_MODULE_VELTRA_MONITOR, ReplyItem(ModuleVeltraMonitorRecord{}));
   moduleIden.type = static_cast<uint8_t>(moduleType);
   moduleIden.firmVer = 5;
