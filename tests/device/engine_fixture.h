@@ -20,9 +20,9 @@ namespace frosk::test {
 // A record's data container as a device sends it, monitors included.
 template <class Record>
 std::vector<uint8_t> ReplyItem(const Record& record) {
-  const ContainerSpec& spec = RecordTraits<Record>::Spec();
-  std::vector<uint8_t> item(EncodedSize(spec));
-  BuildRecordBytes(spec, RecordTraits<Record>::kSlots, &record, item.data(), item.size());
+  const ContainerSpec& container = RecordTraits<Record>::Spec();
+  std::vector<uint8_t> item(EncodedSize(container));
+  BuildRecordBytes(container, RecordTraits<Record>::kSlots, &record, item.data(), item.size());
   return item;
 }
 
