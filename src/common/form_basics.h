@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QWidget;
+
+namespace frosk {
+
+// The windows were drawn for Tahoma at fixed pixel sizes. Here they take the
+// platform's default sans-serif at the same pixel size, so a layout keeps its
+// proportions whatever the user's point-size settings are.
+QFont UiFont(int pixelSize, bool bold = false);
+
+// The colours the windows share.
+inline const QColor kDarkBlue{0, 65, 131};
+inline const QColor kRedOrange{220, 55, 12};
+inline const QColor kGreen{65, 155, 49};
+
+// Puts a window in the middle of its screen's free area.
+void CentreOnScreen(QWidget* window);
+
+}  // namespace frosk
