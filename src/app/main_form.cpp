@@ -1,0 +1,375 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "app/app_pictures.h"
+#include "app/menu_style.h"
+#include "app/startup_form.h"
+#include "common/form_basics.h"
+#include "protocol/value_types.h"
+
+namespace frosk {
+
+namespace {
+
+constexpr int kClientWidth = 477;
+constexpr int kClientHeight = 361;
+const QColor kLightYellow{255, 255, 224};
+
+struct Column {
+  const char* caption;
+  int width;
+};
+constexpr Column kColumns[] = {{"Name", 192}, {"Serial", 88}, {"Manufactured", 104}, {"Port", 56}};
+
+void SetColours(QWidget* widget, QPalette::ColorRole textRole, const QColor& text, QPalette::ColorRole backRole,
+                const QColor& back) {
+  QPalette palette = widget->palette();
+  palette.setColor(textRole, text);
+  palette.setColor(backRole, back);
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(DiscoveryEngine& engine, const Settings& settings, QWidget* parent)
+    : QMainWindow(parent),
+      engine_(engine),
+      settings_(settings),
+      devicesImages_(DrawDeviceImages()),
+      menuImages_(DrawMenuImages()) {
+  BuildLayout();
+  BuildMenus();
+  WireActions();
+  setWindowTitle(QStringLiteral("Frosk Manager"));
+  timer1_->start();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::BuildLayout() {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+  auto* client = new QWidget(this);
+  client->setFixedSize(kClientWidth, kClientHeight);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  devicesListView_ = new QTreeWidget(client);
+  devicesListView_->setObjectName(QStringLiteral("DevicesListView"));
+  devicesListView_->setRootIsDecorated(false);
+  devicesListView_->setUniformRowHeights(true);
+  devicesListView_->setAllColumnsShowFocus(true);
+  devicesListView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  devicesListView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  devicesListView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  devicesListView_->setIconSize(QSize(kDeviceImageSize, kDeviceImageSize));
+  devicesListView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  devicesListView_->setFont(UiFont(13, true));
+  SetColours(devicesListView_, QPalette::Text, kDarkBlue, QPalette::Base, kLightYellow);
+  QStringList captions;
+  for (const Column& c : kColumns) captions << QLatin1String(c.caption);
+  devicesListView_->setHeaderLabels(captions);
+  // Bold DejaVu is wider than bold Tahoma: "Manufactured" would not fit its column.
+  devicesListView_->header()->setFont(UiFont(13));
+  devicesListView_->header()->setStretchLastSection(false);
+  devicesListView_->header()->setSectionsMovable(false);
+  for (int i = 0; i < int(std::size(kColumns)); ++i) devicesListView_->setColumnWidth(i, kColumns[i].width);
+  column->addWidget(devicesListView_, 1);
+
+  column->addSpacing(6);
+
+  statusMemo_ = new QPlainTextEdit(client);
+  statusMemo_->setObjectName(QStringLiteral("StatusMemo"));
+  statusMemo_->setReadOnly(true);
+  statusMemo_->setFixedHeight(128);
+  statusMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  statusMemo_->setFont(UiFont(13));
+  SetColours(statusMemo_, QPalette::Text, kRedOrange, QPalette::Base, Qt::white);
+  column->addWidget(statusMemo_);
+
+  servicePanel_ = new QLabel(QStringLiteral("Service Mode Enabled"), client);
+  servicePanel_->setObjectName(QStringLiteral("ServicePanel"));
+  servicePanel_->setFixedHeight(16);
+  servicePanel_->setAlignment(Qt::AlignCenter);
+  servicePanel_->setFont(UiFont(11, true));
+  servicePanel_->setAutoFillBackground(true);
+  SetColours(servicePanel_, QPalette::WindowText, Qt::white, QPalette::Window, Qt::red);
+  column->addWidget(servicePanel_);
+
+  setCentralWidget(client);
+  // Not resizable: the window is the client area and the menu bar.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName(QStringLiteral("Timer1"));
+  timer1_->setInterval(100);
+}
+
+QMenu* TMainForm::AddMenu(const char* name, const char* caption) {
+  QMenu* menu = menuBar()->addMenu(QLatin1String(caption));
+  menu->setObjectName(QLatin1String(name));
+  menu->menuAction()->setObjectName(QLatin1String(name));
+  menu->setStyle(menuStyle_);
+  MenuStyle::NameMeasureHandler(menu->menuAction());
+  return menu;
+}
+
+QAction* TMainForm::AddItem(QMenu* menu, const char* name, const char* caption, bool measured) {
+  QAction* item = menu->addAction(QLatin1String(caption));
+  item->setObjectName(QLatin1String(name));
+  if (measured) MenuStyle::NameMeasureHandler(item);
+  return item;
+}
+
+void TMainForm::BuildMenus() {
+  menuStyle_ = new MenuStyle;
+  menuStyle_->setParent(this);
+  menuBar()->setObjectName(QStringLiteral("MainMenu"));
+  menuBar()->setStyle(menuStyle_);
+
+  QMenu* devices = AddMenu("DevicesMenuItem", "Devices");
+  devicesReloadMenuItem_ = AddItem(devices, "DevicesReloadMenuItem", "Reload Devices List");
+  devices->addSeparator();
+  devicesConnectMenuItem_ = AddItem(devices, "DevicesConnectMenuItem", "Connect");
+  devicesDisconnectMenuItem_ = AddItem(devices, "DevicesDisconnectMenuItem", "Disconnect");
+  devices->addSeparator();
+  devicesExitMenuItem_ = AddItem(devices, "DevicesExitMenuItem", "Exit");
+
+  QMenu* options = AddMenu("OptionsMenuItem", "Options");
+  optionsSettingsMenuItem_ = AddItem(options, "OptionsSettingsMenuItem", "Settings...");
+  options->addSeparator();
+  optionsFlasherMenuItem_ = AddItem(options, "OptionsFlasherMenuItem", "Force Device Programming...", false);
+  options->addSeparator();
+  optionsUpdatesMenuItem_ = AddItem(options, "OptionsUpdatesMenuItem", "Check for Updates...");
+
+  serviceMenuItem_ = AddMenu("ServiceMenuItem", "Service");
+  serviceFirmwareMenuItem_ = AddItem(serviceMenuItem_, "ServiceFirmwareMenuItem", "Flash Firmware...");
+  serviceShowFroskTecWindowMenuItem_ =
+      AddItem(serviceMenuItem_, "ServiceShowFroskTecWindowMenuItem", "Show FroskTEC Window", false);
+
+  QMenu* help = AddMenu("HelpMenuItem", "Help");
+  helpAboutMenuItem_ = AddItem(help, "HelpAboutMenuItem", "About");
+
+  devicesMenu_ = new QMenu(devicesListView_);
+  devicesMenu_->setObjectName(QStringLiteral("DevicesMenu"));
+  devicesMenu_->setStyle(menuStyle_);
+  MenuStyle::SetImageSize(devicesMenu_, kMenuImageSize);
+  pDeviceReloadMenuItem_ = AddItem(devicesMenu_, "PDeviceReloadMenuItem", "Realod Devices List", false);
+  pDeviceReloadMenuItem_->setIcon(QIcon(menuImages_.value(0)));
+  devicesMenu_->addSeparator();
+  pDeviceConnectMenuItem_ = AddItem(devicesMenu_, "PDeviceConnectMenuItem", "Connect", false);
+  pDeviceDisconnectMenuItem_ = AddItem(devicesMenu_, "PDeviceDisconnectMenuItem", "Disconnect", false);
+  devicesMenu_->addSeparator();
+  pDeviceShowMenuItem_ = AddItem(devicesMenu_, "PDeviceShowMenuItem", "Show", false);
+  pDeviceHideMenuItem_ = AddItem(devicesMenu_, "PDeviceHideMenuItem", "Hide", false);
+}
+
+void TMainForm::WireActions() {
+  connect(timer1_, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+  connect(devicesReloadMenuItem_, &QAction::triggered, this, &TMainForm::DevicesReloadMenuItemClick);
+  connect(pDeviceReloadMenuItem_, &QAction::triggered, this, &TMainForm::DevicesReloadMenuItemClick);
+  connect(devicesConnectMenuItem_, &QAction::triggered, this, &TMainForm::DevicesConnectMenuItemClick);
+  connect(pDeviceConnectMenuItem_, &QAction::triggered, this, &TMainForm::DevicesConnectMenuItemClick);
+  connect(devicesDisconnectMenuItem_, &QAction::triggered, this, &TMainForm::DevicesDisconnectMenuItemClick);
+  connect(pDeviceDisconnectMenuItem_, &QAction::triggered, this, &TMainForm::DevicesDisconnectMenuItemClick);
+  connect(pDeviceShowMenuItem_, &QAction::triggered, this, &TMainForm::DevicesShowMenuItemClick);
+  connect(pDeviceHideMenuItem_, &QAction::triggered, this, &TMainForm::DevicesHideMenuItemClick);
+  connect(devicesExitMenuItem_, &QAction::triggered, this, &TMainForm::DevicesExitMenuItemClick);
+  connect(optionsSettingsMenuItem_, &QAction::triggered, this, &TMainForm::OptionsSettingsMenuItemClick);
+  connect(optionsFlasherMenuItem_, &QAction::triggered, this, &TMainForm::OptionsFlasherMenuItemClick);
+  connect(optionsUpdatesMenuItem_, &QAction::triggered, this, &TMainForm::OptionsUpdatesMenuItemClick);
+  connect(serviceFirmwareMenuItem_, &QAction::triggered, this, &TMainForm::ServiceFirmwareMenuItemClick);
+  connect(serviceShowFroskTecWindowMenuItem_, &QAction::triggered, this,
+          &TMainForm::ServiceShowFroskTecWindowMenuItemClick);
+  connect(helpAboutMenuItem_, &QAction::triggered, this, &TMainForm::HelpAboutMenuItemClick);
+  connect(devicesListView_, &QTreeWidget::itemDoubleClicked, this, &TMainForm::DevicesListViewDblClick);
+  connect(devicesListView_, &QTreeWidget::itemSelectionChanged, this, &TMainForm::DevicesListViewSelectItem);
+  connect(devicesListView_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { devicesMenu_->popup(devicesListView_->viewport()->mapToGlobal(at)); });
+
+  connect(&engine_, &DiscoveryEngine::LogChanged, this, &TMainForm::ShowLog);
+  connect(&engine_, &DiscoveryEngine::StatusTextChanged, this, [this](const QString& lineText) {
+    if (startupForm_) startupForm_->ShowStatus(lineText);
+  });
+  connect(&engine_, &DiscoveryEngine::DevicesChanged, this, &TMainForm::ShowDevices);
+  connect(&engine_, &DiscoveryEngine::CommandsRefreshed, this, &TMainForm::RefreshCommands);
+  connect(&engine_, &DiscoveryEngine::StateChanged, this, &TMainForm::FollowState);
+  connect(&engine_, &DiscoveryEngine::MainWindowShownChanged, this, &TMainForm::ShowMainWindow);
+  connect(&engine_, &DiscoveryEngine::ExitFinished, this, &QWidget::close);
+}
+
+void TMainForm::SetRowImage(QTreeWidgetItem* row, int index) {
+  row->setIcon(0, QIcon(devicesImages_.value(index)));
+  row->setData(0, kImageIndexRole, index);
+  row->setData(0, kStateIndexRole, index);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Centred once its size is final, as the menu bar's height counts too.
+  if (!centred_) {
+    centred_ = true;
+    CentreOnScreen(this);
+  }
+  FormShow();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) { FormCloseQuery(event); }
+
+void TMainForm::FormShow() {
+  serviceMenuItem_->menuAction()->setVisible(settings_.ServiceMode);
+  servicePanel_->setVisible(settings_.ServiceMode);
+}
+
+void TMainForm::FormActivate() { RefreshCommands(); }
+
+// Every close, the user's or the exit sequence's own, asks the engine. It
+// refuses all but the last, which ends the program.
+void TMainForm::FormCloseQuery(QCloseEvent* event) {
+  if (!engine_.CloseQuery()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  timer1_->stop();
+  emit Closed();
+}
+
+void TMainForm::FollowState(ScanState state) {
+  // The splash stands in for the main window during the exit, showing "Exiting ... ".
+  if (state == ScanState::Exiting && startupForm_ && !startupForm_->isVisible()) startupForm_->show();
+}
+
+void TMainForm::ShowMainWindow(bool shown) {
+  if (!shown) {
+    hide();
+    return;
+  }
+  if (startupForm_ && startupForm_->isVisible()) startupForm_->hide();
+  show();
+}
+
+// The log is short (a few lines per scan), so it is shown whole each time.
+void TMainForm::ShowLog() {
+  QStringList lines;
+  for (const std::string& line : engine_.Log().Lines()) lines << QString::fromStdString(line);
+  statusMemo_->setPlainText(lines.join('\n'));
+  statusMemo_->verticalScrollBar()->setValue(statusMemo_->verticalScrollBar()->maximum());
+}
+
+void TMainForm::ShowDevices() {
+  const std::vector<std::unique_ptr<DeviceEntry>>& devices = engine_.Devices();
+  // Rows are appended as devices are found and removed all at once.
+  if (size_t(devicesListView_->topLevelItemCount()) > devices.size()) devicesListView_->clear();
+  for (size_t i = size_t(devicesListView_->topLevelItemCount()); i < devices.size(); ++i) {
+    const DeviceIdenRecord& iden = devices[i]->Iden;
+    auto* row = new QTreeWidgetItem(devicesListView_);
+    row->setText(0, QString::fromLatin1(iden.name, qsizetype(strnlen(iden.name, sizeof iden.name))));
+    row->setText(1, QString::fromStdString(SerialToText(iden.serial)));
+    row->setText(2, QString::fromStdString(DateToText(iden.prodDate)));
+    row->setText(3, QString::fromStdString(devices[i]->Port.portName));
+    SetRowImage(row, IconFor(iden.type, false));
+  }
+}
+
+DeviceEntry* TMainForm::SelectedEntry() const {
+  const QList<QTreeWidgetItem*> selected = devicesListView_->selectedItems();
+  if (selected.isEmpty()) return nullptr;
+  const int row = devicesListView_->indexOfTopLevelItem(selected.first());
+  const std::vector<std::unique_ptr<DeviceEntry>>& devices = engine_.Devices();
+  return row >= 0 && size_t(row) < devices.size() ? devices[size_t(row)].get() : nullptr;
+}
+
+void TMainForm::RefreshCommands() {
+  if (startupForm_) startupForm_->ShowReady(engine_.State() == ScanState::Ready);
+
+  DeviceEntry* entry = SelectedEntry();
+  const DeviceCommands commands = CommandsFor(entry);
+  devicesConnectMenuItem_->setEnabled(commands.connect);
+  pDeviceConnectMenuItem_->setEnabled(commands.connect);
+  devicesDisconnectMenuItem_->setEnabled(commands.disconnect);
+  pDeviceDisconnectMenuItem_->setEnabled(commands.disconnect);
+  pDeviceShowMenuItem_->setEnabled(commands.show);
+  pDeviceHideMenuItem_->setEnabled(commands.hide);
+  devicesReloadMenuItem_->setEnabled(commands.reload);
+  pDeviceReloadMenuItem_->setEnabled(commands.reload);
+  if (entry) SetRowImage(devicesListView_->selectedItems().first(), IconFor(entry->Iden.type, entry->Linked()));
+}
+
+void TMainForm::Timer1Timer() { engine_.Timer1Timer(); }
+
+void TMainForm::DevicesReloadMenuItemClick() { engine_.ReloadDevices(); }
+
+void TMainForm::DevicesConnectMenuItemClick() { engine_.Connect(SelectedEntry()); }
+
+void TMainForm::DevicesDisconnectMenuItemClick() { engine_.Disconnect(SelectedEntry()); }
+
+void TMainForm::DevicesShowMenuItemClick() {
+  if (DeviceEntry* entry = SelectedEntry()) engine_.ShowDeviceWindow(entry);
+  RefreshCommands();
+}
+
+// The enabling follows at once: a hidden window need not hand the focus back
+// to this one, so no activation would refresh it.
+void TMainForm::DevicesHideMenuItemClick() {
+  DeviceEntry* entry = SelectedEntry();
+  if (!entry) return;
+  engine_.HideDeviceWindow(entry);
+  RefreshCommands();
+}
+
+void TMainForm::DevicesExitMenuItemClick() { close(); }
+
+// The settings dialog's content arrives with its own issue.
+void TMainForm::OptionsSettingsMenuItemClick() {}
+
+// The programming dialogs arrive with their own issue.
+void TMainForm::OptionsFlasherMenuItemClick() {}
+
+void TMainForm::OptionsUpdatesMenuItemClick() { engine_.CheckForUpdates(); }
+
+void TMainForm::ServiceFirmwareMenuItemClick() {}
+
+void TMainForm::ServiceShowFroskTecWindowMenuItemClick() {
+  DeviceEntry unlisted;
+  if (engine_.ShowDeviceWindow(&unlisted)) unlistedWindows_.push_back(std::move(unlisted.Window));
+}
+
+void TMainForm::HelpAboutMenuItemClick() {
+  if (startupForm_) startupForm_->ShowAbout();
+}
+
+void TMainForm::DevicesListViewDblClick() {
+  DeviceEntry* entry = SelectedEntry();
+  if (!entry) return;
+  if (!entry->Linked()) {
+    engine_.Connect(entry);
+    return;
+  }
+  engine_.ShowDeviceWindow(entry);
+  RefreshCommands();
+}
+
+void TMainForm::DevicesListViewSelectItem() { RefreshCommands(); }
+
+}  // namespace frosk

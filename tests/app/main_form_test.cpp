@@ -1,0 +1,575 @@
+// The main window over a real discovery engine: start-up, menus, commands and
+// the exit sequence, against controllers the test plays on pseudo-terminals.
+#include "app/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+
+#include "app/app_pictures.h"
+#include "app/menu_style.h"
+#include "app/startup_form.h"
+#include "app/startup_windows.h"
+#include "common/widget_seams.h"
+#include "discovery_fixture.h"
+#include "protocol/frame.h"
+#include "protocol/keys.h"
+#include "settings/settings_form.h"
+#include "support/event_pump.h"
+#include "support/local_http_server.h"
+#include "support/temp_dir.h"
+
+namespace frosk {
+namespace {
+
+using test::FakeController;
+using test::LocalHttpServer;
+using Answer = FakeController::Answer;
+
+QStringList Captions(const QList<QAction*>& actions) {
+  QStringList captions;
+  for (const QAction* action : actions) captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  return captions;
+}
+
+QStringList Names(const QList<QAction*>& actions) {
+  QStringList names;
+  for (const QAction* action : actions) names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+  return names;
+}
+
+std::string UpdateReply(int build) {
+  return "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[FroskManager]\r\nVersion=1.2.0\r\nBuild=" +
+         std::to_string(build) + "\r\nInfoPage=https://example.invalid/new\r\n";
+}
+
+// A device window that asks its device for the monitor once and never hears back.
+class WaitingWindow : public DeviceWindow {
+ public:
+  explicit WaitingWindow(DeviceWindowHost& host) : host_(host) {}
+  void ReceiveItem(const uint8_t*) override {}
+  void Tick() override {
+    if (sent_) return;
+    sent_ = host_.SendToDevice(this, BareRequest(key::GET_FROSKTEC_MONITOR).data());
+  }
+  void Show() override { visible_ = true; }
+  void Hide() override { visible_ = false; }
+  bool IsVisible() const override { return visible_; }
+  bool sent_ = false;
+
+ private:
+  DeviceWindowHost& host_;
+  bool visible_ = true;
+};
+
+// The program as main() builds it, with the settings store in a temporary
+// folder, a manual clock and scripted answers to the engine's questions.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_.Path()));
+  }
+  void TearDown() override {
+    windows_.reset();
+    engine_.reset();
+  }
+
+  FakeController& AddController(const std::string& name, uint32_t serial, Answer answer = Answer::kAtOnce) {
+    controllers_.push_back(std::make_unique<FakeController>(name, serial, answer));
+    return *controllers_.back();
+  }
+
+  void Start(std::vector<std::string> ports, std::string updateServer = {}) {
+    if (updateServer.empty()) updateServer = "127.0.0.1:" + std::to_string(LocalHttpServer::ClosedPort());
+    engine_ = std::make_unique<DiscoveryEngine>(
+        DiscoveryEngine::Surroundings{clock_, wall_, *prompter_, opener_, settings_, links_},
+        DiscoveryEngine::Options{std::move(ports), *ParseUpdateServer(updateServer)});
+    windows_ = std::make_unique<StartupWindows>(*engine_, settings_);
+    // The test is the clock: ticks come from Tick() only.
+    Form().findChild<QTimer*>("Timer1")->stop();
+    QObject::connect(&Form(), &TMainForm::Closed, [this] { ++closed_; });
+  }
+
+  void StartAndScan(std::vector<std::string> ports) {
+    Start(std::move(ports));
+    ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready; }));
+  }
+
+  void Tick() {
+    for (auto& controller : controllers_)
+      if (controller->Service()) test::WaitFor([&] { return engine_->State() != ScanState::AwaitProbeReply; });
+    Form().Timer1Timer();
+  }
+
+  bool RunUntil(const std::function<bool()>& done, int maxTicks = 300) {
+    return test::DriveTicks(
+        clock_, [this] { Tick(); }, done, maxTicks);
+  }
+  void RunTicks(int ticks) {
+    RunUntil([] { return false; }, ticks);
+  }
+
+  TMainForm& Form() { return windows_->MainForm(); }
+  TStartupForm& Splash() { return windows_->StartupForm(); }
+  QTreeWidget* List() { return Form().findChild<QTreeWidget*>("DevicesListView"); }
+  QAction* Item(const char* name) { return Form().findChild<QAction*>(name); }
+  DeviceEntry& Entry(size_t row) { return *engine_->Devices().at(row); }
+  void Select(int row) { List()->setCurrentItem(List()->topLevelItem(row)); }
+  int RowImage(int row) { return List()->topLevelItem(row)->data(0, TMainForm::kImageIndexRole).toInt(); }
+
+  void WriteStoredSettings(const std::function<void(QSettings&)>& write) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "DROV System", "FroskManager");
+    write(store);
+  }
+
+  test::TempDir home_;
+  ManualTickClock clock_{1000};
+  FixedWallClock wall_{{2026, 12, 10, 9, 5, 7}};
+  test::ScriptedPrompter scripted_;
+  Prompter* prompter_ = &scripted_;
+  test::RecordingUrlOpener opener_;
+  Settings settings_;
+  test::WatchedLinks links_;
+  std::vector<std::unique_ptr<FakeController>> controllers_;
+  std::unique_ptr<DiscoveryEngine> engine_;
+  std::unique_ptr<StartupWindows> windows_;
+  int closed_ = 0;
+};
+
+TEST_F(MainFormTest, StartUpCreatesTheNineWindowsInOrderAndTheLastLoadsTheSettings) {
+  WriteStoredSettings([](QSettings& store) { store.setValue("Settings/ServiceMode", 1); });
+  Start({});
+  QStringList classes;
+  for (const QWidget* window : windows_->InCreationOrder()) classes << window->metaObject()->className();
+  EXPECT_EQ(classes, QStringList({"frosk::TMainForm", "frosk::TStartupForm", "frosk::TEnterValueForm",
+                                  "frosk::TSelectFirmwareForm", "frosk::TUploadFirmwareForm", "frosk::TViewLogForm",
+                                  "frosk::TEnterSerialForm", "frosk::TComPortsSelectForm", "frosk::TSettingsForm"}));
+  EXPECT_EQ(windows_->InCreationOrder().first(), &Form());
+  EXPECT_TRUE(settings_.ServiceMode) << "creating the settings dialog reads the store";
+  EXPECT_FALSE(Form().isVisible());
+  EXPECT_TRUE(Splash().isVisible());
+
+  QStringList captions;
+  for (const QWidget* window : windows_->InCreationOrder()) captions << window->windowTitle();
+  EXPECT_EQ(captions, QStringList({"Frosk Manager", "", "Enter new value", "Frosk Flasher", "Firmware Upgrade",
+                                   "View Log", "Serial Number", "Select Com Ports", "Settings"}));
+}
+
+TEST_F(MainFormTest, TheMainWindowIsShownOnlyWhenTheStartUpScanEnds) {
+  LocalHttpServer server({LocalHttpServer::Mode::kReply, UpdateReply(63)});
+  FakeController& first = AddController("FroskTec A", 111111);
+  FakeController& silent = AddController("", 0, Answer::kNever);
+  FakeController& second = AddController("FroskTec B", 222222);
+  Start({first.Port(), silent.Port(), second.Port()}, server.Address());
+
+  QStringList splashTexts;
+  QObject::connect(engine_.get(), &DiscoveryEngine::StatusTextChanged,
+                   [&] { splashTexts << Splash().findChild<QLabel*>("StatusLabel")->text(); });
+  int ticksWhileHidden = 0;
+  ASSERT_TRUE(RunUntil([&] {
+    if (engine_->State() == ScanState::Ready) return true;
+    EXPECT_FALSE(Form().isVisible()) << "state " << int(engine_->State());
+    EXPECT_TRUE(Splash().isVisible());
+    ++ticksWhileHidden;
+    return false;
+  }));
+  EXPECT_GT(ticksWhileHidden, 10);
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_FALSE(Splash().isVisible());
+  EXPECT_TRUE(scripted_.shown.empty()) << "an up-to-date check behind the splash asks nothing";
+  EXPECT_EQ(splashTexts,
+            QStringList({"Initialization ... ", "Checking for updates ... ", "Searching for devices ... ", "READY"}));
+
+  const QString stamp = "2026-12-10 09:05:07  ";
+  EXPECT_EQ(Form().findChild<QPlainTextEdit*>("StatusMemo")->toPlainText(),
+            QStringList({stamp + "Initialization ... finished.",
+                         stamp + "Checking for updates ... your software is up to date.",
+                         stamp + "Searching for devices ... 2 device(s) found.", stamp + "READY"})
+                .join('\n'));
+  ASSERT_EQ(List()->topLevelItemCount(), 2);
+  const QStringList row = {"FroskTec A", "111111-07", "2021-03-24", QString::fromStdString(first.Port())};
+  for (int column = 0; column < 4; ++column) EXPECT_EQ(List()->topLevelItem(0)->text(column), row[column]);
+  EXPECT_EQ(List()->topLevelItem(1)->text(0), "FroskTec B");
+  EXPECT_EQ(RowImage(0), 2);
+  EXPECT_EQ(List()->topLevelItem(0)->data(0, TMainForm::kStateIndexRole).toInt(), 2);
+  EXPECT_EQ(Splash().findChild<QLabel*>("InfoLabel")->text(), "Click to close");
+}
+
+TEST_F(MainFormTest, ServiceBarAndMenuAreShownExactlyWithServiceMode) {
+  for (const bool serviceMode : {false, true}) {
+    SCOPED_TRACE(serviceMode);
+    WriteStoredSettings([&](QSettings& store) { store.setValue("Settings/ServiceMode", serviceMode ? 1 : 0); });
+    StartAndScan({});
+    EXPECT_EQ(Form().findChild<QLabel*>("ServicePanel")->isVisible(), serviceMode);
+    EXPECT_EQ(Form().findChild<QMenu*>("ServiceMenuItem")->menuAction()->isVisible(), serviceMode);
+    windows_.reset();
+  }
+}
+
+TEST_F(MainFormTest, CommandsFollowTheSelectedDevice) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  StartAndScan({device.Port()});
+
+  struct Expected {
+    bool connect, disconnect, show, hide;
+    int image;
+  };
+  const auto check = [&](const char* what, Expected e) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(Item("DevicesConnectMenuItem")->isEnabled(), e.connect);
+    EXPECT_EQ(Item("PDeviceConnectMenuItem")->isEnabled(), e.connect);
+    EXPECT_EQ(Item("DevicesDisconnectMenuItem")->isEnabled(), e.disconnect);
+    EXPECT_EQ(Item("PDeviceDisconnectMenuItem")->isEnabled(), e.disconnect);
+    EXPECT_EQ(Item("PDeviceShowMenuItem")->isEnabled(), e.show);
+    EXPECT_EQ(Item("PDeviceHideMenuItem")->isEnabled(), e.hide);
+    EXPECT_TRUE(Item("DevicesReloadMenuItem")->isEnabled());
+    EXPECT_TRUE(Item("PDeviceReloadMenuItem")->isEnabled());
+    if (e.image >= 0) {
+      EXPECT_EQ(RowImage(0), e.image);
+    }
+  };
+
+  check("no selection", {false, false, false, false, 2});
+  Select(0);
+  check("unlinked", {true, false, false, false, 2});
+  Item("DevicesConnectMenuItem")->trigger();
+  ASSERT_TRUE(Entry(0).Linked());
+  check("linked and shown", {false, true, false, true, 3});
+  Item("PDeviceHideMenuItem")->trigger();
+  check("linked, window hidden", {false, true, true, false, 3});
+  Item("PDeviceShowMenuItem")->trigger();
+  check("shown again", {false, true, false, true, 3});
+  Item("PDeviceDisconnectMenuItem")->trigger();
+  EXPECT_FALSE(Entry(0).Linked());
+  check("disconnected", {true, false, false, false, 2});
+
+  // A double-click connects an unlinked device and shows a linked one's window.
+  emit List()->itemDoubleClicked(List()->topLevelItem(0), 0);
+  ASSERT_TRUE(Entry(0).Linked());
+  Entry(0).Window->Hide();
+  emit List()->itemDoubleClicked(List()->topLevelItem(0), 0);
+  EXPECT_TRUE(Entry(0).Window->IsVisible());
+
+  // Reload closes every device window and starts a new scan.
+  Item("PDeviceReloadMenuItem")->trigger();
+  EXPECT_EQ(engine_->State(), ScanState::ListPorts);
+  EXPECT_EQ(links_.openNow, 0);
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  check("list emptied", {false, false, false, false, -1});
+  ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready; }));
+  EXPECT_EQ(List()->topLevelItemCount(), 1);
+}
+
+TEST_F(MainFormTest, ShowFroskTecWindowOpensAnotherUnlinkedWindowEachTime) {
+  StartAndScan({});
+  Item("ServiceShowFroskTecWindowMenuItem")->trigger();
+  Item("ServiceShowFroskTecWindowMenuItem")->trigger();
+  QList<QWidget*> shown;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->windowTitle() == "FroskTEC" && window->isVisible()) shown << window;
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown[0]->size(), QSize(987, 642));
+  EXPECT_FALSE(engine_->IsDeviceLinked(dynamic_cast<DeviceWindow*>(shown[0])));
+}
+
+TEST_F(MainFormTest, NoAtTheExitQuestionLeavesEverythingAsItWas) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  StartAndScan({device.Port()});
+  Select(0);
+  Item("DevicesConnectMenuItem")->trigger();
+  const std::vector<std::string> log = engine_->Log().Lines();
+
+  EXPECT_FALSE(Form().close());
+  Item("DevicesExitMenuItem")->trigger();
+  RunTicks(15);
+
+  EXPECT_EQ(scripted_.shown,
+            (std::vector<test::ScriptedPrompter::Shown>{{"Are you sure ?", 0x24}, {"Are you sure ?", 0x24}}));
+  EXPECT_EQ(engine_->State(), ScanState::Ready);
+  EXPECT_TRUE(Entry(0).Linked());
+  EXPECT_TRUE(Entry(0).Window->IsVisible());
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_FALSE(Splash().isVisible());
+  EXPECT_EQ(engine_->Log().Lines(), log);
+  EXPECT_EQ(closed_, 0);
+}
+
+// Yes at the question runs the whole exit: the splash stands in, every
+// device is closed, and the window closes a second later. Leaving works the
+// same while a device window waits for a reply, during a scan and during a probe.
+TEST_F(MainFormTest, YesAtTheExitQuestionEndsTheProgramThroughItsSequence) {
+  enum class When { kWindowWaitsForReply, kDuringScan, kDuringProbe };
+  for (const When when : {When::kWindowWaitsForReply, When::kDuringScan, When::kDuringProbe}) {
+    SCOPED_TRACE(int(when));
+    controllers_.clear();
+    FakeController& device = AddController("FroskTec A", 111111);
+    FakeController& silent = AddController("", 0, Answer::kNever);
+    StartAndScan({device.Port(), silent.Port()});
+    WaitingWindow* waiting = nullptr;
+    engine_->SetDeviceWindowFactory([&](DeviceWindowHost& host, const DeviceEntry&) {
+      auto window = std::make_unique<WaitingWindow>(host);
+      waiting = window.get();
+      return window;
+    });
+    if (when == When::kWindowWaitsForReply) {
+      Select(0);
+      Item("DevicesConnectMenuItem")->trigger();
+      ASSERT_TRUE(RunUntil([&] { return waiting && waiting->sent_; }));
+    } else {
+      Item("DevicesReloadMenuItem")->trigger();
+      const ScanState inside = when == When::kDuringScan ? ScanState::NextPort : ScanState::AwaitProbeReply;
+      ASSERT_TRUE(RunUntil([&] { return engine_->State() == inside; }));
+    }
+
+    scripted_.answers = {kIdYes};
+    closed_ = 0;
+    EXPECT_FALSE(Form().close()) << "the first close only starts the exit";
+    EXPECT_EQ(engine_->State(), ScanState::Exiting);
+    EXPECT_TRUE(Splash().isVisible());
+    EXPECT_EQ(Splash().findChild<QLabel*>("StatusLabel")->text(), "Exiting ... ");
+    Tick();
+    EXPECT_FALSE(Form().isVisible());
+    EXPECT_TRUE(engine_->Devices().empty());
+    ASSERT_TRUE(RunUntil([&] { return closed_ == 1; }, 20));
+    EXPECT_TRUE(opener_.opened.empty());
+    windows_.reset();
+    engine_.reset();
+    EXPECT_EQ(links_.openNow, 0) << "no port is left open";
+    scripted_.shown.clear();
+  }
+}
+
+TEST_F(MainFormTest, ADeviceThatVanishesWhileListedLeavesTheProgramWorking) {
+  FakeController& linked = AddController("FroskTec A", 111111);
+  FakeController& unlinked = AddController("FroskTec B", 222222);
+  StartAndScan({linked.Port(), unlinked.Port()});
+  Select(0);
+  Item("DevicesConnectMenuItem")->trigger();
+  ASSERT_TRUE(Entry(0).Linked());
+  controllers_.clear();  // both pseudo-terminals go away
+  RunTicks(5);
+
+  Item("DevicesDisconnectMenuItem")->trigger();
+  EXPECT_FALSE(Entry(0).Linked());
+  Select(1);
+  Item("DevicesConnectMenuItem")->trigger();
+  EXPECT_FALSE(Entry(1).Linked());
+  EXPECT_EQ(scripted_.shown.back().text, "Error opening device !");
+  EXPECT_EQ(List()->topLevelItemCount(), 2) << "the row stays";
+
+  Item("DevicesReloadMenuItem")->trigger();
+  ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready; }));
+  EXPECT_EQ(List()->topLevelItemCount(), 0);
+  EXPECT_EQ(links_.openNow, 0);
+}
+
+// The download question comes over the splash before the main window was
+// ever shown; Yes ends the program without "Are you sure ?" and opens the
+// server's page on the way out.
+TEST_F(MainFormTest, AnAcceptedDownloadEndsTheProgramWithoutAskingAgain) {
+  MessageBoxPrompter boxes;
+  prompter_ = &boxes;
+  LocalHttpServer server({LocalHttpServer::Mode::kReply, UpdateReply(64)});
+  Start({}, server.Address());
+
+  QStringList asked;
+  bool overSplash = false;
+  QTimer answering;
+  QObject::connect(&answering, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    asked << box->text();
+    overSplash = Splash().isVisible() && !Form().isVisible();
+    box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+  });
+  answering.start(5);
+  ASSERT_TRUE(RunUntil([&] { return closed_ == 1; }, 200));
+  EXPECT_EQ(asked, QStringList({"Software update is available.\nDo you want to download it now?"}));
+  EXPECT_TRUE(overSplash);
+  EXPECT_EQ(opener_.opened, std::vector<std::string>{"https://example.invalid/new"});
+  EXPECT_FALSE(Form().isVisible());
+}
+
+TEST_F(MainFormTest, SettingsAreSavedWhenTheWindowsGoAndNotBefore) {
+  WriteStoredSettings([](QSettings& store) { store.setValue("Settings/ServiceMode", 1); });
+  StartAndScan({});
+  settings_.UseSpecificPorts = true;
+  settings_.PortsList = "COM3,COM7";
+  scripted_.answers = {kIdYes};
+  Form().close();
+  ASSERT_TRUE(RunUntil([&] { return closed_ == 1; }, 20));
+
+  const auto stored = [](const char* name) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "DROV System", "FroskManager");
+    return store.value(QStringLiteral("Settings/") + name);
+  };
+  EXPECT_FALSE(stored("PortsList").isValid()) << "nothing is written before the end";
+  windows_.reset();
+  EXPECT_EQ(stored("PortsList").toString(), "COM3,COM7");
+  EXPECT_EQ(stored("UseSpecificPorts").toInt(), 1);
+  EXPECT_EQ(stored("UpdatesAutoCheck").toInt(), 1);
+  EXPECT_EQ(stored("ServiceMode").toInt(), 1);
+}
+
+TEST_F(MainFormTest, AboutShowsTheSplashModallyUntilAClick) {
+  StartAndScan({});
+  bool modal = false;
+  QTimer::singleShot(0, [&] {
+    modal = QApplication::activeModalWidget() == &Splash();
+    QTest::mouseClick(Splash().findChild<QLabel*>("VersionLabel"), Qt::LeftButton);
+  });
+  QTimer guard;
+  QObject::connect(&guard, &QTimer::timeout, [&] { Splash().done(0); });
+  guard.start(3000);
+  Item("HelpAboutMenuItem")->trigger();
+  EXPECT_TRUE(modal);
+  EXPECT_FALSE(Splash().isVisible());
+  EXPECT_TRUE(Splash().AboutMode());
+}
+
+TEST_F(MainFormTest, MenuBarHasItsMenusAndItemsInOrder) {
+  Start({});
+  QMenuBar* bar = Form().findChild<QMenuBar*>("MainMenu");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(Captions(bar->actions()), QStringList({"Devices", "Options", "Service", "Help"}));
+  EXPECT_EQ(Names(bar->actions()),
+            QStringList({"DevicesMenuItem", "OptionsMenuItem", "ServiceMenuItem", "HelpMenuItem"}));
+
+  struct Menu {
+    const char* name;
+    QStringList captions;
+    QStringList names;
+  };
+  const Menu menus[] = {
+      {"DevicesMenuItem",
+       {"Reload Devices List", "-", "Connect", "Disconnect", "-", "Exit"},
+       {"DevicesReloadMenuItem", "-", "DevicesConnectMenuItem", "DevicesDisconnectMenuItem", "-",
+        "DevicesExitMenuItem"}},
+      {"OptionsMenuItem",
+       {"Settings...", "-", "Force Device Programming...", "-", "Check for Updates..."},
+       {"OptionsSettingsMenuItem", "-", "OptionsFlasherMenuItem", "-", "OptionsUpdatesMenuItem"}},
+      {"ServiceMenuItem",
+       {"Flash Firmware...", "Show FroskTEC Window"},
+       {"ServiceFirmwareMenuItem", "ServiceShowFroskTecWindowMenuItem"}},
+      {"HelpMenuItem", {"About"}, {"HelpAboutMenuItem"}},
+      {"DevicesMenu",
+       {"Realod Devices List", "-", "Connect", "Disconnect", "-", "Show", "Hide"},
+       {"PDeviceReloadMenuItem", "-", "PDeviceConnectMenuItem", "PDeviceDisconnectMenuItem", "-", "PDeviceShowMenuItem",
+        "PDeviceHideMenuItem"}},
+  };
+  for (const Menu& m : menus) {
+    SCOPED_TRACE(m.name);
+    QMenu* menu = Form().findChild<QMenu*>(m.name);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Captions(menu->actions()), m.captions);
+    EXPECT_EQ(Names(menu->actions()), m.names);
+  }
+
+  QMenu* context = Form().findChild<QMenu*>("DevicesMenu");
+  ASSERT_EQ(Form().MenuImageList().size(), 1);
+  EXPECT_EQ(Form().MenuImageList()[0].size(), QSize(24, 24));
+  EXPECT_EQ(context->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, context), 24);
+}
+
+// The measured items are 20 pixels wider than the same items measured by the
+// plain style; the two that do not name the measure handler are not.
+TEST_F(MainFormTest, ItemsNamingTheMeasureHandlerAre20PixelsWider) {
+  WriteStoredSettings([](QSettings& store) { store.setValue("Settings/ServiceMode", 1); });
+  Start({});
+  QMenuBar* bar = Form().findChild<QMenuBar*>("MainMenu");
+  QMenuBar plainBar;
+  for (QAction* action : bar->actions()) plainBar.addAction(action->text());
+  Form().show();
+  plainBar.show();
+  for (int i = 0; i < bar->actions().size(); ++i) {
+    SCOPED_TRACE(bar->actions()[i]->text().toStdString());
+    EXPECT_EQ(bar->actionGeometry(bar->actions()[i]).width(),
+              plainBar.actionGeometry(plainBar.actions()[i]).width() + MenuStyle::kExtraWidth);
+  }
+
+  struct Measured {
+    const char* menu;
+    const char* name;
+    bool wider;
+  };
+  const Measured items[] = {{"OptionsMenuItem", "OptionsSettingsMenuItem", true},
+                            {"OptionsMenuItem", "OptionsFlasherMenuItem", false},
+                            {"OptionsMenuItem", "OptionsUpdatesMenuItem", true},
+                            {"ServiceMenuItem", "ServiceFirmwareMenuItem", true},
+                            {"ServiceMenuItem", "ServiceShowFroskTecWindowMenuItem", false},
+                            {"DevicesMenuItem", "DevicesExitMenuItem", true},
+                            {"HelpMenuItem", "HelpAboutMenuItem", true}};
+  for (const Measured& item : items) {
+    SCOPED_TRACE(item.name);
+    QMenu* menu = Form().findChild<QMenu*>(item.menu);
+    QAction* action = Item(item.name);
+    ASSERT_NE(action, nullptr);
+    QStyleOptionMenuItem option;
+    option.initFrom(menu);
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.text = action->text();
+    const QSize contents(menu->fontMetrics().horizontalAdvance(action->text()), menu->fontMetrics().height());
+    const int plain = QApplication::style()->sizeFromContents(QStyle::CT_MenuItem, &option, contents, menu).width();
+    const int measured = menu->style()->sizeFromContents(QStyle::CT_MenuItem, &option, contents, menu).width();
+    EXPECT_EQ(measured - plain, item.wider ? MenuStyle::kExtraWidth : 0);
+  }
+}
+
+TEST_F(MainFormTest, LayoutIsTheDeviceListTheLogAndTheServiceBar) {
+  Start({});
+  EXPECT_EQ(Form().windowTitle(), "Frosk Manager");
+  EXPECT_EQ(Form().centralWidget()->size(), QSize(477, 361));
+  Form().show();
+  EXPECT_EQ(Form().minimumSize(), Form().maximumSize()) << "not resizable";
+  EXPECT_EQ(Form().height(), 361 + Form().menuBar()->height());
+
+  const QStringList columns = {"Name", "Serial", "Manufactured", "Port"};
+  const int widths[] = {192, 88, 104, 56};
+  ASSERT_EQ(List()->columnCount(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(List()->headerItem()->text(i), columns[i]);
+    EXPECT_EQ(List()->columnWidth(i), widths[i]);
+    // No caption is clipped.
+    const int margins = 2 * List()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, List()->header());
+    EXPECT_LE(QFontMetrics(List()->header()->font()).horizontalAdvance(columns[i]) + margins, widths[i]);
+  }
+  EXPECT_TRUE(List()->font().bold());
+  EXPECT_EQ(List()->font().pixelSize(), 13);
+  EXPECT_EQ(List()->palette().color(QPalette::Text), QColor(0, 65, 131));
+  EXPECT_EQ(List()->palette().color(QPalette::Base), QColor(255, 255, 224));
+  EXPECT_EQ(List()->iconSize(), QSize(48, 48));
+
+  auto* memo = Form().findChild<QPlainTextEdit*>("StatusMemo");
+  EXPECT_TRUE(memo->isReadOnly());
+  EXPECT_EQ(memo->height(), 128);
+  EXPECT_EQ(memo->palette().color(QPalette::Text), QColor(220, 55, 12));
+
+  auto* bar = Form().findChild<QLabel*>("ServicePanel");
+  EXPECT_EQ(bar->text(), "Service Mode Enabled");
+  EXPECT_EQ(bar->height(), 16);
+  EXPECT_EQ(bar->palette().color(QPalette::Window), QColor(Qt::red));
+  EXPECT_EQ(bar->palette().color(QPalette::WindowText), QColor(Qt::white));
+
+  EXPECT_EQ(Form().findChild<QTimer*>("Timer1")->interval(), 100);
+
+  const QList<QPixmap>& images = Form().DevicesImageList();
+  ASSERT_EQ(images.size(), 4);
+  for (const QPixmap& image : images) EXPECT_EQ(image.size(), QSize(48, 48));
+  EXPECT_NE(images[2].toImage(), images[3].toImage()) << "a connected controller looks different";
+}
+
+}  // namespace
+}  // namespace frosk
