@@ -26,17 +26,18 @@ constexpr size_t kLongestRequest = 8192;
 
 int Usage(const char* why) {
   std::fprintf(stderr,
-               "%s\nusage: frosk-update-sim [--port N] [--build N] [--info-page URL]\n"
+               "%s\nusage: frosk-update-sim [--port N] [--build N] [--version TEXT] [--info-page URL]\n"
                "  --port N          listen on 127.0.0.1:N (default: any free port)\n"
                "  --build N         the build the server offers (default 63, the program's own)\n"
+               "  --version TEXT    the version it names (default 1.1.8)\n"
                "  --info-page URL   the InfoPage of the reply\n",
                why);
   return 2;
 }
 
-std::string Reply(const std::string& build, const std::string& infoPage) {
+std::string Reply(const std::string& version, const std::string& build, const std::string& infoPage) {
   const std::string body =
-      "[FroskManager]\r\nVersion=1.1.8\r\nBuild=" + build + "\r\nInstaller=\r\nInfoPage=" + infoPage + "\r\n";
+      "[FroskManager]\r\nVersion=" + version + "\r\nBuild=" + build + "\r\nInstaller=\r\nInfoPage=" + infoPage + "\r\n";
   return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\nConnection: close\r\n\r\n" + body;
 }
@@ -71,6 +72,7 @@ void Answer(int client, const std::string& reply) {
 int main(int argc, char** argv) {
   long port = 0;
   std::string build = "63";
+  std::string version = "1.1.8";
   std::string infoPage;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
@@ -82,6 +84,8 @@ int main(int argc, char** argv) {
       if (*value == '\0' || *end != '\0' || port < 0 || port > 65535) return Usage("--port takes 0 to 65535");
     } else if (option == "--build") {
       build = value;
+    } else if (option == "--version") {
+      version = value;
     } else if (option == "--info-page") {
       infoPage = value;
     } else {
@@ -107,7 +111,7 @@ int main(int argc, char** argv) {
 
   std::signal(SIGTERM, Stop);
   std::signal(SIGINT, Stop);
-  const std::string reply = Reply(build, infoPage);
+  const std::string reply = Reply(version, build, infoPage);
   while (!stopping) {
     pollfd wait{listener, POLLIN, 0};
     if (poll(&wait, 1, 200) <= 0) continue;
