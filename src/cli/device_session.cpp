@@ -47,7 +47,8 @@ DeviceSession::DeviceSession(const Folders& folders, Options options)
       engine_(std::make_unique<DeviceEngine>(
           *this, DeviceSeams{options.clock != nullptr ? *options.clock : steadyClock_,
                              options.prompter != nullptr ? *options.prompter : *terminalPrompter_, *beeper_, folders_,
-                             alternation_})) {
+                             alternation_})),
+      configFiles_(std::make_unique<ConfigFileEngine>(*engine_)) {
   engine_->AddRefreshListener([this](GroupMask stored) {
     for (size_t i = 0; i < kGroupCount; ++i) {
       const auto group = static_cast<Group>(i);
@@ -75,6 +76,7 @@ int DeviceSession::Open(const std::string& portName) {
 }
 
 bool DeviceSession::SendToDevice(DeviceEngine&, const uint8_t* item) {
+  if (sentListener_) sentListener_(item);
   return port_.link != nullptr && LinkSendItem(port_.link, item) == 0;
 }
 
@@ -137,6 +139,8 @@ int DeviceSession::Loop(bool untilIdle) {
 }
 
 int DeviceSession::RunUntilIdle() { return Loop(true); }
+
+int DeviceSession::RunUntilStopped() { return Loop(false); }
 
 int DeviceSession::Run() {
   interrupted = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "common/folders.h"
 #include "common/prompter.h"
 #include "common/tick_clock.h"
+#include "device/config_file_engine.h"
 #include "device/device_engine.h"
 #include "protocol/serial_port.h"
 
@@ -34,17 +36,24 @@ class DeviceSession : public QObject, public DeviceHost {
   int Open(const std::string& portName);
 
   DeviceEngine& Engine() { return *engine_; }
+  ConfigFileEngine& ConfigFiles() { return *configFiles_; }
 
   // Runs the event loop until the engine is idle with nothing in flight or
   // queued. 0; 1 after a time-out or when the engine asked to be closed.
   int RunUntilIdle();
   // Runs the event loop until Stop, SIGINT (0) or a close request (1).
   int Run();
+  // Runs the event loop until Stop or a close request (1); SIGINT ends the
+  // program as usual.
+  int RunUntilStopped();
   void Stop(int exitCode);
 
   // The groups the device's replies filled since the last TakeStoredGroups,
   // each once, in the order they were first filled.
   std::vector<Group> TakeStoredGroups();
+
+  // Called with every item handed to the link.
+  void SetSentListener(std::function<void(const uint8_t* item)> listener) { sentListener_ = std::move(listener); }
 
   // DeviceHost
   bool SendToDevice(DeviceEngine& device, const uint8_t* item) override;
@@ -68,6 +77,8 @@ class DeviceSession : public QObject, public DeviceHost {
   Folders folders_;
   MonitorAlternation alternation_;
   std::unique_ptr<DeviceEngine> engine_;
+  std::unique_ptr<ConfigFileEngine> configFiles_;
+  std::function<void(const uint8_t* item)> sentListener_;
   PortSettings port_;
   std::vector<Group> stored_;
   GroupMask storedMask_ = 0;

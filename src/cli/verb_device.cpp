@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "cli/device_session.h"
+#include "cli/device_verbs.h"
 #include "cli/verbs.h"
 #include "protocol/field_text.h"
 #include "protocol/holders.h"
@@ -16,8 +17,6 @@
 #include "settings/settings_store.h"
 
 namespace frosk::cli {
-
-namespace {
 
 using namespace key;
 
@@ -29,6 +28,16 @@ DeviceSession::Options SessionOptions(const Invocation& invocation) {
 }
 
 Folders ProgramFolders() { return Folders::Beside(QCoreApplication::applicationDirPath().toStdString()); }
+
+// Opens the port and runs the reading sequence with the monitors left alone.
+int ReadDevice(DeviceSession& session, const std::string& port) {
+  if (const int opened = session.Open(port); opened != kExitDone) return opened;
+  session.Engine().SetDeviceMonitorAuto(false);
+  session.Engine().SetModuleMonitorAuto(false);
+  return session.RunUntilIdle();
+}
+
+namespace {
 
 std::string FieldName(Group group, size_t index) { return std::string(GroupContainer(group).fields[index].name); }
 
@@ -61,14 +70,6 @@ void PrintGroups(DeviceEngine& engine, const std::vector<Group>& groups, bool js
     std::cout << "\n  }";
   }
   std::cout << "\n}\n";
-}
-
-// Opens the port and runs the reading sequence with the monitors left alone.
-int ReadDevice(DeviceSession& session, const std::string& port) {
-  if (const int opened = session.Open(port); opened != kExitDone) return opened;
-  session.Engine().SetDeviceMonitorAuto(false);
-  session.Engine().SetModuleMonitorAuto(false);
-  return session.RunUntilIdle();
 }
 
 }  // namespace

@@ -94,6 +94,34 @@ const std::vector<Verb>& Verbs() {
        {{"json", false, "print the answered groups as read --json does"},
         {"yes", false, "answer Yes to the module check's questions"}},
        RunSet},
+      {"show", "FILE",
+       "print the item tree and the content of a configuration file",
+       "Prints the file's item tree as decode does, then a last line mask=0x and eight upper-case hex digits:\n"
+       "the records and signatures the file holds, by their content bits (0x00000001 SET_DEVICE_IDEN ...\n"
+       "0x00008000 SET_MODULE_VELTRA_USER_MAX, 0x40000000 DEVICE_CHECK, 0x80000000 MODULE_CHECK). The file\n"
+       "must be exactly one frame, as the program writes it. Exit 2 when it cannot be read or fails decoding\n"
+       "or validation.",
+       {},
+       RunShow},
+      {"save", "PORT FILE",
+       "save a device's configuration to a file as \"Save Configuration to File...\" does",
+       "Reads the device as read does, then writes what the connected devices support to FILE, signed with the\n"
+       "serial numbers of the controller and its module: identification and configuration, the NOMEM records\n"
+       "when the controller is NOMEM compatible, the module records with a 1WIRE or VELTRA module, the VELTRA\n"
+       "records with a VELTRA module. An existing FILE is replaced in one step; a read-only one is left alone.\n"
+       "Silent on success. Exit 1 with \"Confiuration write failed !\" when the file cannot be written.",
+       {{"yes", false, "answer Yes to the module check's questions"}},
+       RunSave},
+      {"load", "PORT FILE",
+       "load a configuration file into a device as \"Load Configuration from File...\" does",
+       "Reads the device as read does, then checks FILE's signatures against the controller's and the module's\n"
+       "serial numbers and the module connected, with the program's messages. Then asks whether to send (on a\n"
+       "terminal; otherwise the answer is Cancel unless --yes is given) and sends the file's records one by\n"
+       "one, printing the SET command of each as it goes out. Ends when the last one is answered, without\n"
+       "waiting for the device to be read again. Exit 1 when the file is refused, the question cancelled or a\n"
+       "reply does not come; exit 2 for \"File integrity error !\".",
+       {{"yes", false, "answer Yes and OK to the questions"}},
+       RunLoad},
   };
   return verbs;
 }

@@ -20,5 +20,8 @@ int RunFlash(const Invocation& invocation);
 int RunRead(const Invocation& invocation);
 int RunMonitor(const Invocation& invocation);
 int RunSet(const Invocation& invocation);
+int RunShow(const Invocation& invocation);
+int RunSave(const Invocation& invocation);
+int RunLoad(const Invocation& invocation);
 
 }  // namespace frosk::cli

@@ -140,6 +140,11 @@ class DeviceEngine {
   int AddRefreshListener(RefreshListener listener);
   void RemoveRefreshListener(int id);
   void Refresh();
+  // A message box through the prompter; automatic polls wait while it is open,
+  // so the line is free for whatever the answer sends.
+  int Ask(const std::string& text, unsigned flags);
+  // The prompter, for the file dialogs of the actions beside the engine.
+  Prompter& Questions() { return seams_.prompter; }
 
   // The module firmware check of the reading sequence. False when the engine
   // has asked to be closed.
@@ -263,8 +268,6 @@ class DeviceEngine {
   bool Advance(Key reply);
   void LeaveServiceMode();
   void PollMonitors();
-  // A modal question through the prompter; automatic polls wait meanwhile.
-  int Ask(const std::string& text, unsigned flags);
   int ModuleFirmwareFileVersion(int moduleType);
 
   DeviceHost& host_;

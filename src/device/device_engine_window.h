@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/device_window.h"
+#include "device/config_file_engine.h"
 #include "device/device_engine.h"
 #include "settings/settings_store.h"
 
@@ -17,6 +18,7 @@ class EngineDeviceWindow : public DeviceWindow, private DeviceHost {
   EngineDeviceWindow(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams);
 
   DeviceEngine& Engine() { return engine_; }
+  ConfigFileEngine& ConfigFiles() { return configFiles_; }
 
   void ReceiveItem(const uint8_t* item) override { engine_.ReceiveItem(item); }
   void Tick() override { engine_.Tick(); }
@@ -32,6 +34,7 @@ class EngineDeviceWindow : public DeviceWindow, private DeviceHost {
   DeviceWindowHost& host_;
   const Settings& settings_;
   DeviceEngine engine_;
+  ConfigFileEngine configFiles_{engine_};
 };
 
 // Makes a headless engine window for every device the discovery engine

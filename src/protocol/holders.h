@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 #include "protocol/catalogue.h"
 #include "protocol/records.h"
@@ -11,6 +12,16 @@ namespace frosk {
 
 // Sets up a value holder with its field's key, limits, unit, decimals and choices.
 void InitHolder(VFroskClass& holder, const FieldSpec& field);
+
+// A record item built from a group's holders given as a span, byte for byte
+// as BuildInto builds it from the group's record; 0 when it does not fit.
+// For code that picks a group at run time.
+size_t BuildHoldersItem(const ContainerSpec& container, std::span<const VFroskClass> holders, uint8_t* buffer,
+                        size_t capacity);
+// Stores a record item into a group's holders as a reply is stored: fields the
+// item does not carry become 0. False, changing nothing, when the item is not
+// the container's.
+bool StoreHoldersItem(const ContainerSpec& container, std::span<VFroskClass> holders, const uint8_t* item);
 
 // One value holder per field of a record, in the record's field order, set up
 // from the catalogue. Copies the whole record in and out field by field.

@@ -1,0 +1,111 @@
+// show, save and load: configuration files offline, and saved from and loaded
+// into a device as the device window's buttons do.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/device_session.h"
+#include "cli/device_verbs.h"
+#include "cli/terminal_prompter.h"
+#include "cli/verbs.h"
+#include "device/config_file.h"
+#include "device/config_file_engine.h"
+
+namespace frosk::cli {
+
+namespace {
+
+// The terminal's questions, with the file dialogs answered by the file named
+// on the command line. Information messages may be kept quiet, for a verb
+// that is silent on success.
+class FileArgumentPrompter : public Prompter {
+ public:
+  FileArgumentPrompter(bool answerYes, std::string fileName, bool quietInformation)
+      : terminal_(answerYes), fileName_(std::move(fileName)), quietInformation_(quietInformation) {}
+
+  int ShowMessageBox(const std::string& text, unsigned flags) override {
+    if (quietInformation_ && (flags & mb::kIconMask) == mb::kIconInformation) return kIdOk;
+    return terminal_.ShowMessageBox(text, flags);
+  }
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return fileName_; }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return fileName_; }
+
+ private:
+  TerminalPrompter terminal_;
+  std::string fileName_;
+  bool quietInformation_;
+};
+
+std::string Hex8(ContentMask mask) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", mask);
+  return text;
+}
+
+// The command name of a record of a configuration file; null for anything else.
+const CommandSpec* ConfigRecordCommand(Key key) {
+  for (const ConfigRecord& record : ConfigRecords())
+    if (record.Wrapped() && record.childKey == key) return FindCommand(key);
+  return nullptr;
+}
+
+}  // namespace
+
+int RunShow(const Invocation& invocation) {
+  if (invocation.args.size() != 1) return UsageError("show takes one FILE");
+  const std::string& fileName = invocation.args[0];
+  std::string why;
+  const std::optional<std::string> text = ReadConfigFileText(fileName, &why);
+  if (!text) return UsageError(fileName + ": " + why);
+  const DecodedConfig decoded = DecodeConfigText(*text);
+  if (!decoded.ok()) return UsageError(fileName + ": " + DescribeFrameFailure(decoded.result, kConfigTreeCapacity));
+  const uint8_t* root = decoded.root.data();
+  PrintItemTree(root);
+  const ContentMask found = WalkConfigRoot(root, content::kEverything, [](const ConfigRecord&, const uint8_t*) {});
+  std::cout << "mask=0x" << Hex8(found) << "\n";
+  return kExitDone;
+}
+
+int RunSave(const Invocation& invocation) {
+  if (invocation.args.size() != 2) return UsageError("save takes a PORT and a FILE");
+  FileArgumentPrompter prompter(invocation.Has("yes"), invocation.args[1], true);
+  DeviceSession::Options options = SessionOptions(invocation);
+  options.prompter = &prompter;
+  DeviceSession session(ProgramFolders(), options);
+  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  return session.ConfigFiles().SaveConfiguration() ? kExitDone : kExitFailed;
+}
+
+int RunLoad(const Invocation& invocation) {
+  if (invocation.args.size() != 2) return UsageError("load takes a PORT and a FILE");
+  FileArgumentPrompter prompter(invocation.Has("yes"), invocation.args[1], false);
+  DeviceSession::Options options = SessionOptions(invocation);
+  options.prompter = &prompter;
+  DeviceSession session(ProgramFolders(), options);
+  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+
+  session.SetSentListener([](const uint8_t* item) {
+    if (const CommandSpec* command = ConfigRecordCommand(ItemKey(item)))
+      std::cout << command->name << "\n" << std::flush;
+  });
+  switch (session.ConfigFiles().LoadConfiguration()) {
+    case LoadOutcome::kIntegrityError: return kExitUsage;
+    case LoadOutcome::kRefused:
+    case LoadOutcome::kCancelled:
+    case LoadOutcome::kNoFile: return kExitFailed;
+    case LoadOutcome::kNothingToSend: return kExitDone;
+    case LoadOutcome::kSending: break;
+  }
+  // The chain ends when state 48 is left: after its last reply, which starts
+  // the re-read that is not waited for, or after a time-out.
+  DeviceEngine& engine = session.Engine();
+  const uint32_t timeouts = engine.Timeouts();
+  engine.AddRefreshListener([&](GroupMask) {
+    if (engine.SequenceState() == DeviceEngine::kSendingConfiguration) return;
+    session.Stop(engine.Timeouts() != timeouts ? kExitFailed : kExitDone);
+  });
+  return session.RunUntilStopped();
+}
+
+}  // namespace frosk::cli

@@ -1,0 +1,190 @@
+#include "device/config_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <array>
+
+#include "protocol/item.h"
+#include "protocol/keys.h"
+
+namespace frosk {
+
+using namespace key;
+
+namespace {
+
+constexpr ConfigRecord kRecords[] = {
+    {0x00000001, SET_DEVICE_IDEN, Group::kDeviceIden},
+    {0x00000002, SET_FROSKTEC_CONFIG, Group::kFroskTecConfig},
+    {0x00000004, SET_FROSKTEC_MOD_NO_MEM_IDEN, Group::kNoMemModuleIden},
+    {0x00000008, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, Group::kNoMemDefault},
+    {0x00000010, SET_FROSKTEC_MOD_NO_MEM_USER_SET, Group::kNoMemUserSet},
+    {0x00000020, SET_FROSKTEC_MOD_NO_MEM_USER_MIN, Group::kNoMemUserMin},
+    {0x00000040, SET_FROSKTEC_MOD_NO_MEM_USER_MAX, Group::kNoMemUserMax},
+    {0x00000080, SET_MODULE_IDEN, Group::kModuleIden},
+    {0x00000100, SET_MODULE_DEFAULT, Group::kModuleDefault},
+    {0x00000200, SET_MODULE_USER_SET, Group::kModuleUserSet},
+    {0x00000400, SET_MODULE_USER_MIN, Group::kModuleUserMin},
+    {0x00000800, SET_MODULE_USER_MAX, Group::kModuleUserMax},
+    {0x00001000, SET_MODULE_VELTRA_DEFAULT, Group::kVeltraDefault},
+    {0x00002000, SET_MODULE_VELTRA_USER_SET, Group::kVeltraUserSet},
+    {0x00004000, SET_MODULE_VELTRA_USER_MIN, Group::kVeltraUserMin},
+    {0x00008000, SET_MODULE_VELTRA_USER_MAX, Group::kVeltraUserMax},
+    {content::kDeviceSignature, DEVICE_CHECK, Group::kDeviceCheck},
+    {content::kModuleSignature, MODULE_CHECK, Group::kModuleCheck},
+};
+
+constexpr ContentMask kSendingOrder[] = {
+    0x1, 0x2, 0x4, 0x20, 0x40, 0x10, 0x8, 0x80, 0x400, 0x800, 0x200, 0x100, 0x4000, 0x8000, 0x2000, 0x1000,
+};
+
+constexpr bool TableIsInBitOrder() {
+  for (size_t i = 1; i < std::size(kRecords); ++i)
+    if (kRecords[i].bit <= kRecords[i - 1].bit) return false;
+  return true;
+}
+static_assert(TableIsInBitOrder(), "the file's children follow the bits in ascending order");
+
+// Every command of the table carries the record of its group.
+constexpr bool CommandsCarryTheirGroups() {
+  for (const ConfigRecord& record : kRecords) {
+    if (!record.Wrapped()) continue;
+    const CommandSpec* command = FindCommand(record.childKey);
+    if (command == nullptr || command->carries == 0) return false;
+  }
+  return true;
+}
+static_assert(CommandsCarryTheirGroups());
+
+}  // namespace
+
+std::span<const ConfigRecord> ConfigRecords() { return kRecords; }
+
+const ConfigRecord* FindConfigRecord(ContentMask bit) {
+  for (const ConfigRecord& record : kRecords)
+    if (record.bit == bit) return &record;
+  return nullptr;
+}
+
+std::span<const ContentMask> SendingOrder() { return kSendingOrder; }
+
+uint16_t SerialSignature(const VFroskClass& serial) {
+  const auto v = static_cast<uint32_t>(serial.GetAsInt());
+  const std::array<uint8_t, 4> bytes = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                                        static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  return Crc16(bytes.data(), bytes.size());
+}
+
+void MakeDeviceSignature(DeviceCheckHolder& check, const DeviceIdenHolders& iden) {
+  check.At(DEVICE_CHECK_VALUE).SetFromInt(SerialSignature(iden.At(DEVICE_IDEN_SERIAL)));
+}
+
+void MakeModuleSignature(ModuleCheckHolder& check, const ModuleIdenHolders& iden) {
+  check.At(MODULE_CHECK_VALUE).SetFromInt(SerialSignature(iden.At(MODULE_IDEN_SERIAL)));
+}
+
+std::vector<uint8_t> ConfigRecordItem(DeviceEngine& engine, const ConfigRecord& record) {
+  const ContainerSpec& container = GroupContainer(record.group);
+  const size_t header = record.Wrapped() ? 4 : 0;
+  std::vector<uint8_t> item(header + EncodedSize(container));
+  if (record.Wrapped()) ItemPutContainer(item.data(), record.childKey, static_cast<uint16_t>(item.size()));
+  BuildHoldersItem(container, engine.Holders(record.group), item.data() + header, item.size() - header);
+  return item;
+}
+
+std::vector<uint8_t> BuildConfigRoot(DeviceEngine& engine, ContentMask mask) {
+  std::vector<uint8_t> root(4);
+  for (const ConfigRecord& record : kRecords) {
+    if ((mask & record.bit) == 0) continue;
+    const std::vector<uint8_t> child = ConfigRecordItem(engine, record);
+    root.insert(root.end(), child.begin(), child.end());
+  }
+  // Every record of the table together takes a fraction of the tree buffer.
+  ItemPutContainer(root.data(), 0x0000, static_cast<uint16_t>(root.size()));
+  return root;
+}
+
+ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const ConfigRecordVisitor& take) {
+  ContentMask found = 0;
+  for (const uint8_t* child = ItemFirstChild(root); child != nullptr; child = ItemNextChild(root, child)) {
+    const Key key = ItemKey(child);
+    for (const ConfigRecord& record : kRecords) {
+      if (record.childKey != key || (requested & record.bit) == 0) continue;
+      const ContainerSpec& container = GroupContainer(record.group);
+      // A command without its record, or a signature without its value, holds nothing to take.
+      const uint8_t* item =
+          record.Wrapped() ? ItemFindChild(child, container.key, false) : child;
+      if (item == nullptr) break;
+      if (!record.Wrapped() && ItemFindChild(child, container.fields.front().key, false) == nullptr) break;
+      take(record, item);
+      found |= record.bit;
+      break;
+    }
+  }
+  return found;
+}
+
+ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMask requested) {
+  return WalkConfigRoot(root, requested, [&engine](const ConfigRecord& record, const uint8_t* item) {
+    StoreHoldersItem(GroupContainer(record.group), engine.Holders(record.group), item);
+  });
+}
+
+DecodedConfig DecodeConfigText(std::string_view text) {
+  DecodedConfig decoded;
+  decoded.root.resize(kConfigTreeCapacity);
+  decoded.result = DecodeItem(decoded.root.data(), decoded.root.size(), text);
+  decoded.root.resize(decoded.ok() ? decoded.result.itemLength : 0);
+  return decoded;
+}
+
+namespace {
+
+bool Fail(std::string* why, const QString& text) {
+  if (why != nullptr) *why = text.toStdString();
+  return false;
+}
+
+std::optional<std::string> Unreadable(std::string* why, const QString& text) {
+  Fail(why, text);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadConfigFileText(const std::string& fileName, std::string* why) {
+  constexpr auto kMaxSize = static_cast<qint64>(kConfigFileMaxSize);
+  const QString kTooLong = "longer than any configuration file";
+  QFile file(QString::fromStdString(fileName));
+  if (QFileInfo(file).isDir()) return Unreadable(why, "is a folder");
+  if (!file.open(QIODevice::ReadOnly)) return Unreadable(why, file.errorString());
+  // A pipe has no size to ask for beforehand; one character more than a valid
+  // file can have tells a longer one apart without reading it all.
+  if (!file.isSequential() && file.size() > kMaxSize) return Unreadable(why, kTooLong);
+  const QByteArray bytes = file.read(kMaxSize + 1);
+  if (file.error() != QFileDevice::NoError) return Unreadable(why, file.errorString());
+  if (bytes.size() > kMaxSize) return Unreadable(why, kTooLong);
+  return bytes.toStdString();
+}
+
+bool WriteConfigFileText(const std::string& fileName, std::string_view text, std::string* why) {
+  const QString name = QString::fromStdString(fileName);
+  // A file the user marked read-only stays as it is, even for a user who could
+  // replace it anyway.
+  const QFileInfo existing(name);
+  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup |
+                             QFileDevice::WriteOther;
+  if (existing.exists() && !existing.isDir() && (existing.permissions() & kAnyWrite) == 0)
+    return Fail(why, "is read-only");
+  QSaveFile file(name);
+  if (!file.open(QIODevice::WriteOnly)) return Fail(why, file.errorString());
+  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    file.cancelWriting();
+    return Fail(why, file.errorString());
+  }
+  if (!file.commit()) return Fail(why, file.errorString());
+  return true;
+}
+
+}  // namespace frosk

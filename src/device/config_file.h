@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/device_engine.h"
+#include "protocol/frame.h"
+
+namespace frosk {
+
+// Which records a configuration file holds, one bit per record: the same bits
+// name what a caller asks to write, what it asks to read, what a read found
+// and which records of a loaded file are still to be sent.
+using ContentMask = uint32_t;
+
+namespace content {
+inline constexpr ContentMask kDeviceIden = 0x00000001;
+inline constexpr ContentMask kFroskTecConfig = 0x00000002;
+inline constexpr ContentMask kNoMemRecords = 0x0000007C;      // identification, default, user set, min, max
+inline constexpr ContentMask kControllerRecords = 0x0000007F;  // what the controller's signature guards
+inline constexpr ContentMask kModuleRecords = 0x00000F80;      // the module's identification and basic params
+inline constexpr ContentMask kVeltraRecords = 0x0000F000;
+// The module signature guards the module records and the VELTRA default; the
+// VELTRA user records need a VELTRA module.
+inline constexpr ContentMask kModuleSignedRecords = 0x00001F80;
+inline constexpr ContentMask kKazRecords = 0x0000E000;
+inline constexpr ContentMask kRecords = 0x0000FFFF;
+inline constexpr ContentMask kDeviceSignature = 0x40000000;
+inline constexpr ContentMask kModuleSignature = 0x80000000;
+inline constexpr ContentMask kSignatures = kDeviceSignature | kModuleSignature;
+inline constexpr ContentMask kEverything = 0xFFFFFFFF;
+// What the configurator reads from a file: every record, no signature.
+inline constexpr ContentMask kConfiguratorRead = 0x00FFFFFF;
+}  // namespace content
+
+// One row of the file's table: a record's bit, the key of the root's child
+// that carries it, and the holder group it is written from and read into.
+// Records travel inside their SET command's container; the two signatures
+// are their check items themselves.
+struct ConfigRecord {
+  ContentMask bit;
+  Key childKey;
+  Group group;
+
+  constexpr bool Wrapped() const { return (bit & content::kSignatures) == 0; }
+};
+
+// The eighteen rows in ascending bit order, which is the file's order.
+std::span<const ConfigRecord> ConfigRecords();
+// The row of a single bit; null for a bit that carries nothing.
+const ConfigRecord* FindConfigRecord(ContentMask bit);
+// The order a loaded file's records are sent in: identification first, then
+// the configuration, then for each group the user minimum and maximum before
+// the user set and the default, so the limits are in place before the values
+// they limit.
+std::span<const ContentMask> SendingOrder();
+
+// The largest item tree a file holds (the tree buffer on both sides), and so
+// the longest valid file: 2 * 10240 + 6 characters.
+inline constexpr size_t kConfigTreeCapacity = 10240;
+inline constexpr size_t kConfigFileMaxSize = 2 * kConfigTreeCapacity + 6;
+
+// The signature of a serial number: CRC-16/ARC of number * 100 + suffix (32
+// bits, wrapping), most significant byte first. 123456-07 signs as 0xB6A9.
+uint16_t SerialSignature(const VFroskClass& serial);
+void MakeDeviceSignature(DeviceCheckHolder& check, const DeviceIdenHolders& iden);
+void MakeModuleSignature(ModuleCheckHolder& check, const ModuleIdenHolders& iden);
+
+// The SET request of one row (a signature row: its check item) from the
+// engine's holders, byte for byte the root's child for that row.
+std::vector<uint8_t> ConfigRecordItem(DeviceEngine& engine, const ConfigRecord& record);
+// The root item of a file holding the mask's records, from the engine's holders.
+std::vector<uint8_t> BuildConfigRoot(DeviceEngine& engine, ContentMask mask);
+
+// Visits the root's direct children in file order and hands each requested
+// record that is there in full to `take` with the record's item (a wrapped
+// record's data item, a signature's check item). Returns the bits taken. A
+// later child of the same key is taken again. The root must be valid.
+using ConfigRecordVisitor = std::function<void(const ConfigRecord& record, const uint8_t* item)>;
+ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const ConfigRecordVisitor& take);
+// Stores the requested records of a valid root into the engine's holders; the bits stored.
+ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMask requested);
+
+// A file decoded into its root item. The frame must be whole and intact and
+// its item tree valid: a tree whose lengths do not fit is no configuration.
+struct DecodedConfig {
+  FrameDecodeResult result;
+  std::vector<uint8_t> root;  // the decoded bytes; root.data() is the root item when ok
+
+  bool ok() const { return result.ok(); }
+};
+DecodedConfig DecodeConfigText(std::string_view text);
+
+// The file's characters, or an empty optional when it cannot be opened or
+// read, is a folder, or is longer than any valid file (found out without
+// reading it all). `why` says which.
+std::optional<std::string> ReadConfigFileText(const std::string& fileName, std::string* why = nullptr);
+// Replaces the file's content as one step: a new file beside it is written
+// and renamed over it, so an interrupted save leaves the old file whole. A
+// file marked read-only is left alone. False, with `why`, when nothing was written.
+bool WriteConfigFileText(const std::string& fileName, std::string_view text, std::string* why = nullptr);
+
+}  // namespace frosk

@@ -1,0 +1,211 @@
+#include "device/config_file_engine.h"
+
+#include "protocol/keys.h"
+
+namespace frosk {
+
+using namespace key;
+
+namespace {
+
+constexpr unsigned kError = mb::kOk | mb::kIconStop;               // 16
+constexpr unsigned kInformation = mb::kOk | mb::kIconInformation;  // 64
+constexpr unsigned kOkCancelWarning = mb::kOkCancel | mb::kIconWarning;  // 49
+
+constexpr const char* kIntegrityError = "File integrity error !";
+constexpr const char* kWritten = "Configuration written to file.";
+
+// Module types of FROSKTEC_MONITOR_MODULE_TYPE.
+constexpr int kModuleWithMemory = 2;  // 1WIRE and VELTRA
+constexpr int kVeltraModule = 3;
+
+const FileDialogRequest kConfigFileDialog = {"Frosk Configuration Files|*.froskconfig", ".froskconfig"};
+
+}  // namespace
+
+ConfigFileEngine::ConfigFileEngine(DeviceEngine& engine) : engine_(engine) { engine_.SetConfigSender(this); }
+
+ConfigFileEngine::~ConfigFileEngine() { engine_.SetConfigSender(nullptr); }
+
+// --- Files ----------------------------------------------------------------------
+
+bool ConfigFileEngine::WriteConfigFile(const std::string& fileName, ContentMask mask) {
+  const std::vector<uint8_t> root = BuildConfigRoot(engine_, mask);
+  const std::string frame = FrameEncode(root.data());
+  const bool written = frame.size() == 2 * root.size() + 6 && WriteConfigFileText(fileName, frame);
+  tree_.Clear();
+  if (written) tree_.ShowItemTree(root.data());
+  return written;
+}
+
+bool ConfigFileEngine::ReadConfigFile(const std::string& fileName, ContentMask requested, ContentMask& found) {
+  found = 0;
+  const std::optional<std::string> text = ReadConfigFileText(fileName);
+  if (!text) {
+    tree_.Clear();
+    return false;
+  }
+  return ReadConfigText(*text, requested, found);
+}
+
+bool ConfigFileEngine::ReadConfigText(std::string_view text, ContentMask requested, ContentMask& found) {
+  found = 0;
+  const DecodedConfig decoded = DecodeConfigText(text);
+  tree_.Clear();
+  if (!decoded.ok()) return false;
+  const uint8_t* root = decoded.root.data();
+  tree_.ShowItemTree(root);
+  found = StoreConfigRoot(engine_, root, requested);
+  return true;
+}
+
+// --- Sending --------------------------------------------------------------------
+
+bool ConfigFileEngine::SendNextConfigItem() {
+  for (const ContentMask bit : SendingOrder()) {
+    if ((pending_ & bit) == 0) continue;
+    pending_ &= ~bit;
+    const std::vector<uint8_t> request = ConfigRecordItem(engine_, *FindConfigRecord(bit));
+    const bool lineWasFree = !engine_.Waiting();
+    // On a free line the request is in flight even when the link refused it:
+    // the reply time-out then reports the failure, where "nothing left to
+    // send" would report a configuration that never arrived as changed.
+    return engine_.SendItem(request.data()) || lineWasFree;
+  }
+  // Signatures are never sent.
+  pending_ = 0;
+  return false;
+}
+
+// --- User view ------------------------------------------------------------------
+
+void ConfigFileEngine::ReadDeviceAgain() {
+  engine_.SendRequest(GET_SERVICE_MODE);
+  engine_.SetSequenceState(1);
+}
+
+std::string ConfigFileEngine::RefusalOf(ContentMask found, uint16_t deviceSignature,
+                                        uint16_t moduleSignature) const {
+  DeviceEngine& engine = engine_;
+  if ((found & content::kControllerRecords) != 0) {
+    if ((found & content::kDeviceSignature) == 0)
+      return "File contains configuration data for QUVA controller,\rbut signature is missing !";
+    if (engine.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt() != deviceSignature)
+      return "File contains configuration data for QUVA controller,\rbut signature does not match your device !";
+  }
+  const bool module = (found & content::kModuleSignedRecords) != 0;
+  const bool kaz = (found & content::kKazRecords) != 0;
+  if (!module && !kaz) return {};
+  const int moduleType = engine.ModuleTypeSnapshot();
+  if (moduleType < kModuleWithMemory)
+    return "File contains configuration data for detection module,\rbut compatible module is not connected !";
+  if (kaz && moduleType != kVeltraModule)
+    return "File contains configuration data for KAZ module,\rbut no KAZ module is connected !";
+  if ((found & content::kModuleSignature) == 0)
+    return "File contains configuration data for detection module,\rbut signature is missing !";
+  if (engine.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt() != moduleSignature)
+    return "File contains configuration data for detection module,\rbut signature does not match connected module !";
+  return {};
+}
+
+LoadOutcome ConfigFileEngine::LoadConfiguration() {
+  const std::optional<std::string> fileName = engine_.Questions().AskOpenFileName(kConfigFileDialog);
+  if (!fileName) return LoadOutcome::kNoFile;
+  // The devices' own serials, taken before the file's identification records
+  // replace them in the holders.
+  const uint16_t deviceSignature = SerialSignature(engine_.DeviceIden().At(DEVICE_IDEN_SERIAL));
+  const uint16_t moduleSignature = SerialSignature(engine_.ModuleIden().At(MODULE_IDEN_SERIAL));
+  ContentMask found = 0;
+  if (!ReadConfigFile(*fileName, content::kEverything, found) || found == 0) {
+    engine_.Ask(kIntegrityError, kError);
+    ReadDeviceAgain();
+    engine_.Refresh();
+    return LoadOutcome::kIntegrityError;
+  }
+
+  LoadOutcome outcome = LoadOutcome::kNothingToSend;
+  if (const std::string refusal = RefusalOf(found, deviceSignature, moduleSignature); !refusal.empty()) {
+    engine_.Ask(refusal, kError);
+    outcome = LoadOutcome::kRefused;
+  } else if (engine_.Ask("Do you really want to send new configuration to your device(s) ?\r"
+                         "Current settings will be overwritten.",
+                         kOkCancelWarning) != kIdOk) {
+    outcome = LoadOutcome::kCancelled;
+  }
+  if (outcome == LoadOutcome::kNothingToSend) {
+    pending_ = found;
+    if (SendNextConfigItem()) {
+      engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+      outcome = LoadOutcome::kSending;
+    }
+  } else {
+    ReadDeviceAgain();
+  }
+  engine_.Refresh();
+  return outcome;
+}
+
+bool ConfigFileEngine::SaveConfiguration() {
+  const std::optional<std::string> fileName = engine_.Questions().AskSaveFileName(kConfigFileDialog);
+  if (!fileName) return false;
+  ContentMask mask = content::kDeviceIden | content::kFroskTecConfig;
+  if (engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0) mask |= content::kNoMemRecords;
+  const int moduleType = engine_.LiveModuleType();
+  if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords;
+  if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
+  MakeDeviceSignature(engine_.DeviceCheck(), engine_.DeviceIden());
+  mask |= content::kDeviceSignature;
+  if (moduleType >= kModuleWithMemory) {
+    MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
+    mask |= content::kModuleSignature;
+  }
+  const bool written = WriteConfigFile(*fileName, mask);
+  engine_.Refresh();
+  engine_.Ask(written ? kWritten : "Confiuration write failed !", written ? kInformation : kError);
+  return written;
+}
+
+// --- Configurator -----------------------------------------------------------------
+
+bool ConfigFileEngine::SignatureFromFile(ContentMask bit) {
+  const std::optional<std::string> fileName = engine_.Questions().AskOpenFileName(kConfigFileDialog);
+  if (!fileName) return false;
+  ContentMask found = 0;
+  const bool read = ReadConfigFile(*fileName, bit, found);
+  if (!read)
+    engine_.Ask("Load error !", kError);
+  else if ((found & bit) == 0)
+    engine_.Ask("File signature not found !", kError);
+  engine_.Refresh();
+  return (found & bit) != 0;
+}
+
+bool ConfigFileEngine::DeviceSignatureFromFile() { return SignatureFromFile(content::kDeviceSignature); }
+
+bool ConfigFileEngine::ModuleSignatureFromFile() { return SignatureFromFile(content::kModuleSignature); }
+
+bool ConfigFileEngine::ReadConfigurationFromFile() {
+  const std::optional<std::string> fileName = engine_.Questions().AskOpenFileName(kConfigFileDialog);
+  if (!fileName) return false;
+  ContentMask found = 0;
+  const bool read = ReadConfigFile(*fileName, content::kConfiguratorRead, found);
+  engine_.Ask(read ? "File loaded." : kIntegrityError, read ? kInformation : kError);
+  engine_.SetSequenceState(kReadFilePage);
+  engine_.Refresh();
+  return read;
+}
+
+bool ConfigFileEngine::WriteConfigurationToFile(ContentMask ticked) {
+  const std::optional<std::string> fileName = engine_.Questions().AskSaveFileName(kConfigFileDialog);
+  if (!fileName) return false;
+  if (!WriteConfigFile(*fileName, ticked)) {
+    engine_.Ask("Configuration write failed !", kError);
+    return false;
+  }
+  engine_.SetSequenceState(kReadFilePage);
+  engine_.Refresh();
+  engine_.Ask(kWritten, kInformation);
+  return true;
+}
+
+}  // namespace frosk
