@@ -27,6 +27,7 @@ inline constexpr int kIdNo = 7;
 struct FileDialogRequest {
   std::string filter;            // "Frosk Configuration Files|*.froskconfig"
   std::string defaultExtension;  // ".froskconfig"
+  bool operator==(const FileDialogRequest&) const = default;
 };
 
 // Every modal question an engine asks goes through here, so engines run the

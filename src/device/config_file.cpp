@@ -170,11 +170,10 @@ std::optional<std::string> ReadConfigFileText(const std::string& fileName, std::
 
 bool WriteConfigFileText(const std::string& fileName, std::string_view text, std::string* why) {
   const QString name = QString::fromStdString(fileName);
-  // A file the user marked read-only stays as it is, even for a user who could
-  // replace it anyway.
+  // A file marked read-only stays as it is, also for a user who may replace
+  // it anyway, such as root: its mode bits say so, not what the user may do.
   const QFileInfo existing(name);
-  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup |
-                             QFileDevice::WriteOther;
+  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
   if (existing.exists() && !existing.isDir() && (existing.permissions() & kAnyWrite) == 0)
     return Fail(why, "is read-only");
   QSaveFile file(name);

@@ -13,4 +13,12 @@ int ScriptedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
   return (flags & mb::kButtonMask) == mb::kYesNo ? kIdNo : kIdOk;
 }
 
+std::optional<std::string> ScriptedPrompter::AnswerFile(const FileDialogRequest& request) {
+  fileDialogs.push_back(request);
+  if (fileNames.empty()) return std::nullopt;
+  std::string fileName = std::move(fileNames.front());
+  fileNames.pop_front();
+  return fileName;
+}
+
 }  // namespace frosk::test

@@ -10,8 +10,9 @@
 
 namespace frosk::test {
 
-// Records every message box and answers from a script; without a scripted
-// answer, No for a question and OK otherwise.
+// Records every message box and file dialog and answers from a script;
+// without a scripted answer, No for a question, OK otherwise, and Cancel for a
+// file dialog.
 class ScriptedPrompter : public Prompter {
  public:
   struct Shown {
@@ -24,9 +25,17 @@ class ScriptedPrompter : public Prompter {
   // Runs while a message box is open, as the box's own event loop would.
   std::function<void()> whileOpen;
 
+  // The file dialogs' answers in turn, open and save alike; cancelled when none is left.
+  std::deque<std::string> fileNames;
+  // Every file dialog asked for, open and save alike.
+  std::vector<FileDialogRequest> fileDialogs;
+
   int ShowMessageBox(const std::string& text, unsigned flags) override;
-  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override { return AnswerFile(request); }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override { return AnswerFile(request); }
+
+ private:
+  std::optional<std::string> AnswerFile(const FileDialogRequest& request);
 };
 
 }  // namespace frosk::test

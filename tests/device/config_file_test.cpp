@@ -1,0 +1,605 @@
+#include "device/config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "device/config_file_engine.h"
+#include "engine_fixture.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+
+constexpr ContentMask kAllRecordsAndSignatures = content::kRecords | content::kSignatures;
+constexpr const char* kSignatureOnlyFile = "$0000000E0200000A02150006123475DE#";
+constexpr const char* kQuestion =
+    "Do you really want to send new configuration to your device(s) ?\rCurrent settings will be overwritten.";
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Any bytes as a frame with a matching check value, whether they hold an item or not.
+std::string FrameOf(const std::vector<uint8_t>& bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string frame = "$";
+  for (const uint8_t byte : bytes) frame += {kHex[byte >> 4], kHex[byte & 15]};
+  const uint16_t crc = Crc16(bytes.data(), bytes.size());
+  for (int shift = 12; shift >= 0; shift -= 4) frame += kHex[(crc >> shift) & 15];
+  return frame + "#";
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Field by field: a serial's or date's store has padding that carries nothing.
+bool SameValues(std::span<const VFroskClass> a, std::span<const VFroskClass> b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].ValueToText() != b[i].ValueToText() || a[i].GetAsFloat() != b[i].GetAsFloat()) return false;
+  return true;
+}
+
+std::vector<std::string> TopLevelTexts(const ItemTree& tree) {
+  std::vector<std::string> texts;
+  if (tree.TopLevel().empty()) return texts;
+  for (const ItemTreeNode& child : tree.TopLevel().front().children) texts.push_back(child.text);
+  return texts;
+}
+
+// Runs the reading sequence of `engine` against `device` on its own host.
+void ReadDevice(DeviceEngine& engine, FakeHost& host, FakeDevice& device) {
+  engine.SetDeviceMonitorAuto(false);
+  engine.SetModuleMonitorAuto(false);
+  for (int i = 0; i < 40; ++i) {
+    engine.Tick();
+    if (!engine.Waiting()) return;
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
+  }
+}
+
+// The engine of the fixture with its configuration files, and a second
+// device (a VELTRA controller, NOMEM compatible) whose window writes files
+// for the first to read.
+class ConfigFileTest : public EngineTest {
+ protected:
+  ConfigFileTest() : writer_(writerHost_, DeviceSeams{clock_, writerPrompter_, beeper_, folders_, alternation_}) {
+    FakeDevice device(3);
+    ReadDevice(writer_, writerHost_, device);
+  }
+
+  // A file of the writer's records in `mask`, signed for the serials given
+  // (the fixture's devices are 123456-07 with module 000100-01).
+  std::string WriterFile(ContentMask mask, const std::string& deviceSerial = "123456-07",
+                         const std::string& moduleSerial = "000100-01") {
+    writer_.DeviceIden().At(DEVICE_IDEN_SERIAL).SetFromText(deviceSerial);
+    writer_.ModuleIden().At(MODULE_IDEN_SERIAL).SetFromText(moduleSerial);
+    MakeDeviceSignature(writer_.DeviceCheck(), writer_.DeviceIden());
+    MakeModuleSignature(writer_.ModuleCheck(), writer_.ModuleIden());
+    const std::string path = dir_.Path() + "file" + std::to_string(++files_) + ".froskconfig";
+    EXPECT_TRUE(writerFiles_.WriteConfigFile(path, mask));
+    return path;
+  }
+
+  std::string Write(const std::string& name, const std::string& content) { return dir_.Write(name, content); }
+
+  FakeHost writerHost_;
+  ScriptedPrompter writerPrompter_;
+  DeviceEngine writer_;
+  ConfigFileEngine writerFiles_{writer_};
+  ConfigFileEngine configFiles_{engine_};
+  int files_ = 0;
+};
+
+// --- The file format ------------------------------------------------------------
+
+TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
+  const ContentMask masks[] = {content::kEverything, kAllRecordsAndSignatures, 0x40000003, 0x00001000, 0x80000000, 0};
+  for (const ContentMask mask : masks) {
+    const std::string path = WriterFile(mask);
+    FakeHost host;
+    DeviceEngine reader(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    ConfigFileEngine readerFiles(reader);
+    DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    ContentMask found = 0x1234;
+    ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found)) << std::hex << mask;
+    EXPECT_EQ(found, mask & kAllRecordsAndSignatures) << std::hex << mask;
+    for (const ConfigRecord& record : ConfigRecords()) {
+      const auto expected = (found & record.bit) != 0 ? writer_.Holders(record.group) : blank.Holders(record.group);
+      EXPECT_TRUE(SameValues(reader.Holders(record.group), expected)) << GroupName(record.group) << std::hex << mask;
+    }
+    EXPECT_EQ(readerFiles.ConfigFileTree().TopLevel(), writerFiles_.ConfigFileTree().TopLevel());
+    EXPECT_EQ(readerFiles.ConfigFileTree().TopLevel().size(), 1u);
+  }
+}
+
+TEST_F(ConfigFileTest, ASignatureOnlyFileIsExactlyOneFrame) {
+  engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x1234);
+  const std::string path = dir_.Path() + "signature.froskconfig";
+  ASSERT_TRUE(configFiles_.WriteConfigFile(path, content::kDeviceSignature));
+  EXPECT_EQ(FileText(path), kSignatureOnlyFile);
+  const ItemTree& tree = configFiles_.ConfigFileTree();
+  EXPECT_EQ(tree.NodeCount(), 3u);
+  EXPECT_EQ(tree.TopLevel().front().text, " (container)");
+  EXPECT_EQ(TopLevelTexts(tree), std::vector<std::string>{"DEVICE_CHECK (container)"});
+  EXPECT_EQ(tree.TopLevel().front().children.front().children.front().text, "DEVICE_CHECK_VALUE (uint16: 4660)");
+}
+
+TEST_F(ConfigFileTest, EachRecordOfAFileIsTheSetRequestTheEngineSendsForIt) {
+  FakeDevice device(3);
+  RunSequence(device);
+  std::map<ContentMask, std::function<void()>> senders = {
+      {0x1, [&] { engine_.SendDeviceIden(&engine_.DeviceIden()); }},
+      {0x2, [&] { engine_.SendFroskTecConfig(&engine_.FroskTecConfig()); }},
+      {0x4, [&] { engine_.SendModuleIden(&engine_.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN); }},
+      {0x80, [&] { engine_.SendModuleIden(&engine_.ModuleIden(), SET_MODULE_IDEN); }},
+  };
+  for (int i = 0; i < 8; ++i) {
+    const ContentMask bit = i < 4 ? 0x8u << i : 0x100u << (i - 4);
+    senders[bit] = [&, i] { engine_.SendModuleBasicParams(engine_.BasicParamsGroup(i), BasicParamsGetKey(i) + 0x10); };
+  }
+  for (int i = 0; i < 4; ++i)
+    senders[0x1000u << i] = [&, i] {
+      engine_.SendVeltraParams(engine_.VeltraParamsGroup(i), VeltraParamsGetKey(i) + 0x10);
+    };
+  ASSERT_EQ(senders.size(), 16u);
+  for (const auto& [bit, send] : senders) {
+    engine_.Break();
+    send();
+    EXPECT_EQ(host_.sent.back(), ConfigRecordItem(engine_, *FindConfigRecord(bit))) << std::hex << bit;
+  }
+}
+
+TEST_F(ConfigFileTest, LowerCaseDigitsReadTheSameAndAnyChangedDigitFailsTheCheck) {
+  std::string lower = kSignatureOnlyFile;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ContentMask found = 0;
+  ASSERT_TRUE(configFiles_.ReadConfigFile(Write("lower.froskconfig", lower), content::kEverything, found));
+  EXPECT_EQ(found, content::kDeviceSignature);
+  EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x1234);
+
+  engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+  const std::string original = kSignatureOnlyFile;
+  for (size_t at = 1; at + 1 < original.size(); ++at) {
+    std::string changed = original;
+    changed[at] = changed[at] == '0' ? '8' : '0';
+    ContentMask changedFound = 0x1234;
+    EXPECT_FALSE(configFiles_.ReadConfigText(changed, content::kEverything, changedFound)) << changed;
+    EXPECT_EQ(changedFound, 0u);
+    EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u);
+  }
+  EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x4321);
+}
+
+TEST_F(ConfigFileTest, ASignatureIsTheCheckValueOfTheSerialNumber) {
+  const struct {
+    const char* serial;
+    uint16_t signature;
+  } cases[] = {
+      {"123456-07", 0xB6A9},
+      {"000000-00", 0x0000},
+      {"123456-78", 0x4068},  // number 123456, suffix 78
+      {"012345678", 0xA6B6},  // the same digits in the new format: suffix 255
+      {"999999999", 0xD1F9},  // 99999999900 + 255 wraps in 32 bits
+  };
+  for (const auto& c : cases) {
+    engine_.DeviceIden().At(DEVICE_IDEN_SERIAL).SetFromText(c.serial);
+    engine_.ModuleIden().At(MODULE_IDEN_SERIAL).SetFromText(c.serial);
+    MakeDeviceSignature(engine_.DeviceCheck(), engine_.DeviceIden());
+    MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
+    EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.signature) << c.serial;
+    EXPECT_EQ(engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(), c.signature) << c.serial;
+  }
+}
+
+TEST_F(ConfigFileTest, AFileThatIsNotAWholeValidFrameReadsAsFailedAndChangesNothing) {
+  const std::vector<uint8_t> deviceCheck = {0x02, 0x00, 0x00, 0x0A, 0x02, 0x15, 0x00, 0x06, 0x12, 0x34};
+  const auto root = [](std::vector<uint8_t> children, int extraLength = 0) {
+    const auto length = static_cast<uint16_t>(children.size() + 4 + extraLength);
+    children.insert(children.begin(), {0x00, 0x00, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+    return children;
+  };
+  std::vector<uint8_t> shortValue = deviceCheck;
+  shortValue[3] = 0x09;  // the check's value item keeps 1 of its 2 bytes
+  shortValue[7] = 0x05;
+  shortValue.pop_back();
+  std::vector<uint8_t> childTooLong = deviceCheck;
+  childTooLong[3] = 0x0C;
+  std::vector<uint8_t> childTooShort = {0x02, 0x00, 0x00, 0x02, 0x00, 0x00};
+  const std::string megabytes = "$" + std::string(3 << 20, '0') + "#";
+  const struct {
+    const char* name;
+    std::string content;
+  } cases[] = {
+      {"empty", ""},
+      {"truncated", std::string(kSignatureOnlyFile).substr(0, 20)},
+      {"no end", std::string(kSignatureOnlyFile).substr(0, 33)},
+      {"a line end after the frame", std::string(kSignatureOnlyFile) + "\n"},
+      {"a blank before the frame", std::string(" ") + kSignatureOnlyFile},
+      {"no item at all", "$0000#"},
+      {"a root longer than the file", FrameOf(root(deviceCheck, 2))},
+      {"a root length below 4", FrameOf({0x00, 0x00, 0x00, 0x02})},
+      {"a child running past the root", FrameOf(root(childTooLong))},
+      {"a child length below 4", FrameOf(root(childTooShort))},
+      {"a value shorter than its type", FrameOf(root(shortValue))},
+      {"megabytes", megabytes},
+  };
+  engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+  ContentMask found = 0;
+  ASSERT_TRUE(configFiles_.ReadConfigText(FrameOf(root(deviceCheck)), content::kEverything, found));
+  ASSERT_EQ(found, content::kDeviceSignature) << "the fixture's well-formed file reads";
+  engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+
+  for (const auto& c : cases) {
+    const std::string path = Write(std::string(c.name) + ".froskconfig", c.content);
+    found = 0x1234;
+    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found)) << c.name;
+    EXPECT_EQ(found, 0u) << c.name;
+    EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u) << c.name;
+  }
+  for (const std::string& path : {dir_.Path(), dir_.Path() + "missing.froskconfig"}) {
+    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found)) << path;
+  }
+  EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x4321);
+}
+
+TEST_F(ConfigFileTest, ChildrenThatHoldNoRequestedRecordArePassedOver) {
+  const std::vector<uint8_t> deviceCheck = {0x02, 0x00, 0x00, 0x0A, 0x02, 0x15, 0x00, 0x06, 0x12, 0x34};
+  const std::vector<uint8_t> secondCheck = {0x02, 0x00, 0x00, 0x0A, 0x02, 0x15, 0x00, 0x06, 0x56, 0x78};
+  const auto root = [](std::initializer_list<std::vector<uint8_t>> children) {
+    std::vector<uint8_t> bytes = {0x00, 0x00, 0x00, 0x00};
+    for (const auto& child : children) bytes.insert(bytes.end(), child.begin(), child.end());
+    bytes[2] = static_cast<uint8_t>(bytes.size() >> 8);
+    bytes[3] = static_cast<uint8_t>(bytes.size());
+    return bytes;
+  };
+  const std::vector<uint8_t> commandWithoutRecord = {0x00, 0x30, 0x00, 0x04};
+  // SET_FROSKTEC_CONFIG carrying a SERVICE_MODE record instead of its own.
+  const std::vector<uint8_t> commandWithOtherRecord = {0x05, 0x10, 0x00, 0x0D, 0x10, 0x00, 0x00,
+                                                       0x09, 0x10, 0x1B, 0x00, 0x05, 0x01};
+  const std::vector<uint8_t> checkWithoutValue = {0x22, 0x00, 0x00, 0x04};
+  const std::vector<uint8_t> unknownKeys = {0x77, 0x70, 0x00, 0x0A, 0x12, 0x35, 0x00, 0x06, 0x00, 0x07};
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    ContentMask requested;
+    ContentMask found;
+    int deviceCheck;
+  } cases[] = {
+      {"a command without its record", root({commandWithoutRecord}), content::kEverything, 0, 0x4321},
+      {"a command with another record", root({commandWithOtherRecord}), content::kEverything, 0, 0x4321},
+      {"a check without its value", root({checkWithoutValue}), content::kEverything, 0, 0x4321},
+      {"unknown keys", root({unknownKeys}), content::kEverything, 0, 0x4321},
+      {"a record not asked for", root({deviceCheck}), content::kModuleSignature, 0, 0x4321},
+      {"the later of two children", root({deviceCheck, secondCheck}), content::kEverything,
+       content::kDeviceSignature, 0x5678},
+      {"bytes after the root", [&] {
+         std::vector<uint8_t> bytes = root({deviceCheck});
+         bytes.insert(bytes.end(), {0xFF, 0xFF, 0x00, 0x00});
+         return bytes;
+       }(),
+       content::kEverything, content::kDeviceSignature, 0x1234},
+  };
+  for (const auto& c : cases) {
+    engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+    const DeviceIdenRecord iden = engine_.DeviceIden().ToRecord();
+    const FroskTecConfigRecord config = engine_.FroskTecConfig().ToRecord();
+    ContentMask found = 0x1234;
+    EXPECT_TRUE(configFiles_.ReadConfigText(FrameOf(c.bytes), c.requested, found)) << c.name;
+    EXPECT_EQ(found, c.found) << c.name;
+    EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.deviceCheck) << c.name;
+    EXPECT_EQ(engine_.DeviceIden().ToRecord(), iden) << c.name;
+    EXPECT_EQ(engine_.FroskTecConfig().ToRecord(), config) << c.name;
+    EXPECT_EQ(configFiles_.ConfigFileTree().TopLevel().size(), 1u) << c.name;
+  }
+}
+
+TEST_F(ConfigFileTest, AFileThatCannotBeWrittenLeavesWhatWasThere) {
+  const std::string previous = Write("previous.froskconfig", "previous");
+  const std::string readOnly = Write("read-only.froskconfig", "kept");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  std::filesystem::create_directory(dir_.Path() + "folder.froskconfig");
+  const std::vector<std::string> before = FolderEntries(dir_.Path());
+
+  configFiles_.WriteConfigFile(previous, content::kDeviceSignature);
+  ASSERT_EQ(configFiles_.ConfigFileTree().NodeCount(), 3u);
+  for (const std::string& target :
+       {readOnly, dir_.Path() + "folder.froskconfig", dir_.Path() + "no-folder/file.froskconfig"}) {
+    EXPECT_FALSE(configFiles_.WriteConfigFile(target, content::kDeviceSignature)) << target;
+    EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u) << target;
+  }
+  EXPECT_EQ(FileText(readOnly), "kept");
+  EXPECT_EQ(FolderEntries(dir_.Path()), before) << "no file left half-written beside the targets";
+  EXPECT_NE(FileText(previous), "previous") << "an ordinary file is replaced";
+}
+
+// --- Saving and loading ---------------------------------------------------------
+
+TEST_F(ConfigFileTest, SavingWritesWhatTheConnectedDevicesSupportSigned) {
+  const struct {
+    bool noMemCompatible;
+    int moduleType;
+    ContentMask mask;
+  } cases[] = {
+      {false, 0, 0x40000003}, {false, 1, 0x40000003}, {true, 1, 0x4000007F},
+      {false, 2, 0xC0000F83}, {true, 3, 0xC000FFFF},
+  };
+  for (const auto& c : cases) {
+    FakeHost host;
+    ScriptedPrompter prompter;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    ConfigFileEngine files(engine);
+    FakeDevice device(c.moduleType);
+    ReadDevice(engine, host, device);
+    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
+    const std::string path = dir_.Path() + "saved.froskconfig";
+    prompter.fileNames = {path};
+    ASSERT_TRUE(files.SaveConfiguration());
+    EXPECT_EQ(prompter.fileDialogs,
+              (std::vector<FileDialogRequest>{{"Frosk Configuration Files|*.froskconfig", ".froskconfig"}}));
+    EXPECT_EQ(prompter.shown, (std::vector<Message>{{"Configuration written to file.", 64}}));
+    const DecodedConfig decoded = DecodeConfigText(FileText(path));
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(WalkConfigRoot(decoded.root.data(), content::kEverything, [](const ConfigRecord&, const uint8_t*) {}),
+              c.mask)
+        << c.moduleType;
+    EXPECT_EQ(engine.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0xB6A9);  // 123456-07
+    EXPECT_EQ(engine.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(),
+              c.moduleType >= 2 ? SerialSignature(engine.ModuleIden().At(MODULE_IDEN_SERIAL)) : 0);
+    if (c.mask == 0x40000003) {
+      EXPECT_EQ(TopLevelTexts(files.ConfigFileTree()),
+                (std::vector<std::string>{"SET_DEVICE_IDEN (container)", "SET_FROSKTEC_CONFIG (container)",
+                                          "DEVICE_CHECK (container)"}));
+    }
+  }
+}
+
+TEST_F(ConfigFileTest, ASaveThatFailsSaysSoAndACancelledOneDoesNothing) {
+  prompter_.fileNames = {dir_.Path()};
+  EXPECT_FALSE(configFiles_.SaveConfiguration());
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Confiuration write failed !", 16}}));
+  prompter_.shown.clear();
+  EXPECT_FALSE(configFiles_.SaveConfiguration());
+  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(host_.sent.empty());
+}
+
+struct LoadCase {
+  const char* name;
+  ContentMask mask;
+  int moduleType;
+  const char* message;  // the refusal, or null when the question is asked
+  const char* deviceSerial = "123456-07";
+  const char* moduleSerial = "000100-01";
+};
+
+TEST_F(ConfigFileTest, LoadingChecksTheSignaturesAndTheModuleBeforeAsking) {
+  const char* kControllerMissing = "File contains configuration data for QUVA controller,\rbut signature is missing !";
+  const char* kControllerMismatch =
+      "File contains configuration data for QUVA controller,\rbut signature does not match your device !";
+  const char* kNoModule =
+      "File contains configuration data for detection module,\rbut compatible module is not connected !";
+  const char* kNoKaz = "File contains configuration data for KAZ module,\rbut no KAZ module is connected !";
+  const char* kModuleMissing = "File contains configuration data for detection module,\rbut signature is missing !";
+  const char* kModuleMismatch =
+      "File contains configuration data for detection module,\rbut signature does not match connected module !";
+  const LoadCase cases[] = {
+      {"everything for these devices", 0xC000FFFF, 3, nullptr},
+      {"the controller alone never needs the module's signature", 0x40000003, 3, nullptr},
+      {"the NOMEM records are the controller's", 0x4000007C, 0, nullptr},
+      {"the VELTRA default is a module record", 0x80001000, 2, nullptr},
+      {"controller records unsigned", 0x80000003, 3, kControllerMissing},
+      {"another controller", 0xC000FFFF, 3, kControllerMismatch, "654321-00"},
+      {"the controller is checked first", 0x00000F83, 0, kControllerMissing},
+      {"module records without a module", 0xC0000F80, 0, kNoModule},
+      {"module records on a NOMEM module", 0xC0000F80, 1, kNoModule},
+      {"VELTRA records on a 1WIRE module", 0xC0002000, 2, kNoKaz},
+      {"module records unsigned", 0x40000F80, 2, kModuleMissing},
+      {"another module", 0xC0000F80, 3, kModuleMismatch, "123456-07", "000999-09"},
+  };
+  for (const LoadCase& c : cases) {
+    const std::string path = WriterFile(c.mask, c.deviceSerial, c.moduleSerial);
+    FakeHost host;
+    ScriptedPrompter prompter;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    ConfigFileEngine files(engine);
+    FakeDevice device(c.moduleType);
+    ReadDevice(engine, host, device);
+    const size_t read = host.sent.size();
+    prompter.fileNames = {path};
+    prompter.answers = {kIdOk};
+
+    const LoadOutcome outcome = files.LoadConfiguration();
+    const std::vector<Key> keys = host.SentKeys();
+    const std::vector<Key> sent(keys.begin() + static_cast<std::ptrdiff_t>(read), keys.end());
+    if (c.message == nullptr) {
+      EXPECT_EQ(prompter.shown, (std::vector<Message>{{kQuestion, 49}})) << c.name;
+      EXPECT_EQ(outcome, LoadOutcome::kSending) << c.name;
+      EXPECT_EQ(sent.size(), 1u) << c.name;
+      EXPECT_EQ(engine.SequenceState(), DeviceEngine::kSendingConfiguration) << c.name;
+    } else {
+      EXPECT_EQ(prompter.shown, (std::vector<Message>{{c.message, 16}})) << c.name;
+      EXPECT_EQ(outcome, LoadOutcome::kRefused) << c.name;
+      EXPECT_EQ(sent, std::vector<Key>{GET_SERVICE_MODE}) << c.name;
+      EXPECT_EQ(engine.SequenceState(), 1) << c.name;
+    }
+  }
+}
+
+TEST_F(ConfigFileTest, AFileThatHoldsNoRecordIsAnIntegrityErrorAndTheDeviceIsReadAgain) {
+  const std::vector<uint8_t> rootAlone = {0x00, 0x00, 0x00, 0x04};
+  const std::string paths[] = {
+      Write("empty-frame.froskconfig", "$0000#"),
+      Write("changed.froskconfig", "$0000000E0200000A02150006123475DF#"),
+      Write("root-alone.froskconfig", FrameOf(rootAlone)),
+      Write("unknown.froskconfig", FrameOf({0x00, 0x00, 0x00, 0x08, 0x77, 0x70, 0x00, 0x04})),
+      dir_.Path(),
+      dir_.Path() + "missing.froskconfig",
+  };
+  FakeDevice device(3);
+  RunSequence(device);
+  for (const std::string& path : paths) {
+    prompter_.shown.clear();
+    prompter_.fileNames = {path};
+    TakeSentKeys();
+    EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kIntegrityError) << path;
+    EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"File integrity error !", 16}})) << path;
+    EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE}) << path;
+    EXPECT_EQ(engine_.SequenceState(), 1);
+    engine_.Break();
+  }
+  prompter_.shown.clear();
+  EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kNoFile) << "the open dialog cancelled";
+  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(TakeSentKeys().empty());
+}
+
+TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdvanceIt) {
+  const std::string path = WriterFile(content::kEverything);
+  FakeDevice device(3);
+  RunSequence(device);
+  engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).SetFromInt(2);
+  TakeSentKeys();
+  prompter_.fileNames = {path};
+  prompter_.answers = {kIdOk};
+  ASSERT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
+  EXPECT_EQ(configFiles_.PendingMask(), 0xC000FFFE);
+  for (int i = 0; i < 20 && engine_.SequenceState() == DeviceEngine::kSendingConfiguration; ++i) {
+    const size_t sent = host_.sent.size();
+    Receive(ReplyItem(device.monitor));
+    Receive(ReplyItem(ModuleVeltraMonitorRecord{}));
+    EXPECT_EQ(host_.sent.size(), sent) << "a monitor reply is no answer to a record";
+    AnswerLast(device);
+  }
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
+                                              SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                                              SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                                              SET_MODULE_IDEN, SET_MODULE_USER_MIN, SET_MODULE_USER_MAX,
+                                              SET_MODULE_USER_SET, SET_MODULE_DEFAULT, SET_MODULE_VELTRA_USER_MIN,
+                                              SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
+                                              SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
+  EXPECT_EQ(prompter_.shown,
+            (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(engine_.SequenceState(), 1);
+  EXPECT_EQ(configFiles_.PendingMask(), 0u);
+  EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 0) << "the file's value";
+}
+
+TEST_F(ConfigFileTest, ConfirmingOrCancellingAFileOfSignaturesSendsNothing) {
+  const std::string path = WriterFile(content::kSignatures);
+  FakeDevice device(3);
+  RunSequence(device);
+  TakeSentKeys();
+  prompter_.fileNames = {path};
+  prompter_.answers = {kIdOk};
+  EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kNothingToSend);
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}}));
+  EXPECT_TRUE(TakeSentKeys().empty());
+  EXPECT_EQ(configFiles_.PendingMask(), 0u);
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle) << "the state is left as it was";
+
+  prompter_.fileNames = {WriterFile(content::kEverything)};
+  prompter_.answers = {kIdCancel};
+  EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kCancelled);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  EXPECT_EQ(engine_.SequenceState(), 1);
+}
+
+TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
+  const std::string path = WriterFile(content::kEverything);
+  FakeDevice device(3);
+  RunSequence(device);
+  host_.linked = false;
+  prompter_.fileNames = {path};
+  prompter_.answers = {kIdOk};
+  EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  engine_.Tick();
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Communication timeout !", 16}}));
+  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+}
+
+// --- The configurator's file buttons ----------------------------------------------
+
+TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
+  const std::string everything = WriterFile(content::kEverything);
+  const std::string records = WriterFile(content::kRecords);
+  const std::string emptyFrame = Write("empty-frame.froskconfig", "$0000#");
+  const std::string changed = Write("changed.froskconfig", "$0000000E0200000A02150006123475DF#");
+  const std::string rootAlone = Write("root-alone.froskconfig", FrameOf({0x00, 0x00, 0x00, 0x04}));
+  const std::string target = dir_.Path() + "written.froskconfig";
+  const int deviceSignature = SerialSignature(writer_.DeviceIden().At(DEVICE_IDEN_SERIAL));
+  const int moduleSignature = SerialSignature(writer_.ModuleIden().At(MODULE_IDEN_SERIAL));
+  const auto deviceCheck = [this] { return engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(); };
+  const auto moduleCheck = [this] { return engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(); };
+  const struct {
+    const char* name;
+    std::function<bool(ConfigFileEngine&)> click;
+    std::string file;
+    bool result;
+    std::vector<Message> shown;
+    uint8_t state;
+    std::function<int()> check;
+    int checkValue;
+  } cases[] = {
+      {"device signature", &ConfigFileEngine::DeviceSignatureFromFile, everything, true, {}, 45, deviceCheck,
+       deviceSignature},
+      {"module signature", &ConfigFileEngine::ModuleSignatureFromFile, everything, true, {}, 45, moduleCheck,
+       moduleSignature},
+      {"no signature", &ConfigFileEngine::ModuleSignatureFromFile, records, false,
+       {{"File signature not found !", 16}}, 45, moduleCheck, 0x4321},
+      {"signature of a changed file", &ConfigFileEngine::DeviceSignatureFromFile, changed, false,
+       {{"Load error !", 16}}, 45, deviceCheck, 0x4321},
+      {"signature of no item", &ConfigFileEngine::DeviceSignatureFromFile, emptyFrame, false,
+       {{"Load error !", 16}}, 45, deviceCheck, 0x4321},
+      {"read every record", &ConfigFileEngine::ReadConfigurationFromFile, everything, true,
+       {{"File loaded.", 64}}, 46, deviceCheck, 0x4321},
+      {"read a root alone", &ConfigFileEngine::ReadConfigurationFromFile, rootAlone, true,
+       {{"File loaded.", 64}}, 46, deviceCheck, 0x4321},
+      {"read a changed file", &ConfigFileEngine::ReadConfigurationFromFile, changed, false,
+       {{"File integrity error !", 16}}, 46, deviceCheck, 0x4321},
+      {"write", [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x40000003); }, target, true,
+       {{"Configuration written to file.", 64}}, 46, deviceCheck, 0x4321},
+      {"write into a folder", [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x3); },
+       dir_.Path(), false, {{"Configuration write failed !", 16}}, 45, deviceCheck, 0x4321},
+  };
+  for (const auto& c : cases) {
+    engine_.SetSequenceState(45);
+    engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+    engine_.ModuleCheck().At(MODULE_CHECK_VALUE).SetFromInt(0x4321);
+    prompter_.shown.clear();
+    prompter_.fileNames = {c.file};
+    EXPECT_EQ(c.click(configFiles_), c.result) << c.name;
+    EXPECT_EQ(prompter_.shown, c.shown) << c.name;
+    EXPECT_EQ(engine_.SequenceState(), c.state) << c.name;
+    EXPECT_EQ(c.check(), c.checkValue) << c.name;
+  }
+  ContentMask found = 0;
+  ASSERT_TRUE(configFiles_.ReadConfigFile(target, content::kEverything, found));
+  EXPECT_EQ(found, 0x40000003u);
+
+  prompter_.shown.clear();
+  EXPECT_FALSE(configFiles_.ReadConfigurationFromFile()) << "the open dialog cancelled";
+  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0x3)) << "the save dialog cancelled";
+  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_EQ(engine_.SequenceState(), 45);
+  EXPECT_TRUE(host_.sent.empty());
+}
+
+}  // namespace
+}  // namespace frosk::test
