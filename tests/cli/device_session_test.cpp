@@ -6,12 +6,14 @@
 
 #include <QTimer>
 
+#include "device/config_file_engine.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
 #include "support/event_pump.h"
 #include "support/reading_sequence.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 namespace frosk::test {
 namespace {
@@ -188,6 +190,35 @@ TEST_F(SessionTest, LoadAndStoreAnswersReplaceTheVeltraUserSet) {
   ASSERT_TRUE(Engine().LoadModuleUserSet(2));
   ASSERT_EQ(session_->RunUntilIdle(), 0);
   EXPECT_EQ(gain.GetAsInt(), 93);
+}
+
+TEST_F(SessionTest, AMonitorReplyUnderWayWhenALoadStartsDoesNotAdvanceIt) {
+  TempDir dir;
+  const std::string file = dir.Path() + "veltra.froskconfig";
+  ASSERT_TRUE(Start({"--module", "veltra"}));
+  ASSERT_EQ(Read(), 0);
+  prompter_.fileNames = {file};
+  ASSERT_TRUE(session_->ConfigFiles().SaveConfiguration());
+
+  Engine().SetDeviceMonitorAuto(true);
+  Engine().SetModuleMonitorAuto(true);
+  RunUntil([this] {
+    return Engine().Waiting() &&
+           (Engine().PendingKey() == GET_FROSKTEC_MONITOR || Engine().PendingKey() == GET_MODULE_VELTRA_MONITOR);
+  });
+  sent_.keys.clear();
+  prompter_.fileNames = {file};
+  prompter_.answers = {kIdOk};
+  ASSERT_EQ(session_->ConfigFiles().LoadConfiguration(), LoadOutcome::kSending);
+  EXPECT_TRUE(Engine().HasQueuedItem()) << "the first record waits behind the poll";
+  RunUntil([this] { return Engine().SequenceState() != DeviceEngine::kSendingConfiguration; });
+
+  EXPECT_EQ(sent_.keys, (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_MODULE_IDEN, SET_MODULE_USER_MIN,
+                                          SET_MODULE_USER_MAX, SET_MODULE_USER_SET, SET_MODULE_DEFAULT,
+                                          SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX,
+                                          SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
+  EXPECT_EQ(prompter_.shown.back(), (Message{"Configuration successfully changed.", 64}));
+  EXPECT_EQ(Engine().SequenceState(), 1);
 }
 
 }  // namespace

@@ -1,0 +1,205 @@
+// froskctl show, save and load, against frosk-sim.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace frosk::test {
+namespace {
+
+// A VELTRA controller's file from froskctl save: identification and
+// configuration, the module's records, the VELTRA records, both signatures.
+const std::vector<std::string> kVeltraRecordsInSendingOrder = {
+    "SET_DEVICE_IDEN",     "SET_FROSKTEC_CONFIG",        "SET_MODULE_IDEN",
+    "SET_MODULE_USER_MIN", "SET_MODULE_USER_MAX",        "SET_MODULE_USER_SET",
+    "SET_MODULE_DEFAULT",  "SET_MODULE_VELTRA_USER_MIN", "SET_MODULE_VELTRA_USER_MAX",
+    "SET_MODULE_VELTRA_USER_SET", "SET_MODULE_VELTRA_DEFAULT"};
+
+constexpr const char* kQuestion =
+    "Do you really want to send new configuration to your device(s) ?\nCurrent settings will be overwritten.";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The configuration records the simulator received, by key name, in order.
+std::vector<std::string> RecordsReceived(const std::string& log) {
+  std::vector<std::string> keys;
+  for (const std::string& line : Lines(FileText(log))) {
+    if (line.find(" in ") == std::string::npos) continue;
+    const std::string key = line.substr(line.rfind(' ') + 1);
+    if (key.rfind("SET_", 0) == 0 && key != "SET_SERVICE_MODE") keys.push_back(key);
+  }
+  return keys;
+}
+
+class ConfigVerbsTest : public ::testing::Test {
+ protected:
+  // froskctl reads the ServiceMode setting from the user's settings: give it a
+  // settings folder of its own.
+  void SetUp() override { setenv("XDG_CONFIG_HOME", settings_.Path().c_str(), 1); }
+  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+
+  // A fresh simulator logging to its own file; its port.
+  std::string Sim(std::vector<std::string> args) {
+    log_ = dir_.Path() + "sim" + std::to_string(++sims_) + ".log";
+    args.insert(args.end(), {"--log", log_});
+    sim_ = SimProcess::Start(args);
+    return sim_ != nullptr ? sim_->Path() : "/dev/frosk-no-sim";
+  }
+
+  // A file saved from a VELTRA controller as frosk-sim starts.
+  std::string SavedVeltraFile() {
+    const std::string path = dir_.Path() + "veltra.froskconfig";
+    const auto result = Froskctl({"save", Sim({"--module", "veltra"}), path});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return path;
+  }
+
+  static ProgramResult Froskctl(const std::vector<std::string>& args, const std::string& input = {}) {
+    return RunProgram(BinPath("froskctl"), args, input);
+  }
+
+  TempDir settings_;
+  TempDir dir_;
+  std::unique_ptr<SimProcess> sim_;
+  std::string log_;
+  int sims_ = 0;
+};
+
+TEST_F(ConfigVerbsTest, ShowPrintsTheTreeAndTheContentMask) {
+  const std::string file = dir_.Write("signature.froskconfig", "$0000000E0200000A02150006123475DE#");
+  auto result = Froskctl({"show", file});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            " (container)\n  DEVICE_CHECK (container)\n    DEVICE_CHECK_VALUE (uint16: 4660)\nmask=0x40000000\n");
+
+  const std::pair<const char*, std::string> bad[] = {
+      {"$0000#", "0 bytes decoded"},
+      {"$0000000E0200000A02150006123475DF#", "check value"},
+      {"$0000000E0200000A02150006123475DE#\n", "missing \"#\""},
+  };
+  for (const auto& [content, why] : bad) {
+    result = Froskctl({"show", dir_.Write("bad.froskconfig", content)});
+    EXPECT_EQ(result.exitCode, 2) << content;
+    EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(Froskctl({"show", dir_.Path()}).exitCode, 2);
+  EXPECT_EQ(Froskctl({"show", dir_.Path() + "missing.froskconfig"}).exitCode, 2);
+}
+
+TEST_F(ConfigVerbsTest, ASavedFileLoadsBackTheSavedValuesInSendingOrder) {
+  const std::string file = SavedVeltraFile();
+  const std::string port = sim_ != nullptr ? sim_->Path() : "";
+  const std::vector<std::string> mask = Lines(Froskctl({"show", file}).out);
+  ASSERT_FALSE(mask.empty());
+  EXPECT_EQ(mask.back(), "mask=0xC000FF83");
+  const std::string saved = Froskctl({"read", port}).out;
+  ASSERT_NE(saved.find("ModuleUserSet.MODULE_BASIC_PARAMS_T_DET=230.000\n"), std::string::npos) << saved;
+
+  ASSERT_EQ(Froskctl({"set", port, "MODULE_BASIC_PARAMS_T_DET=250", "MODULE_VELTRA_PARAMS_GAIN=99"}).exitCode, 0);
+  const size_t before = RecordsReceived(log_).size();
+  const auto result = Froskctl({"load", port, file, "--yes"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::vector<std::string> expected = kVeltraRecordsInSendingOrder;
+  expected.push_back("Configuration successfully changed.");
+  EXPECT_EQ(Lines(result.out), expected);
+  EXPECT_EQ(result.err, std::string(kQuestion) + "\n");
+  const std::vector<std::string> received = RecordsReceived(log_);
+  EXPECT_EQ(std::vector<std::string>(received.begin() + static_cast<std::ptrdiff_t>(before), received.end()),
+            kVeltraRecordsInSendingOrder);
+
+  const std::string after = Froskctl({"read", port}).out;
+  const auto withoutMonitors = [](const std::string& read) {
+    std::string kept;
+    for (const std::string& line : Lines(read))
+      if (line.find("Monitor.") == std::string::npos) kept += line + "\n";
+    return kept;
+  };
+  EXPECT_EQ(withoutMonitors(after), withoutMonitors(saved));
+}
+
+TEST_F(ConfigVerbsTest, ALoadThatDoesNotFitTheDevicesSendsNothing) {
+  const std::string file = SavedVeltraFile();
+  const struct {
+    std::vector<std::string> sim;
+    const char* message;
+  } cases[] = {
+      {{"--module", "veltra", "--serial", "654321-00"},
+       "File contains configuration data for QUVA controller,\nbut signature does not match your device !"},
+      {{"--module", "veltra", "--module-serial", "000999-09"},
+       "File contains configuration data for detection module,\nbut signature does not match connected module !"},
+      {{"--module", "none"},
+       "File contains configuration data for detection module,\nbut compatible module is not connected !"},
+      {{"--module", "1wire"}, "File contains configuration data for KAZ module,\nbut no KAZ module is connected !"},
+  };
+  for (const auto& c : cases) {
+    const auto result = Froskctl({"load", Sim(c.sim), file, "--yes"});
+    EXPECT_EQ(result.exitCode, 1) << c.message;
+    EXPECT_EQ(result.err, std::string(c.message) + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(RecordsReceived(log_).empty()) << c.message;
+  }
+}
+
+TEST_F(ConfigVerbsTest, ALoadAsksAndWithoutATerminalTheAnswerIsCancel) {
+  const std::string file = SavedVeltraFile();
+  const auto result = Froskctl({"load", sim_ != nullptr ? sim_->Path() : "", file});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, std::string(kQuestion) + "\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(RecordsReceived(log_).empty());
+}
+
+TEST_F(ConfigVerbsTest, AFileThatIsNoConfigurationIsAnIntegrityError) {
+  const std::string port = Sim({"--module", "veltra"});
+  for (const std::string& file : {dir_.Write("empty.froskconfig", "$0000#"), dir_.Path(),
+                                  dir_.Write("big.froskconfig", std::string(1 << 20, '0'))}) {
+    const auto result = Froskctl({"load", port, file, "--yes"});
+    EXPECT_EQ(result.exitCode, 2) << file;
+    EXPECT_EQ(result.err, "File integrity error !\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_TRUE(RecordsReceived(log_).empty());
+}
+
+TEST_F(ConfigVerbsTest, ASaveThatCannotBeWrittenFailsAndKeepsWhatWasThere) {
+  const std::string port = Sim({"--module", "nomem"});
+  const std::string readOnly = dir_.Write("read-only.froskconfig", "kept");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  for (const std::string& target : {readOnly, dir_.Path(), dir_.Path() + "no-folder/file.froskconfig"}) {
+    const auto result = Froskctl({"save", port, target});
+    EXPECT_EQ(result.exitCode, 1) << target;
+    EXPECT_EQ(result.err, "Confiuration write failed !\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(FileText(readOnly), "kept");
+
+  const std::string target = dir_.Write("replaced.froskconfig", "old");
+  const auto result = Froskctl({"save", port, target});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out + result.err, "") << "silent on success";
+  EXPECT_EQ(Lines(Froskctl({"show", target}).out).back(), "mask=0x40000003");
+}
+
+}  // namespace
+}  // namespace frosk::test
