@@ -37,6 +37,21 @@ class FileArgumentPrompter : public Prompter {
   bool quietInformation_;
 };
 
+// save and load: a device session whose file dialogs answer FILE.
+struct FileSession {
+  FileSession(const Invocation& invocation, bool quietInformation)
+      : prompter(invocation.Has("yes"), invocation.args[1], quietInformation),
+        session(ProgramFolders(), WithPrompter(SessionOptions(invocation), prompter)) {}
+
+  static DeviceSession::Options WithPrompter(DeviceSession::Options options, Prompter& prompter) {
+    options.prompter = &prompter;
+    return options;
+  }
+
+  FileArgumentPrompter prompter;
+  DeviceSession session;
+};
+
 std::string Hex8(ContentMask mask) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", mask);
@@ -69,20 +84,15 @@ int RunShow(const Invocation& invocation) {
 
 int RunSave(const Invocation& invocation) {
   if (invocation.args.size() != 2) return UsageError("save takes a PORT and a FILE");
-  FileArgumentPrompter prompter(invocation.Has("yes"), invocation.args[1], true);
-  DeviceSession::Options options = SessionOptions(invocation);
-  options.prompter = &prompter;
-  DeviceSession session(ProgramFolders(), options);
-  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
-  return session.ConfigFiles().SaveConfiguration() ? kExitDone : kExitFailed;
+  FileSession files(invocation, true);
+  if (const int result = ReadDevice(files.session, invocation.args[0]); result != kExitDone) return result;
+  return files.session.ConfigFiles().SaveConfiguration() ? kExitDone : kExitFailed;
 }
 
 int RunLoad(const Invocation& invocation) {
   if (invocation.args.size() != 2) return UsageError("load takes a PORT and a FILE");
-  FileArgumentPrompter prompter(invocation.Has("yes"), invocation.args[1], false);
-  DeviceSession::Options options = SessionOptions(invocation);
-  options.prompter = &prompter;
-  DeviceSession session(ProgramFolders(), options);
+  FileSession files(invocation, false);
+  DeviceSession& session = files.session;
   if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
 
   session.SetSentListener([](const uint8_t* item) {

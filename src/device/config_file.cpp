@@ -46,17 +46,6 @@ constexpr bool TableIsInBitOrder() {
 }
 static_assert(TableIsInBitOrder(), "the file's children follow the bits in ascending order");
 
-// Every command of the table carries the record of its group.
-constexpr bool CommandsCarryTheirGroups() {
-  for (const ConfigRecord& record : kRecords) {
-    if (!record.Wrapped()) continue;
-    const CommandSpec* command = FindCommand(record.childKey);
-    if (command == nullptr || command->carries == 0) return false;
-  }
-  return true;
-}
-static_assert(CommandsCarryTheirGroups());
-
 }  // namespace
 
 std::span<const ConfigRecord> ConfigRecords() { return kRecords; }
@@ -113,8 +102,7 @@ ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const Con
       if (record.childKey != key || (requested & record.bit) == 0) continue;
       const ContainerSpec& container = GroupContainer(record.group);
       // A command without its record, or a signature without its value, holds nothing to take.
-      const uint8_t* item =
-          record.Wrapped() ? ItemFindChild(child, container.key, false) : child;
+      const uint8_t* item = record.Wrapped() ? ItemFindChild(child, container.key, false) : child;
       if (item == nullptr) break;
       if (!record.Wrapped() && ItemFindChild(child, container.fields.front().key, false) == nullptr) break;
       take(record, item);

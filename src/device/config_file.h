@@ -21,7 +21,7 @@ using ContentMask = uint32_t;
 namespace content {
 inline constexpr ContentMask kDeviceIden = 0x00000001;
 inline constexpr ContentMask kFroskTecConfig = 0x00000002;
-inline constexpr ContentMask kNoMemRecords = 0x0000007C;      // identification, default, user set, min, max
+inline constexpr ContentMask kNoMemRecords = 0x0000007C;       // identification, default, user set, min, max
 inline constexpr ContentMask kControllerRecords = 0x0000007F;  // what the controller's signature guards
 inline constexpr ContentMask kModuleRecords = 0x00000F80;      // the module's identification and basic params
 inline constexpr ContentMask kVeltraRecords = 0x0000F000;

@@ -8,16 +8,8 @@ using namespace key;
 
 namespace {
 
-constexpr unsigned kError = mb::kOk | mb::kIconStop;               // 16
-constexpr unsigned kInformation = mb::kOk | mb::kIconInformation;  // 64
-constexpr unsigned kOkCancelWarning = mb::kOkCancel | mb::kIconWarning;  // 49
-
 constexpr const char* kIntegrityError = "File integrity error !";
 constexpr const char* kWritten = "Configuration written to file.";
-
-// Module types of FROSKTEC_MONITOR_MODULE_TYPE.
-constexpr int kModuleWithMemory = 2;  // 1WIRE and VELTRA
-constexpr int kVeltraModule = 3;
 
 const FileDialogRequest kConfigFileDialog = {"Frosk Configuration Files|*.froskconfig", ".froskconfig"};
 
@@ -84,26 +76,24 @@ void ConfigFileEngine::ReadDeviceAgain() {
   engine_.SetSequenceState(1);
 }
 
-std::string ConfigFileEngine::RefusalOf(ContentMask found, uint16_t deviceSignature,
-                                        uint16_t moduleSignature) const {
-  DeviceEngine& engine = engine_;
+std::string ConfigFileEngine::RefusalOf(ContentMask found, uint16_t deviceSignature, uint16_t moduleSignature) const {
   if ((found & content::kControllerRecords) != 0) {
     if ((found & content::kDeviceSignature) == 0)
       return "File contains configuration data for QUVA controller,\rbut signature is missing !";
-    if (engine.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt() != deviceSignature)
+    if (engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt() != deviceSignature)
       return "File contains configuration data for QUVA controller,\rbut signature does not match your device !";
   }
   const bool module = (found & content::kModuleSignedRecords) != 0;
   const bool kaz = (found & content::kKazRecords) != 0;
   if (!module && !kaz) return {};
-  const int moduleType = engine.ModuleTypeSnapshot();
+  const int moduleType = engine_.ModuleTypeSnapshot();
   if (moduleType < kModuleWithMemory)
     return "File contains configuration data for detection module,\rbut compatible module is not connected !";
   if (kaz && moduleType != kVeltraModule)
     return "File contains configuration data for KAZ module,\rbut no KAZ module is connected !";
   if ((found & content::kModuleSignature) == 0)
     return "File contains configuration data for detection module,\rbut signature is missing !";
-  if (engine.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt() != moduleSignature)
+  if (engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt() != moduleSignature)
     return "File contains configuration data for detection module,\rbut signature does not match connected module !";
   return {};
 }
@@ -117,7 +107,7 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
   const uint16_t moduleSignature = SerialSignature(engine_.ModuleIden().At(MODULE_IDEN_SERIAL));
   ContentMask found = 0;
   if (!ReadConfigFile(*fileName, content::kEverything, found) || found == 0) {
-    engine_.Ask(kIntegrityError, kError);
+    engine_.Ask(kIntegrityError, mb::kIconStop);
     ReadDeviceAgain();
     engine_.Refresh();
     return LoadOutcome::kIntegrityError;
@@ -125,11 +115,11 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
 
   LoadOutcome outcome = LoadOutcome::kNothingToSend;
   if (const std::string refusal = RefusalOf(found, deviceSignature, moduleSignature); !refusal.empty()) {
-    engine_.Ask(refusal, kError);
+    engine_.Ask(refusal, mb::kIconStop);
     outcome = LoadOutcome::kRefused;
   } else if (engine_.Ask("Do you really want to send new configuration to your device(s) ?\r"
                          "Current settings will be overwritten.",
-                         kOkCancelWarning) != kIdOk) {
+                         mb::kOkCancel | mb::kIconWarning) != kIdOk) {
     outcome = LoadOutcome::kCancelled;
   }
   if (outcome == LoadOutcome::kNothingToSend) {
@@ -161,7 +151,7 @@ bool ConfigFileEngine::SaveConfiguration() {
   }
   const bool written = WriteConfigFile(*fileName, mask);
   engine_.Refresh();
-  engine_.Ask(written ? kWritten : "Confiuration write failed !", written ? kInformation : kError);
+  engine_.Ask(written ? kWritten : "Confiuration write failed !", written ? mb::kIconInformation : mb::kIconStop);
   return written;
 }
 
@@ -173,9 +163,9 @@ bool ConfigFileEngine::SignatureFromFile(ContentMask bit) {
   ContentMask found = 0;
   const bool read = ReadConfigFile(*fileName, bit, found);
   if (!read)
-    engine_.Ask("Load error !", kError);
+    engine_.Ask("Load error !", mb::kIconStop);
   else if ((found & bit) == 0)
-    engine_.Ask("File signature not found !", kError);
+    engine_.Ask("File signature not found !", mb::kIconStop);
   engine_.Refresh();
   return (found & bit) != 0;
 }
@@ -189,7 +179,7 @@ bool ConfigFileEngine::ReadConfigurationFromFile() {
   if (!fileName) return false;
   ContentMask found = 0;
   const bool read = ReadConfigFile(*fileName, content::kConfiguratorRead, found);
-  engine_.Ask(read ? "File loaded." : kIntegrityError, read ? kInformation : kError);
+  engine_.Ask(read ? "File loaded." : kIntegrityError, read ? mb::kIconInformation : mb::kIconStop);
   engine_.SetSequenceState(kReadFilePage);
   engine_.Refresh();
   return read;
@@ -199,12 +189,12 @@ bool ConfigFileEngine::WriteConfigurationToFile(ContentMask ticked) {
   const std::optional<std::string> fileName = engine_.Questions().AskSaveFileName(kConfigFileDialog);
   if (!fileName) return false;
   if (!WriteConfigFile(*fileName, ticked)) {
-    engine_.Ask("Configuration write failed !", kError);
+    engine_.Ask("Configuration write failed !", mb::kIconStop);
     return false;
   }
   engine_.SetSequenceState(kReadFilePage);
   engine_.Refresh();
-  engine_.Ask(kWritten, kInformation);
+  engine_.Ask(kWritten, mb::kIconInformation);
   return true;
 }
 

@@ -31,10 +31,6 @@ constexpr const char* kConfigurationChanged = "Configuration successfully change
 constexpr int kStatusIncompatibleKazModule = 140;
 constexpr int kStatusIncompatibleModule = 141;
 
-// Module types of FROSKTEC_MONITOR_MODULE_TYPE.
-constexpr int kModuleWithMemory = 2;  // 1WIRE and VELTRA
-constexpr int kVeltraModule = 3;
-
 struct GroupInfo {
   std::string_view name;
   Key container;

@@ -74,6 +74,11 @@ Key ModuleIdenGetKey(int index);
 Key BasicParamsGetKey(int index);
 Key VeltraParamsGetKey(int index);
 
+// Module types of FROSKTEC_MONITOR_MODULE_TYPE (0 none, 1 NOMEM): from 2 on
+// the module has a memory of its own, and 3 is a VELTRA module.
+inline constexpr int kModuleWithMemory = 2;
+inline constexpr int kVeltraModule = 3;
+
 // The monitor's status text for a status code; empty for codes without one.
 std::string_view StatusText(int code);
 

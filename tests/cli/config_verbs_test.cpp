@@ -17,11 +17,17 @@ namespace {
 
 // A VELTRA controller's file from froskctl save: identification and
 // configuration, the module's records, the VELTRA records, both signatures.
-const std::vector<std::string> kVeltraRecordsInSendingOrder = {
-    "SET_DEVICE_IDEN",     "SET_FROSKTEC_CONFIG",        "SET_MODULE_IDEN",
-    "SET_MODULE_USER_MIN", "SET_MODULE_USER_MAX",        "SET_MODULE_USER_SET",
-    "SET_MODULE_DEFAULT",  "SET_MODULE_VELTRA_USER_MIN", "SET_MODULE_VELTRA_USER_MAX",
-    "SET_MODULE_VELTRA_USER_SET", "SET_MODULE_VELTRA_DEFAULT"};
+const std::vector<std::string> kVeltraRecordsInSendingOrder = {"SET_DEVICE_IDEN",
+                                                               "SET_FROSKTEC_CONFIG",
+                                                               "SET_MODULE_IDEN",
+                                                               "SET_MODULE_USER_MIN",
+                                                               "SET_MODULE_USER_MAX",
+                                                               "SET_MODULE_USER_SET",
+                                                               "SET_MODULE_DEFAULT",
+                                                               "SET_MODULE_VELTRA_USER_MIN",
+                                                               "SET_MODULE_VELTRA_USER_MAX",
+                                                               "SET_MODULE_VELTRA_USER_SET",
+                                                               "SET_MODULE_VELTRA_DEFAULT"};
 
 constexpr const char* kQuestion =
     "Do you really want to send new configuration to your device(s) ?\nCurrent settings will be overwritten.";

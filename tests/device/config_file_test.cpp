@@ -62,46 +62,47 @@ std::vector<std::string> TopLevelTexts(const ItemTree& tree) {
   return texts;
 }
 
-// Runs the reading sequence of `engine` against `device` on its own host.
-void ReadDevice(DeviceEngine& engine, FakeHost& host, FakeDevice& device) {
-  engine.SetDeviceMonitorAuto(false);
-  engine.SetModuleMonitorAuto(false);
-  for (int i = 0; i < 40; ++i) {
-    engine.Tick();
-    if (!engine.Waiting()) return;
-    engine.ReceiveItem(device.Answer(host.sent.back()).data());
-  }
-}
-
 // The engine of the fixture with its configuration files, and a second
 // device (a VELTRA controller, NOMEM compatible) whose window writes files
 // for the first to read.
 class ConfigFileTest : public EngineTest {
  protected:
-  ConfigFileTest() : writer_(writerHost_, DeviceSeams{clock_, writerPrompter_, beeper_, folders_, alternation_}) {
-    FakeDevice device(3);
-    ReadDevice(writer_, writerHost_, device);
-  }
+  // A device window of its own on a device with this module, read.
+  struct Window {
+    Window(ConfigFileTest& test, int moduleType)
+        : engine(host, DeviceSeams{test.clock_, prompter, test.beeper_, test.folders_, test.alternation_}),
+          device(moduleType) {
+      engine.SetDeviceMonitorAuto(false);
+      engine.SetModuleMonitorAuto(false);
+      for (int i = 0; i < 40; ++i) {
+        engine.Tick();
+        if (!engine.Waiting()) return;
+        engine.ReceiveItem(device.Answer(host.sent.back()).data());
+      }
+    }
+    FakeHost host;
+    ScriptedPrompter prompter;
+    DeviceEngine engine;
+    ConfigFileEngine files{engine};
+    FakeDevice device;
+  };
 
   // A file of the writer's records in `mask`, signed for the serials given
   // (the fixture's devices are 123456-07 with module 000100-01).
   std::string WriterFile(ContentMask mask, const std::string& deviceSerial = "123456-07",
                          const std::string& moduleSerial = "000100-01") {
-    writer_.DeviceIden().At(DEVICE_IDEN_SERIAL).SetFromText(deviceSerial);
-    writer_.ModuleIden().At(MODULE_IDEN_SERIAL).SetFromText(moduleSerial);
-    MakeDeviceSignature(writer_.DeviceCheck(), writer_.DeviceIden());
-    MakeModuleSignature(writer_.ModuleCheck(), writer_.ModuleIden());
+    writer_.engine.DeviceIden().At(DEVICE_IDEN_SERIAL).SetFromText(deviceSerial);
+    writer_.engine.ModuleIden().At(MODULE_IDEN_SERIAL).SetFromText(moduleSerial);
+    MakeDeviceSignature(writer_.engine.DeviceCheck(), writer_.engine.DeviceIden());
+    MakeModuleSignature(writer_.engine.ModuleCheck(), writer_.engine.ModuleIden());
     const std::string path = dir_.Path() + "file" + std::to_string(++files_) + ".froskconfig";
-    EXPECT_TRUE(writerFiles_.WriteConfigFile(path, mask));
+    EXPECT_TRUE(writer_.files.WriteConfigFile(path, mask));
     return path;
   }
 
   std::string Write(const std::string& name, const std::string& content) { return dir_.Write(name, content); }
 
-  FakeHost writerHost_;
-  ScriptedPrompter writerPrompter_;
-  DeviceEngine writer_;
-  ConfigFileEngine writerFiles_{writer_};
+  Window writer_{*this, 3};
   ConfigFileEngine configFiles_{engine_};
   int files_ = 0;
 };
@@ -120,10 +121,11 @@ TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
     ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found)) << std::hex << mask;
     EXPECT_EQ(found, mask & kAllRecordsAndSignatures) << std::hex << mask;
     for (const ConfigRecord& record : ConfigRecords()) {
-      const auto expected = (found & record.bit) != 0 ? writer_.Holders(record.group) : blank.Holders(record.group);
+      const auto expected =
+          (found & record.bit) != 0 ? writer_.engine.Holders(record.group) : blank.Holders(record.group);
       EXPECT_TRUE(SameValues(reader.Holders(record.group), expected)) << GroupName(record.group) << std::hex << mask;
     }
-    EXPECT_EQ(readerFiles.ConfigFileTree().TopLevel(), writerFiles_.ConfigFileTree().TopLevel());
+    EXPECT_EQ(readerFiles.ConfigFileTree().TopLevel(), writer_.files.ConfigFileTree().TopLevel());
     EXPECT_EQ(readerFiles.ConfigFileTree().TopLevel().size(), 1u);
   }
 }
@@ -191,9 +193,7 @@ TEST_F(ConfigFileTest, ASignatureIsTheCheckValueOfTheSerialNumber) {
     const char* serial;
     uint16_t signature;
   } cases[] = {
-      {"123456-07", 0xB6A9},
-      {"000000-00", 0x0000},
-      {"123456-78", 0x4068},  // number 123456, suffix 78
+      {"123456-07", 0xB6A9}, {"000000-00", 0x0000}, {"123456-78", 0x4068},  // number 123456, suffix 78
       {"012345678", 0xA6B6},  // the same digits in the new format: suffix 255
       {"999999999", 0xD1F9},  // 99999999900 + 255 wraps in 32 bits
   };
@@ -286,9 +286,10 @@ TEST_F(ConfigFileTest, ChildrenThatHoldNoRequestedRecordArePassedOver) {
       {"a check without its value", root({checkWithoutValue}), content::kEverything, 0, 0x4321},
       {"unknown keys", root({unknownKeys}), content::kEverything, 0, 0x4321},
       {"a record not asked for", root({deviceCheck}), content::kModuleSignature, 0, 0x4321},
-      {"the later of two children", root({deviceCheck, secondCheck}), content::kEverything,
-       content::kDeviceSignature, 0x5678},
-      {"bytes after the root", [&] {
+      {"the later of two children", root({deviceCheck, secondCheck}), content::kEverything, content::kDeviceSignature,
+       0x5678},
+      {"bytes after the root",
+       [&] {
          std::vector<uint8_t> bytes = root({deviceCheck});
          bytes.insert(bytes.end(), {0xFF, 0xFF, 0x00, 0x00});
          return bytes;
@@ -340,16 +341,13 @@ TEST_F(ConfigFileTest, SavingWritesWhatTheConnectedDevicesSupportSigned) {
       {false, 2, 0xC0000F83}, {true, 3, 0xC000FFFF},
   };
   for (const auto& c : cases) {
-    FakeHost host;
-    ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
-    ConfigFileEngine files(engine);
-    FakeDevice device(c.moduleType);
-    ReadDevice(engine, host, device);
+    Window window(*this, c.moduleType);
+    DeviceEngine& engine = window.engine;
+    ScriptedPrompter& prompter = window.prompter;
     engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
     const std::string path = dir_.Path() + "saved.froskconfig";
     prompter.fileNames = {path};
-    ASSERT_TRUE(files.SaveConfiguration());
+    ASSERT_TRUE(window.files.SaveConfiguration());
     EXPECT_EQ(prompter.fileDialogs,
               (std::vector<FileDialogRequest>{{"Frosk Configuration Files|*.froskconfig", ".froskconfig"}}));
     EXPECT_EQ(prompter.shown, (std::vector<Message>{{"Configuration written to file.", 64}}));
@@ -362,7 +360,7 @@ TEST_F(ConfigFileTest, SavingWritesWhatTheConnectedDevicesSupportSigned) {
     EXPECT_EQ(engine.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(),
               c.moduleType >= 2 ? SerialSignature(engine.ModuleIden().At(MODULE_IDEN_SERIAL)) : 0);
     if (c.mask == 0x40000003) {
-      EXPECT_EQ(TopLevelTexts(files.ConfigFileTree()),
+      EXPECT_EQ(TopLevelTexts(window.files.ConfigFileTree()),
                 (std::vector<std::string>{"SET_DEVICE_IDEN (container)", "SET_FROSKTEC_CONFIG (container)",
                                           "DEVICE_CHECK (container)"}));
     }
@@ -414,18 +412,15 @@ TEST_F(ConfigFileTest, LoadingChecksTheSignaturesAndTheModuleBeforeAsking) {
   };
   for (const LoadCase& c : cases) {
     const std::string path = WriterFile(c.mask, c.deviceSerial, c.moduleSerial);
-    FakeHost host;
-    ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
-    ConfigFileEngine files(engine);
-    FakeDevice device(c.moduleType);
-    ReadDevice(engine, host, device);
-    const size_t read = host.sent.size();
+    Window window(*this, c.moduleType);
+    const DeviceEngine& engine = window.engine;
+    ScriptedPrompter& prompter = window.prompter;
+    const size_t read = window.host.sent.size();
     prompter.fileNames = {path};
     prompter.answers = {kIdOk};
 
-    const LoadOutcome outcome = files.LoadConfiguration();
-    const std::vector<Key> keys = host.SentKeys();
+    const LoadOutcome outcome = window.files.LoadConfiguration();
+    const std::vector<Key> keys = window.host.SentKeys();
     const std::vector<Key> sent(keys.begin() + static_cast<std::ptrdiff_t>(read), keys.end());
     if (c.message == nullptr) {
       EXPECT_EQ(prompter.shown, (std::vector<Message>{{kQuestion, 49}})) << c.name;
@@ -486,15 +481,14 @@ TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdv
     EXPECT_EQ(host_.sent.size(), sent) << "a monitor reply is no answer to a record";
     AnswerLast(device);
   }
-  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
-                                              SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-                                              SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
-                                              SET_MODULE_IDEN, SET_MODULE_USER_MIN, SET_MODULE_USER_MAX,
-                                              SET_MODULE_USER_SET, SET_MODULE_DEFAULT, SET_MODULE_VELTRA_USER_MIN,
-                                              SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
-                                              SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
-  EXPECT_EQ(prompter_.shown,
-            (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
+  EXPECT_EQ(TakeSentKeys(),
+            (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
+                              SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                              SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, SET_MODULE_IDEN,
+                              SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET, SET_MODULE_DEFAULT,
+                              SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
+                              SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
   EXPECT_EQ(engine_.SequenceState(), 1);
   EXPECT_EQ(configFiles_.PendingMask(), 0u);
   EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 0) << "the file's value";
@@ -543,51 +537,46 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
   const std::string changed = Write("changed.froskconfig", "$0000000E0200000A02150006123475DF#");
   const std::string rootAlone = Write("root-alone.froskconfig", FrameOf({0x00, 0x00, 0x00, 0x04}));
   const std::string target = dir_.Path() + "written.froskconfig";
-  const int deviceSignature = SerialSignature(writer_.DeviceIden().At(DEVICE_IDEN_SERIAL));
-  const int moduleSignature = SerialSignature(writer_.ModuleIden().At(MODULE_IDEN_SERIAL));
-  const auto deviceCheck = [this] { return engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(); };
-  const auto moduleCheck = [this] { return engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(); };
+  const int device = SerialSignature(writer_.engine.DeviceIden().At(DEVICE_IDEN_SERIAL));
+  const int module = SerialSignature(writer_.engine.ModuleIden().At(MODULE_IDEN_SERIAL));
+  constexpr int kKept = 0x4321;
+  const auto deviceSignature = &ConfigFileEngine::DeviceSignatureFromFile;
+  const auto moduleSignature = &ConfigFileEngine::ModuleSignatureFromFile;
+  const auto read = &ConfigFileEngine::ReadConfigurationFromFile;
+  const auto write = [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x40000003); };
+  const Message none{};
   const struct {
     const char* name;
     std::function<bool(ConfigFileEngine&)> click;
     std::string file;
     bool result;
-    std::vector<Message> shown;
+    Message shown;
     uint8_t state;
-    std::function<int()> check;
-    int checkValue;
+    int deviceCheck;
+    int moduleCheck;
   } cases[] = {
-      {"device signature", &ConfigFileEngine::DeviceSignatureFromFile, everything, true, {}, 45, deviceCheck,
-       deviceSignature},
-      {"module signature", &ConfigFileEngine::ModuleSignatureFromFile, everything, true, {}, 45, moduleCheck,
-       moduleSignature},
-      {"no signature", &ConfigFileEngine::ModuleSignatureFromFile, records, false,
-       {{"File signature not found !", 16}}, 45, moduleCheck, 0x4321},
-      {"signature of a changed file", &ConfigFileEngine::DeviceSignatureFromFile, changed, false,
-       {{"Load error !", 16}}, 45, deviceCheck, 0x4321},
-      {"signature of no item", &ConfigFileEngine::DeviceSignatureFromFile, emptyFrame, false,
-       {{"Load error !", 16}}, 45, deviceCheck, 0x4321},
-      {"read every record", &ConfigFileEngine::ReadConfigurationFromFile, everything, true,
-       {{"File loaded.", 64}}, 46, deviceCheck, 0x4321},
-      {"read a root alone", &ConfigFileEngine::ReadConfigurationFromFile, rootAlone, true,
-       {{"File loaded.", 64}}, 46, deviceCheck, 0x4321},
-      {"read a changed file", &ConfigFileEngine::ReadConfigurationFromFile, changed, false,
-       {{"File integrity error !", 16}}, 46, deviceCheck, 0x4321},
-      {"write", [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x40000003); }, target, true,
-       {{"Configuration written to file.", 64}}, 46, deviceCheck, 0x4321},
-      {"write into a folder", [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x3); },
-       dir_.Path(), false, {{"Configuration write failed !", 16}}, 45, deviceCheck, 0x4321},
+      {"device signature", deviceSignature, everything, true, none, 45, device, kKept},
+      {"module signature", moduleSignature, everything, true, none, 45, kKept, module},
+      {"no signature", moduleSignature, records, false, {"File signature not found !", 16}, 45, kKept, kKept},
+      {"signature of a changed file", deviceSignature, changed, false, {"Load error !", 16}, 45, kKept, kKept},
+      {"signature of no item", deviceSignature, emptyFrame, false, {"Load error !", 16}, 45, kKept, kKept},
+      {"read every record", read, everything, true, {"File loaded.", 64}, 46, kKept, kKept},
+      {"read a root alone", read, rootAlone, true, {"File loaded.", 64}, 46, kKept, kKept},
+      {"read a changed file", read, changed, false, {"File integrity error !", 16}, 46, kKept, kKept},
+      {"write", write, target, true, {"Configuration written to file.", 64}, 46, kKept, kKept},
+      {"write into a folder", write, dir_.Path(), false, {"Configuration write failed !", 16}, 45, kKept, kKept},
   };
   for (const auto& c : cases) {
     engine_.SetSequenceState(45);
-    engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
-    engine_.ModuleCheck().At(MODULE_CHECK_VALUE).SetFromInt(0x4321);
+    engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(kKept);
+    engine_.ModuleCheck().At(MODULE_CHECK_VALUE).SetFromInt(kKept);
     prompter_.shown.clear();
     prompter_.fileNames = {c.file};
     EXPECT_EQ(c.click(configFiles_), c.result) << c.name;
-    EXPECT_EQ(prompter_.shown, c.shown) << c.name;
+    EXPECT_EQ(prompter_.shown, c.shown.text.empty() ? std::vector<Message>{} : std::vector<Message>{c.shown}) << c.name;
     EXPECT_EQ(engine_.SequenceState(), c.state) << c.name;
-    EXPECT_EQ(c.check(), c.checkValue) << c.name;
+    EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.deviceCheck) << c.name;
+    EXPECT_EQ(engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(), c.moduleCheck) << c.name;
   }
   ContentMask found = 0;
   ASSERT_TRUE(configFiles_.ReadConfigFile(target, content::kEverything, found));

@@ -17,10 +17,11 @@ TEST(ItemTreeTest, NodesNestAsTheItemsDoAndAreCountedAtAllLevels) {
   ItemTree tree;
   const uint64_t revision = tree.Revision();
   tree.ShowItemTree(root);
-  const ItemTreeNode expected = {" (container)",
-                                 {{"DEVICE_CHECK (container)",
-                                   {{"DEVICE_CHECK_VALUE (uint16: 4660)", {}}, {"SERVICE_MODE_ENABLE (bool: TRUE)", {}}}},
-                                  {"SERVICE_MODE (container)", {}}}};
+  const ItemTreeNode expected = {
+      " (container)",
+      {{"DEVICE_CHECK (container)",
+        {{"DEVICE_CHECK_VALUE (uint16: 4660)", {}}, {"SERVICE_MODE_ENABLE (bool: TRUE)", {}}}},
+       {"SERVICE_MODE (container)", {}}}};
   ASSERT_EQ(tree.TopLevel().size(), 1u);
   EXPECT_EQ(tree.TopLevel().front(), expected);
   EXPECT_EQ(tree.NodeCount(), 5u);
