@@ -25,10 +25,11 @@ inline constexpr ContentMask kNoMemRecords = 0x0000007C;       // identification
 inline constexpr ContentMask kControllerRecords = 0x0000007F;  // what the controller's signature guards
 inline constexpr ContentMask kModuleRecords = 0x00000F80;      // the module's identification and basic params
 inline constexpr ContentMask kVeltraRecords = 0x0000F000;
-// The module signature guards the module records and the VELTRA default; the
-// VELTRA user records need a VELTRA module.
-inline constexpr ContentMask kModuleSignedRecords = 0x00001F80;
-inline constexpr ContentMask kKazRecords = 0x0000E000;
+// What a load needs connected besides the module's signature: the module's
+// records and the VELTRA default need a module with memory, the VELTRA user
+// records a VELTRA (KAZ) module.
+inline constexpr ContentMask kNeedsModuleWithMemory = 0x00001F80;
+inline constexpr ContentMask kNeedsVeltraModule = 0x0000E000;
 inline constexpr ContentMask kRecords = 0x0000FFFF;
 inline constexpr ContentMask kDeviceSignature = 0x40000000;
 inline constexpr ContentMask kModuleSignature = 0x80000000;

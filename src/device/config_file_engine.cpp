@@ -83,13 +83,13 @@ std::string ConfigFileEngine::RefusalOf(ContentMask found, uint16_t deviceSignat
     if (engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt() != deviceSignature)
       return "File contains configuration data for QUVA controller,\rbut signature does not match your device !";
   }
-  const bool module = (found & content::kModuleSignedRecords) != 0;
-  const bool kaz = (found & content::kKazRecords) != 0;
-  if (!module && !kaz) return {};
-  const int moduleType = engine_.ModuleTypeSnapshot();
+  const bool needsModule = (found & content::kNeedsModuleWithMemory) != 0;
+  const bool needsVeltra = (found & content::kNeedsVeltraModule) != 0;
+  if (!needsModule && !needsVeltra) return {};
+  const int8_t moduleType = engine_.ModuleTypeSnapshot();
   if (moduleType < kModuleWithMemory)
     return "File contains configuration data for detection module,\rbut compatible module is not connected !";
-  if (kaz && moduleType != kVeltraModule)
+  if (needsVeltra && moduleType != kVeltraModule)
     return "File contains configuration data for KAZ module,\rbut no KAZ module is connected !";
   if ((found & content::kModuleSignature) == 0)
     return "File contains configuration data for detection module,\rbut signature is missing !";

@@ -15,7 +15,7 @@ enum class LoadOutcome {
   kIntegrityError,  // "File integrity error !"; the device is read again
   kRefused,         // a signature or module check refused the file; the device is read again
   kCancelled,       // the user cancelled the question; the device is read again
-  kNothingToSend,   // confirmed, but the file held no record to send
+  kNothingToSend,   // confirmed, but no record went out: the file held only signatures
   kSending,         // confirmed; the records go out one by one in state 48
 };
 
