@@ -811,6 +811,7 @@ void TFroskTecViewForm::AnyUserEditButtonClick() {
   // The dialog's own event loop keeps the device traffic going; the device
   // may be closed meanwhile, and this window with it.
   const QPointer<TFroskTecViewForm> alive(this);
+  valueDialog_.move(frameGeometry().center() - valueDialog_.rect().center());
   const int result = valueDialog_.exec();
   if (alive.isNull() || result != QDialog::Accepted) return;
   Holders(setting.side, setting.field).value = valueDialog_.Value();

@@ -174,6 +174,22 @@ TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
   }
 }
 
+TEST_F(FroskTecViewFormTest, UnitLabelsComeFromTheHoldersAndTheInternalTemperatureStaysHidden) {
+  Open(3);
+  const std::map<std::string, QString> units = {
+      {"SetpointUSupPlusULabel", "V"}, {"SetpointUSupMinusULabel", "V"}, {"SetpointTDetULabel", "K"},
+      {"SetpointITecMaxULabel", "A"},  {"MonitorUSupPlusULabel", "V"},   {"MonitorISupMinusULabel", "mA"},
+      {"MonitorIFanPlusULabel", "mA"}, {"MonitorUTecULabel", "V"},       {"MonitorITecULabel", "A"},
+      {"MonitorTDetULabel", "K"},      {"MonitorTIntULabel", "C"},       {"MonitorU1stULabel", "V"},
+      {"MonitorTempULabel", "C"},
+  };
+  for (const auto& [name, unit] : units) EXPECT_EQ(Text(name.c_str()), unit) << name;
+  for (const QLabel* label : form_->findChildren<QLabel*>()) EXPECT_NE(label->text(), "??");
+  for (const char* name : {"MonitorTIntStaticText", "MonitorTIntPanel", "MonitorTIntULabel"})
+    EXPECT_FALSE(Find<QWidget>(name)->isVisible()) << name;
+  EXPECT_EQ(Text("SetpointGainMulLabel"), "V/V");
+}
+
 TEST_F(FroskTecViewFormTest, NoCaptionOrValueIsClipped) {
   Open(3);
   const auto fits = [](const QWidget* widget, const QString& text) {
