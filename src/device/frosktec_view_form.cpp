@@ -59,8 +59,8 @@ const NumericSetting kUSupMinus{"USupMinus", "Supply Negative Voltage:", "Amplif
                                 MODULE_BASIC_PARAMS_U_SUP_MINUS, Side::kController};
 const NumericSetting kTDet{"TDet", "Detector Temperature:", "Target detector temperature", MODULE_BASIC_PARAMS_T_DET,
                            Side::kController};
-const NumericSetting kITecMax{"ITecMax", "TEC Maximum Current:", "Maxiumum TEC Current",
-                              MODULE_BASIC_PARAMS_I_TEC_MAX, Side::kController};
+const NumericSetting kITecMax{"ITecMax", "TEC Maximum Current:", "Maxiumum TEC Current", MODULE_BASIC_PARAMS_I_TEC_MAX,
+                              Side::kController};
 const NumericSetting kModuleSettings[] = {
     {"DetU", "Detector Bias Voltage:", "Detector voltage bias", MODULE_VELTRA_PARAMS_DET_U, Side::kModule},
     {"DetI", "Detector Bias Current Comp.:", "Detector current compensation", MODULE_VELTRA_PARAMS_DET_I,
@@ -71,20 +71,18 @@ const NumericSetting kModuleSettings[] = {
      Side::kModule},
 };
 
-const ChoiceSetting kSupCtrl{"SetpointSupCtrlStaticText",
-                             "Module Supply Enable:",
-                             MODULE_BASIC_PARAMS_SUP_CTRL,
-                             Side::kController,
-                             {{"SetpointSupCtrlAutoButton", "AUTO"},
-                              {"SetpointSupCtrlOffButton", "OFF"},
-                              {"SetpointSupCtrlOnButton", "ON"}}};
-const ChoiceSetting kFanCtrl{"SetpointFanCtrlStaticText",
-                             "Fan Supply Enable:",
-                             MODULE_BASIC_PARAMS_FAN_CTRL,
-                             Side::kController,
-                             {{"SetpointFanCtrlAutoButton", "AUTO"},
-                              {"SetpointFanCtrlOffButton", "OFF"},
-                              {"SetpointFanCtrlOnButton", "ON"}}};
+const ChoiceSetting kSupCtrl{
+    "SetpointSupCtrlStaticText",
+    "Module Supply Enable:",
+    MODULE_BASIC_PARAMS_SUP_CTRL,
+    Side::kController,
+    {{"SetpointSupCtrlAutoButton", "AUTO"}, {"SetpointSupCtrlOffButton", "OFF"}, {"SetpointSupCtrlOnButton", "ON"}}};
+const ChoiceSetting kFanCtrl{
+    "SetpointFanCtrlStaticText",
+    "Fan Supply Enable:",
+    MODULE_BASIC_PARAMS_FAN_CTRL,
+    Side::kController,
+    {{"SetpointFanCtrlAutoButton", "AUTO"}, {"SetpointFanCtrlOffButton", "OFF"}, {"SetpointFanCtrlOnButton", "ON"}}};
 const ChoiceSetting kModuleChoices[] = {
     {"CouplingStaticText",
      "Signal Coupling:",
@@ -141,10 +139,10 @@ constexpr int kFirstErrorStatus = 128;
 // Which device replies each area shows; an area is redrawn only when a reply
 // stored one of its groups or the page's state changed.
 constexpr GroupMask kControllerHeaderGroups = GroupBit(Group::kDeviceIden) | GroupBit(Group::kServiceMode);
-constexpr GroupMask kControllerSettingsGroups =
-    GroupBit(Group::kNoMemUserSet) | GroupBit(Group::kNoMemUserMin) | GroupBit(Group::kNoMemUserMax) |
-    GroupBit(Group::kModuleUserSet) | GroupBit(Group::kModuleUserMin) | GroupBit(Group::kModuleUserMax) |
-    GroupBit(Group::kServiceMode);
+constexpr GroupMask kControllerSettingsGroups = GroupBit(Group::kNoMemUserSet) | GroupBit(Group::kNoMemUserMin) |
+                                                GroupBit(Group::kNoMemUserMax) | GroupBit(Group::kModuleUserSet) |
+                                                GroupBit(Group::kModuleUserMin) | GroupBit(Group::kModuleUserMax) |
+                                                GroupBit(Group::kServiceMode);
 constexpr GroupMask kControllerMonitorGroups = GroupBit(Group::kFroskTecMonitor);
 constexpr GroupMask kModuleHeaderGroups = GroupBit(Group::kNoMemModuleIden) | GroupBit(Group::kModuleIden);
 constexpr GroupMask kModuleSettingsGroups = GroupBit(Group::kVeltraUserSet) | GroupBit(Group::kVeltraUserMin) |
@@ -194,7 +192,7 @@ void SetAlignment(QLabel* label, Qt::Alignment alignment) {
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(name);
   label->setGeometry(geometry);
@@ -336,13 +334,11 @@ TFroskTecViewForm::NumericRow TFroskTecViewForm::AddNumericRow(QWidget* area, co
   const int panelWidth = controller ? 64 : 50;
   const int editX = controller ? x + panelWidth + 28 : x + panelWidth + 4;
   NumericRow row{&setting, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-  row.caption = Label(area, "", QString::fromUtf8(setting.caption), {geometry::kCaptionX, y, x - 10, 26});
-  row.caption->setObjectName("Setpoint" + prefix + "StaticText");
+  row.caption = Label(area, "Setpoint" + prefix + "StaticText", QString::fromUtf8(setting.caption),
+                      {geometry::kCaptionX, y, x - 10, 26});
   row.panel = ValuePanel(area, "Setpoint" + prefix + "Panel", {x, y + 3, panelWidth, 20});
-  if (controller) {
-    row.unit = Label(area, "", QStringLiteral("??"), {x + panelWidth + 4, y, 22, 26});
-    row.unit->setObjectName("Setpoint" + prefix + "ULabel");
-  }
+  if (controller)
+    row.unit = Label(area, "Setpoint" + prefix + "ULabel", QStringLiteral("??"), {x + panelWidth + 4, y, 22, 26});
   row.edit = Button(area, "Setpoint" + prefix + "Button", QStringLiteral("Edit"), {editX, y + 1, 40, 24});
   row.dec = Button(area, "Setpoint" + prefix + "DecButton", QStringLiteral("-"), {editX + 42, y + 1, 22, 24});
   row.inc = Button(area, "Setpoint" + prefix + "IncButton", QStringLiteral("+"), {editX + 66, y + 1, 22, 24});
@@ -355,9 +351,10 @@ TFroskTecViewForm::NumericRow TFroskTecViewForm::AddNumericRow(QWidget* area, co
 
 TFroskTecViewForm::ChoiceRow TFroskTecViewForm::AddChoiceRow(QWidget* area, const ChoiceSetting& setting, int y) {
   const int x = setting.side == Side::kController ? geometry::kControllerValueX : geometry::kModuleValueX;
-  ChoiceRow row{&setting, Label(area, setting.captionName, QString::fromUtf8(setting.caption),
-                                {geometry::kCaptionX, y, x - 10, 26}),
-                {}};
+  ChoiceRow row{
+      &setting,
+      Label(area, setting.captionName, QString::fromUtf8(setting.caption), {geometry::kCaptionX, y, x - 10, 26}),
+      {}};
   for (size_t i = 0; i < setting.buttons.size(); ++i) {
     auto* button = new QToolButton(area);
     button->setObjectName(setting.buttons[i].first);
@@ -372,12 +369,11 @@ TFroskTecViewForm::ChoiceRow TFroskTecViewForm::AddChoiceRow(QWidget* area, cons
 TFroskTecViewForm::MonitorRow TFroskTecViewForm::AddMonitorRow(QWidget* area, const MonitorLine& line, int y) {
   const QString prefix = QString::fromUtf8(line.prefix);
   const int x = geometry::kMonitorValueX;
-  MonitorRow row{&line, Label(area, "", QString::fromUtf8(line.caption), {geometry::kCaptionX, y, x - 10, 24}),
-                 ValuePanel(area, "Monitor" + prefix + "Panel", {x, y + 2, 72, 20}),
-                 Label(area, "", QStringLiteral("??"), {x + 76, y, 26, 24})};
-  row.caption->setObjectName("Monitor" + prefix + "StaticText");
-  row.unit->setObjectName("Monitor" + prefix + "ULabel");
-  return row;
+  return {&line,
+          Label(area, "Monitor" + prefix + "StaticText", QString::fromUtf8(line.caption),
+                {geometry::kCaptionX, y, x - 10, 24}),
+          ValuePanel(area, "Monitor" + prefix + "Panel", {x, y + 2, 72, 20}),
+          Label(area, "Monitor" + prefix + "ULabel", QStringLiteral("??"), {x + 76, y, 26, 24})};
 }
 
 QWidget* TFroskTecViewForm::BuildControllerPanel(QWidget* page) {
@@ -390,15 +386,15 @@ QWidget* TFroskTecViewForm::BuildControllerPanel(QWidget* page) {
   deviceSerialPanel_ = ValuePanel(panel, "DeviceSerialPanel", {356, 25, 120, 20}, kCentre);
   SetPanelColour(deviceNamePanel_, kMonitorActive);
   SetPanelColour(deviceSerialPanel_, kMonitorActive);
-  loadConfigurationBitBtn_ = Button(panel, "LoadConfigurationBitBtn", QStringLiteral("Load Configuration from File..."),
-                                    {8, 52, 226, 26});
-  saveConfigurationBitBtn_ = Button(panel, "SaveConfigurationBitBtn", QStringLiteral("Save Configuration to File..."),
-                                    {250, 52, 226, 26});
+  loadConfigurationBitBtn_ =
+      Button(panel, "LoadConfigurationBitBtn", QStringLiteral("Load Configuration from File..."), {8, 52, 226, 26});
+  saveConfigurationBitBtn_ =
+      Button(panel, "SaveConfigurationBitBtn", QStringLiteral("Save Configuration to File..."), {250, 52, 226, 26});
 
   using geometry::kLine;
   int y = geometry::kFirstLine;
-  controllerPowerPanel_ = AddArea(panel, "ControllerPowerPanel", {4, 86, geometry::kAreaWidth, 236},
-                                  "ControllerSettingsLabel", "Settings");
+  controllerPowerPanel_ =
+      AddArea(panel, "ControllerPowerPanel", {4, 86, geometry::kAreaWidth, 236}, "ControllerSettingsLabel", "Settings");
   choiceRows_.push_back(AddChoiceRow(controllerPowerPanel_, kSupCtrl, y));
   numericRows_.push_back(AddNumericRow(controllerPowerPanel_, kUSupPlus, y += kLine));
   numericRows_.push_back(AddNumericRow(controllerPowerPanel_, kUSupMinus, y += kLine));
@@ -418,7 +414,7 @@ QWidget* TFroskTecViewForm::BuildControllerPanel(QWidget* page) {
   for (const MonitorLine& line : kControllerMonitor) monitorRows_.push_back(AddMonitorRow(monitor, line, y += 24));
   // The internal temperature is read but not shown; the status takes its place.
   for (QWidget* widget : std::initializer_list<QWidget*>{monitorRows_[kTIntLine].caption, monitorRows_[kTIntLine].panel,
-                          monitorRows_[kTIntLine].unit})
+                                                         monitorRows_[kTIntLine].unit})
     widget->hide();
   monitorStatusStaticText_ = Label(monitor, "MonitorStatusStaticText", QStringLiteral("Device Status:"),
                                    {geometry::kCaptionX, y, geometry::kMonitorValueX - 10, 24});
@@ -458,8 +454,7 @@ QWidget* TFroskTecViewForm::BuildAmplifierPanel(QWidget* page) {
   // The gain list sits on the gain's line, behind its short caption.
   const NumericRow& gain = numericRows_[numericRows_.size() - 3];
   gain.caption->resize(110, gain.caption->height());
-  setpointGainComboBox_ =
-      List(moduleSettingsPanel_, "SetpointGainComboBox", {120, gain.caption->y() + 2, 58, 22});
+  setpointGainComboBox_ = List(moduleSettingsPanel_, "SetpointGainComboBox", {120, gain.caption->y() + 2, 58, 22});
   setpointGainMulLabel_ =
       Label(moduleSettingsPanel_, "SetpointGainMulLabel", QStringLiteral("V/V"), {182, gain.caption->y(), 28, 26});
   for (const ChoiceSetting& setting : kModuleChoices)
@@ -492,9 +487,9 @@ void TFroskTecViewForm::SetUnitLabels() {
     if (row.unit != nullptr) row.unit->setText(unitOf(Engine().NoMemUserSet(), row.setting->field));
   for (const MonitorRow& row : monitorRows_) {
     const auto& controller = Engine().FroskTecMonitor();
-    row.unit->setText(controller.Find(row.line->field) != nullptr ? unitOf(controller, row.line->field)
-                                                                   : unitOf(Engine().ModuleVeltraMonitor(),
-                                                                            row.line->field));
+    row.unit->setText(controller.Find(row.line->field) != nullptr
+                          ? unitOf(controller, row.line->field)
+                          : unitOf(Engine().ModuleVeltraMonitor(), row.line->field));
   }
 }
 
@@ -580,7 +575,7 @@ void TFroskTecViewForm::RefreshAfterEdit() {
 
 TFroskTecViewForm::PageState TFroskTecViewForm::CurrentState() {
   DeviceEngine& engine = Engine();
-  return {engine.ViewReady(),  engine.ControllerReady(),        engine.VeltraReady(),        engine.TecPresent(),
+  return {engine.ViewReady(),         engine.ControllerReady(),         engine.VeltraReady(),       engine.TecPresent(),
           engine.ThermistorPresent(), engine.ControllerInServiceMode(), engine.ModuleTypeSnapshot()};
 }
 
@@ -713,8 +708,9 @@ void TFroskTecViewForm::RefreshModuleSettings(const PageState& state) {
   SetTextColour(setpointGainMulLabel_, ready);
   SetTextColour(moduleUserSetLabel_, ready);
   SetListColour(moduleUserSetIndexComboBox_, ready);
-  for (QWidget* control : std::initializer_list<QWidget*>{moduleUserSetIndexComboBox_, moduleUserSetLoadBitBtn_,
-                           moduleUserSetStoreBitBtn_, moduleSettingsWriteBitBtn_, moduleSettingsDefaultBitBtn_})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{moduleUserSetIndexComboBox_, moduleUserSetLoadBitBtn_, moduleUserSetStoreBitBtn_,
+                                       moduleSettingsWriteBitBtn_, moduleSettingsDefaultBitBtn_})
     SetEnabled(control, ready);
 }
 

@@ -57,6 +57,14 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
 
+  // Which write a setting's change is followed by: the controller's user set
+  // or the VELTRA module's.
+  enum class Side { kController, kModule };
+  // The lines of the user view, as the tables of the form's source give them.
+  struct NumericSetting;
+  struct ChoiceSetting;
+  struct MonitorLine;
+
  public slots:
   void FormShow();
   void AnyScrollBarImageMouseDown(Qt::MouseButtons buttons, int x);
@@ -82,14 +90,6 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-
- public:
-  // Which write a setting's change is followed by: the controller's user set
-  // or the VELTRA module's.
-  enum class Side { kController, kModule };
-  struct NumericSetting;
-  struct ChoiceSetting;
-  struct MonitorLine;
 
  private:
   // The controls of one numeric setting line.

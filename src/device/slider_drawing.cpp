@@ -29,8 +29,8 @@ struct Scale {
 
 Scale ScaleOf(const SliderValues& v) {
   if (v.absoluteMin < 0 && v.absoluteMax < 0)
-    return {-int64_t{v.absoluteMax}, -int64_t{v.absoluteMin}, -int64_t{v.userMax}, -int64_t{v.userMin},
-            -int64_t{v.value},       true};
+    return {-int64_t{v.absoluteMax}, -int64_t{v.absoluteMin}, -int64_t{v.userMax},
+            -int64_t{v.userMin},     -int64_t{v.value},       true};
   return {v.absoluteMin, v.absoluteMax, v.userMin, v.userMax, v.value, false};
 }
 

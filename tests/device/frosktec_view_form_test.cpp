@@ -234,8 +234,10 @@ TEST_F(FroskTecViewFormTest, TheStatusLineShowsTheCodesTextRedFromCode128) {
     const char* text;
     QColor colour;
   } cases[] = {
-      {0, "Temperature locked", kBlack}, {140, "ERROR: Incompatible KAZ module", kRedText},
-      {200, "", kRedText},               {127, "", kBlack},
+      {0, "Temperature locked", kBlack},
+      {140, "ERROR: Incompatible KAZ module", kRedText},
+      {200, "", kRedText},
+      {127, "", kBlack},
       {137, "ERROR: Data error", kRedText},
   };
   Open(1);
@@ -262,8 +264,8 @@ TEST_F(FroskTecViewFormTest, TheSupplyPanelsReadOffCentredWhileTheFanCurrentShow
     device.monitor.iFanPlus = 1183;
   });
   Poll();
-  for (const char* name : {"MonitorUSupPlusPanel", "MonitorISupPlusPanel", "MonitorUSupMinusPanel",
-                           "MonitorISupMinusPanel"}) {
+  for (const char* name :
+       {"MonitorUSupPlusPanel", "MonitorISupPlusPanel", "MonitorUSupMinusPanel", "MonitorISupMinusPanel"}) {
     EXPECT_EQ(Text(name), "OFF") << name;
     EXPECT_EQ(Find<QLabel>(name)->alignment(), Qt::AlignCenter) << name;
   }
@@ -287,7 +289,8 @@ TEST_F(FroskTecViewFormTest, AModuleWithATecButNoThermistorLetsTheTemperatureBeS
   });
   EXPECT_TRUE(Engine().TecPresent());
   EXPECT_FALSE(Engine().ThermistorPresent());
-  for (const char* name : {"SetpointTDetButton", "SetpointTDetDecButton", "SetpointTDetIncButton", "TDetScrollBarImage"})
+  for (const char* name :
+       {"SetpointTDetButton", "SetpointTDetDecButton", "SetpointTDetIncButton", "TDetScrollBarImage"})
     EXPECT_TRUE(Enabled(name)) << name;
   EXPECT_EQ(Text("SetpointTDetPanel"), "");
   EXPECT_EQ(Background("SetpointTDetPanel"), kLightGrey);
@@ -314,8 +317,8 @@ TEST_F(FroskTecViewFormTest, AOneWireModuleShowsItsHeaderAndGreysTheVeltraArea) 
   EXPECT_EQ(Text("ModuleSerialPanel"), "000100-01");
   EXPECT_EQ(TextColour("ModuleNameLabel"), kBlack);
   EXPECT_EQ(Text("SetpointUSupPlusPanel"), "13.000") << "the module's own user set";
-  for (const char* name : {"SetpointDetUPanel", "SetpointGainPanel", "SetpointVaractorPanel", "MonitorUDetPanel",
-                           "MonitorTempPanel"}) {
+  for (const char* name :
+       {"SetpointDetUPanel", "SetpointGainPanel", "SetpointVaractorPanel", "MonitorUDetPanel", "MonitorTempPanel"}) {
     EXPECT_EQ(Text(name), "") << name;
     EXPECT_EQ(Background(name), kLightGrey) << name;
   }
@@ -530,11 +533,8 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
     bool ok;
     std::vector<uint32_t> sentTDet;
   } cases[] = {
-      {false, "245.5", true, {245500}},
-      {false, "300", true, {260000}},
-      {true, "300", true, {300000}},
-      {true, "nonsense", true, {100000}},
-      {false, "250", false, {}},
+      {false, "245.5", true, {245500}},   {false, "300", true, {260000}}, {true, "300", true, {300000}},
+      {true, "nonsense", true, {100000}}, {false, "250", false, {}},
   };
   for (const Case& c : cases) {
     Open(1);
@@ -672,7 +672,8 @@ TEST(FroskTecViewFormProgramTest, AConnectedSimulatedControllerComesAliveInItsWi
   discovery.SetDeviceWindowFactory(
       FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation}, dialog));
   const auto runUntil = [&](const std::function<bool()>& done) {
-    return DriveTicks(clock, [&] { discovery.Timer1Timer(); }, done, 300);
+    return DriveTicks(
+        clock, [&] { discovery.Timer1Timer(); }, done, 300);
   };
   discovery.ReloadDevices();
   ASSERT_TRUE(runUntil([&] { return discovery.State() == ScanState::Ready; }));

@@ -68,7 +68,8 @@ TEST(SliderDrawingTest, ANegativeOnlyFieldIsDrawnMirroredWithItsBandAndKnob) {
   // The knob at 93: a black outline over 89..97 and y0 - 6..y0 + 7, green inside.
   for (auto [x, y] : {std::pair{89, y0 - 6}, {97, y0 - 6}, {89, y0}, {97, y0 + 7}, {93, y0 + 7}})
     EXPECT_EQ(At(image, x, y), kBlack) << x << "," << y;
-  for (auto [x, y] : {std::pair{90, y0 - 5}, {93, y0 - 3}, {96, y0 + 6}}) EXPECT_EQ(At(image, x, y), kGreen) << x << "," << y;
+  for (auto [x, y] : {std::pair{90, y0 - 5}, {93, y0 - 3}, {96, y0 + 6}})
+    EXPECT_EQ(At(image, x, y), kGreen) << x << "," << y;
   for (auto [x, y] : {std::pair{88, y0 - 6}, {98, y0 - 6}, {93, y0 - 7}, {93, y0 + 8}})
     EXPECT_EQ(At(image, x, y), kBackground) << x << "," << y;
 }
@@ -86,18 +87,32 @@ TEST(SliderDrawingTest, WhatEachStateDraws) {
       {"too low: background only", 220, 15, kNegativeSupply, true, 7, "0-219:240,240,240 "},
       {"disabled: a light grey track without knob", 220, 26, kNegativeSupply, false, 13,
        "0-9:240,240,240 10-210:192,192,192 211-219:240,240,240 "},
-      {"band over the whole field: green end to end", 220, 26, {0, 256, 0, 256, 300}, true, 13,
+      {"band over the whole field: green end to end",
+       220,
+       26,
+       {0, 256, 0, 256, 300},
+       true,
+       13,
        "0-9:240,240,240 10-210:0,255,0 211-219:240,240,240 "},
-      {"a knob outside the band is red, between the ticks", 120, 26, {0, 100, 20, 80, 90}, true, 9,
+      {"a knob outside the band is red, between the ticks",
+       120,
+       26,
+       {0, 100, 20, 80, 90},
+       true,
+       9,
        "0-9:240,240,240 10-10:128,128,128 11-29:240,240,240 30-30:128,128,128 31-89:240,240,240 "
        "90-90:128,128,128 91-95:240,240,240 96-96:0,0,0 97-103:255,0,0 104-104:0,0,0 105-109:240,240,240 "
        "110-110:128,128,128 111-119:240,240,240 "},
-      {"a value beyond the field has no knob", 120, 26, {0, 100, 20, 80, 101}, true, 9,
+      {"a value beyond the field has no knob",
+       120,
+       26,
+       {0, 100, 20, 80, 101},
+       true,
+       9,
        "0-9:240,240,240 10-10:128,128,128 11-29:240,240,240 30-30:128,128,128 31-89:240,240,240 "
        "90-90:128,128,128 91-109:240,240,240 110-110:128,128,128 111-119:240,240,240 "},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Runs(Drawn(c.width, c.height, c.values, c.enabled), c.row), c.runs) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(Runs(Drawn(c.width, c.height, c.values, c.enabled), c.row), c.runs) << c.what;
 }
 
 TEST(SliderDrawingTest, APixelColumnGivesTheValueUnderIt) {
@@ -108,11 +123,19 @@ TEST(SliderDrawingTest, APixelColumnGivesTheValueUnderIt) {
     bool limitToUser;
     int32_t value;
   } cases[] = {
-      {220, -30, gain, false, 0},   {220, 10, gain, false, 0},     {220, 110, gain, false, 128},
-      {220, 210, gain, false, 256}, {220, 500, gain, false, 256},  {220, 110, gain, true, 111},
-      {220, -30, gain, true, 48},   {39, 110, gain, false, 0},     {220, 93, kNegativeSupply, false, -7980},
-      {220, 43, kNegativeSupply, false, -4980}, {220, 43, kNegativeSupply, true, -5000},
-      {220, 500, kNegativeSupply, true, -12000}, {220, 500, kNegativeSupply, false, -15000},
+      {220, -30, gain, false, 0},
+      {220, 10, gain, false, 0},
+      {220, 110, gain, false, 128},
+      {220, 210, gain, false, 256},
+      {220, 500, gain, false, 256},
+      {220, 110, gain, true, 111},
+      {220, -30, gain, true, 48},
+      {39, 110, gain, false, 0},
+      {220, 93, kNegativeSupply, false, -7980},
+      {220, 43, kNegativeSupply, false, -4980},
+      {220, 43, kNegativeSupply, true, -5000},
+      {220, 500, kNegativeSupply, true, -12000},
+      {220, 500, kNegativeSupply, false, -15000},
       {39, 93, kNegativeSupply, false, -3000},
   };
   for (const Case& c : cases)
