@@ -381,9 +381,9 @@ QWidget* TFroskTecViewForm::BuildControllerPanel(QWidget* page) {
   panel->setObjectName("ControllerPanel");
   Label(panel, "ControllerHeadingLabel", QStringLiteral("Controller"), {8, 2, 200, 20})->setFont(UiFont(12, true));
   Label(panel, "DeviceNameLabel", QStringLiteral("Name:"), {8, 24, 90, 22});
-  deviceNamePanel_ = ValuePanel(panel, "DeviceNamePanel", {102, 25, 150, 20}, kCentre);
-  Label(panel, "DeviceSerialLabel", QStringLiteral("Serial:"), {262, 24, 90, 22});
-  deviceSerialPanel_ = ValuePanel(panel, "DeviceSerialPanel", {356, 25, 120, 20}, kCentre);
+  deviceNamePanel_ = ValuePanel(panel, "DeviceNamePanel", {100, 25, 200, 20}, kCentre);
+  Label(panel, "DeviceSerialLabel", QStringLiteral("Serial:"), {304, 24, 90, 22});
+  deviceSerialPanel_ = ValuePanel(panel, "DeviceSerialPanel", {396, 25, 80, 20}, kCentre);
   SetPanelColour(deviceNamePanel_, kMonitorActive);
   SetPanelColour(deviceSerialPanel_, kMonitorActive);
   loadConfigurationBitBtn_ =
@@ -428,13 +428,13 @@ QWidget* TFroskTecViewForm::BuildAmplifierPanel(QWidget* page) {
   panel->setObjectName("AmplifierPanel");
   Label(panel, "ModuleHeadingLabel", QStringLiteral("Detection Module"), {8, 2, 200, 20})->setFont(UiFont(12, true));
   moduleHeaderCaptions_ = {Label(panel, "ModuleNameLabel", QStringLiteral("Name:"), {8, 24, 90, 22}),
-                           Label(panel, "ModuleSerialLabel", QStringLiteral("Serial:"), {262, 24, 90, 22}),
+                           Label(panel, "ModuleSerialLabel", QStringLiteral("Serial:"), {304, 24, 90, 22}),
                            Label(panel, "DetectorNameLabel", QStringLiteral("Detector Type:"), {8, 50, 90, 22}),
-                           Label(panel, "DetectorSerialLabel", QStringLiteral("Detector Serial:"), {262, 50, 90, 22})};
-  moduleHeaderPanels_ = {ValuePanel(panel, "ModuleNamePanel", {102, 25, 150, 20}, kCentre),
-                         ValuePanel(panel, "ModuleSerialPanel", {356, 25, 120, 20}, kCentre),
-                         ValuePanel(panel, "DetectorNamePanel", {102, 51, 150, 20}, kCentre),
-                         ValuePanel(panel, "DetectorSerialPanel", {356, 51, 120, 20}, kCentre)};
+                           Label(panel, "DetectorSerialLabel", QStringLiteral("Detector Serial:"), {304, 50, 90, 22})};
+  moduleHeaderPanels_ = {ValuePanel(panel, "ModuleNamePanel", {100, 25, 200, 20}, kCentre),
+                         ValuePanel(panel, "ModuleSerialPanel", {396, 25, 80, 20}, kCentre),
+                         ValuePanel(panel, "DetectorNamePanel", {100, 51, 200, 20}, kCentre),
+                         ValuePanel(panel, "DetectorSerialPanel", {396, 51, 80, 20}, kCentre)};
 
   using geometry::kLine;
   moduleSettingsPanel_ =

@@ -224,6 +224,12 @@ TEST_F(FroskTecViewFormTest, NoCaptionOrValueIsClipped) {
       {"MonitorUOutPanel", &Engine().ModuleVeltraMonitor().At(MODULE_VELTRA_MONITOR_U_OUT)},
   };
   for (const auto& [name, holder] : panels) EXPECT_TRUE(fits(Find<QLabel>(name), widest(*holder))) << name;
+  for (const char* name : {"DeviceSerialPanel", "ModuleSerialPanel", "DetectorSerialPanel"}) {
+    EXPECT_TRUE(fits(Find<QLabel>(name), "123456789")) << name;
+    EXPECT_TRUE(fits(Find<QLabel>(name), "000412-25")) << name;
+  }
+  for (const char* name : {"DeviceNamePanel", "ModuleNamePanel", "DetectorNamePanel"})
+    EXPECT_TRUE(fits(Find<QLabel>(name), "FroskTEC Laboratory Bench 2")) << name;
   for (int code = 0; code < 256; ++code)
     EXPECT_TRUE(fits(Find<QLabel>("MonitorInfoPanel"), QString::fromUtf8(StatusText(code)))) << code;
 }
