@@ -632,10 +632,7 @@ void TFroskTecViewForm::ShowNumericRow(const NumericRow& row, const QColor& area
   SetTextColour(row.unit, coloured);
   for (QWidget* control : std::initializer_list<QWidget*>{row.edit, row.dec, row.inc, row.image})
     SetEnabled(control, enabled);
-  row.image->Show(areaColour,
-                  {holders.value.Min(), holders.value.Max(), holders.min.GetAsInt(), holders.max.GetAsInt(),
-                   holders.value.GetAsInt()},
-                  valueShown);
+  row.image->Show(areaColour, holders.Slider(), valueShown);
 }
 
 void TFroskTecViewForm::ShowChoiceRow(const ChoiceRow& row, bool ready, bool serviceMode) {
@@ -767,9 +764,7 @@ void TFroskTecViewForm::DragSlider(const QObject* image, Qt::MouseButtons button
   const NumericRow* row = RowOfImage(image);
   if (row == nullptr || !(buttons & Qt::LeftButton)) return;
   const FieldHolders holders = Holders(row->setting->side, row->setting->field);
-  const SliderValues values{holders.value.Min(), holders.value.Max(), holders.min.GetAsInt(), holders.max.GetAsInt(),
-                            holders.value.GetAsInt()};
-  const int32_t value = SliderValueAt(row->image->width(), x, values, !Engine().ControllerInServiceMode());
+  const int32_t value = SliderValueAt(row->image->width(), x, holders.Slider(), !Engine().ControllerInServiceMode());
   if (value == holders.value.GetAsInt()) return;
   holders.value.SetFromInt(value);
   RefreshAfterEdit();

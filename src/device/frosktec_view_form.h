@@ -120,6 +120,9 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
     VFroskClass& defaults;
     VFroskClass& min;
     VFroskClass& max;
+
+    // The slider spans the field's own limits.
+    SliderValues Slider() const { return {value.Min(), value.Max(), min.GetAsInt(), max.GetAsInt(), value.GetAsInt()}; }
   };
   // The derived flags and switches the whole page depends on; when one of
   // them changes, every area is brought up to date.
