@@ -40,10 +40,13 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   MessageBoxPrompter prompter;
   DesktopUrlOpener urlOpener;
   LinkLayer links;
+  ApplicationBeeper beeper;
+  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  MonitorAlternation monitorAlternation;
   DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links}, options.engine);
   // The windows go before the engine and the application object: the
   // settings dialog saves the settings as it goes.
-  StartupWindows windows(engine, settings);
+  StartupWindows windows(engine, settings, {tickClock, prompter, beeper, folders, monitorAlternation});
   // Not quit(): that first asks every window to close, and the splash refuses.
   QObject::connect(&windows.MainForm(), &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
   return app.exec();

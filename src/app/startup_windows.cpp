@@ -21,7 +21,7 @@ std::unique_ptr<Form> StartupWindows::Create(Args&&... args) {
   return form;
 }
 
-StartupWindows::StartupWindows(DiscoveryEngine& engine, Settings& settings)
+StartupWindows::StartupWindows(DiscoveryEngine& engine, Settings& settings, const DeviceSeams& deviceSeams)
     : mainForm_(Create<TMainForm>(engine, settings)),
       startupForm_(Create<TStartupForm>()),
       enterValueForm_(Create<TEnterValueForm>()),
@@ -32,11 +32,7 @@ StartupWindows::StartupWindows(DiscoveryEngine& engine, Settings& settings)
       comPortsSelectForm_(Create<TComPortsSelectForm>()),
       settingsForm_(Create<TSettingsForm>(settings)) {
   mainForm_->SetStartupForm(startupForm_.get());
-  engine.SetDeviceWindowFactory([](DeviceWindowHost&, const DeviceEntry&) -> std::unique_ptr<DeviceWindow> {
-    auto window = std::make_unique<TFroskTecViewForm>();
-    window->Show();
-    return window;
-  });
+  engine.SetDeviceWindowFactory(FroskTecViewFormFactory(settings, deviceSeams, *enterValueForm_));
 }
 
 // Members go in reverse order: the settings dialog first, the main window last.

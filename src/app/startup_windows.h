@@ -3,6 +3,8 @@
 #include <QList>
 #include <memory>
 
+#include "device/device_engine.h"
+
 class QWidget;
 
 namespace frosk {
@@ -22,10 +24,12 @@ class TSettingsForm;
 // The nine windows that live from start-up to exit, created in their fixed
 // order: the main window first, the settings dialog (which loads the
 // settings) last. Destroying them, the settings dialog first, saves the
-// settings; main() does it before the application object goes.
+// settings; main() does it before the application object goes. Every device
+// the engine connects or shows gets its device window over `deviceSeams`,
+// which outlive these windows.
 class StartupWindows {
  public:
-  StartupWindows(DiscoveryEngine& engine, Settings& settings);
+  StartupWindows(DiscoveryEngine& engine, Settings& settings, const DeviceSeams& deviceSeams);
   ~StartupWindows();
   StartupWindows(const StartupWindows&) = delete;
   StartupWindows& operator=(const StartupWindows&) = delete;

@@ -1,24 +1,215 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <optional>
+#include <vector>
 
-#include "app/device_window.h"
+#include "device/device_engine_window.h"
+#include "device/slider_drawing.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
 
 namespace frosk {
 
-// One connected controller's window. The discovery engine owns it through
-// the device's entry and destroys it when the device's link closes.
-class TFroskTecViewForm : public QWidget, public DeviceWindow {
+class SliderImage;
+class TEnterValueForm;
+
+// One entry of the gain list: the gain factor and the preamplifier's code for it.
+struct GainEntry {
+  double gain;
+  int code;
+};
+// GainTable, in the order of the gain list.
+inline constexpr GainEntry kGainTable[] = {{0.5, 48}, {1.0, 56}, {1.5, 60}, {2.0, 64}, {3.0, 69}, {5.0, 75},
+                                           {7.0, 80}, {10, 85},  {15, 93},  {20, 99},  {30, 111}};
+// The list's index of the first entry with this code; -1 for none.
+int GainIndexOf(int code);
+
+// One connected controller's window: the device engine with its pages. Page 0
+// is the user view, which shows the controller's and the module's state and
+// turns the user's clicks, drags and entries into the engine's setpoint
+// operations; pages 1 and 2 hold the service view and the configurator. The
+// discovery engine owns it through the device's entry; the close box only
+// hides it.
+class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   Q_OBJECT
 
  public:
-  explicit TFroskTecViewForm(QWidget* parent = nullptr);
+  // `settings` is the program's record; the service buttons follow its
+  // ServiceMode as it is when the window is made. `valueDialog` is the one
+  // value dialog of the program.
+  TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
+                    TEnterValueForm& valueDialog, QWidget* parent = nullptr);
+  ~TFroskTecViewForm() override;
 
-  void ReceiveItem(const uint8_t* item) override;
-  void Tick() override;
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
+
+  // True while the gain list has the focus: polls then leave its selection alone.
+  bool GainComboEditing() const { return gainComboEditing_; }
+
+  // Which write a setting's change is followed by: the controller's user set
+  // or the VELTRA module's.
+  enum class Side { kController, kModule };
+  // The lines of the user view, as the tables of the form's source give them.
+  struct NumericSetting;
+  struct ChoiceSetting;
+  struct MonitorLine;
+
+ public slots:
+  void FormShow();
+  void AnyScrollBarImageMouseDown(Qt::MouseButtons buttons, int x);
+  void AnyScrollBarImageMouseMove(Qt::MouseButtons buttons, int x);
+  void AnyScrollBarImageMouseUp();
+  void AnySetpointDecIncButtonClick();
+  void AnyUserEditButtonClick();
+  void AnyUserSpeedButtonClick();
+  void AnyUserComboBoxChange();
+  void SetpointGainComboBoxEnter();
+  void SetpointGainComboBoxExit();
+  void AnyUserCheckBoxClick();
+  void DeviceSettingsWriteBitBtnClick();
+  void DeviceSettingsDefaultBitBtnClick();
+  void ModuleSettingsWriteBitBtnClick();
+  void ModuleSettingsDefaultBitBtnClick();
+  void ModuleUserSetBitBtnClick();
+  void ServiceViewBitBtnClick();
+  void ConfiguratorBitBtnClick();
+  void ServiceModeCheckBoxClick();
+  void UserViewBitBtnClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The controls of one numeric setting line.
+  struct NumericRow {
+    const NumericSetting* setting;
+    QLabel* caption;
+    QLabel* panel;
+    QLabel* unit;  // none on the module's lines
+    QPushButton* edit;
+    QPushButton* dec;
+    QPushButton* inc;
+    SliderImage* image;
+  };
+  struct ChoiceRow {
+    const ChoiceSetting* setting;
+    QLabel* caption;
+    std::vector<QToolButton*> buttons;
+  };
+  struct MonitorRow {
+    const MonitorLine* line;
+    QLabel* caption;
+    QLabel* panel;
+    QLabel* unit;
+  };
+  // The user setting's holder and the holders that bound and reset it.
+  struct FieldHolders {
+    VFroskClass& value;
+    VFroskClass& defaults;
+    VFroskClass& min;
+    VFroskClass& max;
+
+    // The slider spans the field's own limits.
+    SliderValues Slider() const { return {value.Min(), value.Max(), min.GetAsInt(), max.GetAsInt(), value.GetAsInt()}; }
+  };
+  // The derived flags and switches the whole page depends on; when one of
+  // them changes, every area is brought up to date.
+  struct PageState {
+    bool viewReady, controllerReady, veltraReady, tecPresent, thermistorPresent, serviceMode;
+    int snapshot;
+    bool operator==(const PageState&) const = default;
+  };
+
+  void BuildLayout(bool serviceSetting);
+  QWidget* BuildControllerPanel(QWidget* page);
+  QWidget* BuildAmplifierPanel(QWidget* page);
+  void BuildBottomBar(QWidget* page, bool serviceSetting);
+  QFrame* AddArea(QWidget* parent, const char* name, const QRect& geometry, const char* headingName,
+                  const char* heading);
+  NumericRow AddNumericRow(QWidget* area, const NumericSetting& setting, int y);
+  ChoiceRow AddChoiceRow(QWidget* area, const ChoiceSetting& setting, int y);
+  MonitorRow AddMonitorRow(QWidget* area, const MonitorLine& line, int y);
+  void SetUnitLabels();
+  void FillGainList();
+  void WireActions();
+
+  void EngineRefreshed(GroupMask stored);
+  void RefreshUserView(GroupMask stored);
+  PageState CurrentState();
+  void RefreshControllerHeader(const PageState& state);
+  void RefreshControllerSettings(const PageState& state);
+  void RefreshControllerMonitor(const PageState& state);
+  void RefreshModuleHeader(const PageState& state);
+  void RefreshModuleSettings(const PageState& state);
+  void RefreshModuleMonitor(const PageState& state);
+  void RefreshMonitorAutoBoxes(const PageState& state);
+  // A line's texts and colours, its controls' enabling and its slider.
+  void ShowNumericRow(const NumericRow& row, const QColor& areaColour, bool enabled, bool valueShown, bool coloured);
+  void ShowChoiceRow(const ChoiceRow& row, bool ready, bool serviceMode);
+  // After the view changed a holder itself: every area is redrawn, since the
+  // engine's mask only names what the device stored.
+  void RefreshAfterEdit();
+
+  FieldHolders Holders(Side side, Key field);
+  bool Write(Side side);
+  const NumericRow* RowOfImage(const QObject* image) const;
+  void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
+
+  TEnterValueForm& valueDialog_;
+  int listenerId_ = 0;
+  bool gainComboEditing_ = false;
+  GroupMask dirty_ = 0;
+  std::optional<PageState> shown_;
+
+  QStackedWidget* viewNotebook_;
+  QFrame* controllerPowerPanel_;
+  QFrame* moduleSettingsPanel_;
+  QLabel* deviceNamePanel_;
+  QLabel* deviceSerialPanel_;
+  QPushButton* loadConfigurationBitBtn_;
+  QPushButton* saveConfigurationBitBtn_;
+  std::vector<NumericRow> numericRows_;
+  std::vector<ChoiceRow> choiceRows_;
+  std::vector<MonitorRow> monitorRows_;
+  QPushButton* deviceSettingsWriteBitBtn_;
+  QPushButton* deviceSettingsDefaultBitBtn_;
+  QCheckBox* deviceMonitorAutoCheckBox_;
+  QLabel* monitorStatusStaticText_;
+  QLabel* monitorStatusPanel_;
+  QLabel* monitorInfoPanel_;
+  std::array<QLabel*, 4> moduleHeaderCaptions_;
+  std::array<QLabel*, 4> moduleHeaderPanels_;
+  QLabel* moduleUserSetLabel_;
+  QComboBox* moduleUserSetIndexComboBox_;
+  QPushButton* moduleUserSetLoadBitBtn_;
+  QPushButton* moduleUserSetStoreBitBtn_;
+  QComboBox* setpointGainComboBox_;
+  QLabel* setpointGainMulLabel_;
+  QPushButton* moduleSettingsWriteBitBtn_;
+  QPushButton* moduleSettingsDefaultBitBtn_;
+  QCheckBox* moduleMonitorAutoCheckBox_;
+  QPushButton* serviceViewBitBtn_;
+  QPushButton* configuratorBitBtn_;
+  QCheckBox* serviceModeCheckBox_;
+  QPushButton* userViewBitBtn_;
+  QPushButton* userView1BitBtn_;
 };
+
+// Makes the device window of every device the discovery engine connects or
+// shows, and shows it. The settings, the seams and the dialog are the
+// program's and outlive the factory.
+DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, TEnterValueForm& valueDialog);
 
 }  // namespace frosk

@@ -97,7 +97,8 @@ class MainFormTest : public ::testing::Test {
     engine_ = std::make_unique<DiscoveryEngine>(
         DiscoveryEngine::Surroundings{clock_, wall_, *prompter_, opener_, settings_, links_},
         DiscoveryEngine::Options{std::move(ports), *ParseUpdateServer(updateServer)});
-    windows_ = std::make_unique<StartupWindows>(*engine_, settings_);
+    windows_ = std::make_unique<StartupWindows>(*engine_, settings_,
+                                                DeviceSeams{clock_, *prompter_, beeper_, folders_, alternation_});
     // The test is the clock: ticks come from Tick() only.
     Form().findChild<QTimer*>("Timer1")->stop();
     QObject::connect(&Form(), &TMainForm::Closed, [this] { ++closed_; });
@@ -141,6 +142,9 @@ class MainFormTest : public ::testing::Test {
   test::ScriptedPrompter scripted_;
   Prompter* prompter_ = &scripted_;
   test::RecordingUrlOpener opener_;
+  ApplicationBeeper beeper_;
+  Folders folders_ = Folders::Beside(home_.Path());
+  MonitorAlternation alternation_;
   Settings settings_;
   test::WatchedLinks links_;
   std::vector<std::unique_ptr<FakeController>> controllers_;

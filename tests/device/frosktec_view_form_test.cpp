@@ -1,0 +1,700 @@
+// The device window's user view over its engine: what it shows of the
+// holders and the engine's state, and what its controls send, against a
+// controller the test plays.
+#include "device/frosktec_view_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <cstring>
+#include <map>
+
+#include "app/discovery_engine.h"
+#include "device/enter_value_form.h"
+#include "device/slider_image.h"
+#include "engine_fixture.h"
+#include "protocol/item.h"
+#include "support/event_pump.h"
+#include "support/sim_process.h"
+
+namespace frosk::test {
+namespace {
+
+using namespace key;
+
+class FakeWindowHost : public DeviceWindowHost {
+ public:
+  bool IsDeviceLinked(const DeviceWindow*) const override { return linked; }
+  bool SendToDevice(const DeviceWindow*, const uint8_t* item) override {
+    sent.emplace_back(item, item + ItemLength(item));
+    return linked;
+  }
+  void RequestClose(const DeviceWindow*, int action) override { closeRequests.push_back(action); }
+
+  std::vector<std::vector<uint8_t>> sent;
+  std::vector<int> closeRequests;
+  bool linked = true;
+};
+
+// User sets with a band around them, for the controller's module and the VELTRA module.
+constexpr ModuleBasicParamsRecord kBasicDefault{1, 10000, -10000, 1, 0, 0, 4000, 240000};
+constexpr ModuleBasicParamsRecord kBasicSet{1, 12000, -8000, 0, 0, 0, 5000, 230000};
+constexpr ModuleBasicParamsRecord kBasicMin{1, 5000, -12000, 0, 0, 0, 1000, 200000};
+constexpr ModuleBasicParamsRecord kBasicMax{2, 14000, -5000, 2, 2, 0, 10000, 260000};
+constexpr ModuleVeltraParamsRecord kVeltraDefault{128, 128, 56, 128, 2048, 0, 0, 1};
+constexpr ModuleVeltraParamsRecord kVeltraSet{100, 128, 64, 128, 2048, 0, 1, 1};
+constexpr ModuleVeltraParamsRecord kVeltraMin{0, 0, 48, 0, 0, 0, 0, 0};
+constexpr ModuleVeltraParamsRecord kVeltraMax{256, 256, 99, 256, 4095, 1, 1, 2};
+
+const QColor kBlack{0, 0, 0};
+const QColor kGreyText{128, 128, 128};
+const QColor kRedText{255, 0, 0};
+const QColor kLightRed{255, 208, 208};
+const QColor kLightGreen{208, 255, 208};
+const QColor kLightGrey{240, 240, 240};
+
+template <class Record>
+Record SentRecord(const std::vector<uint8_t>& request) {
+  Record record{};
+  ParseFrom(record, ItemFirstChild(request.data()));
+  return record;
+}
+
+class FroskTecViewFormTest : public ::testing::Test {
+ protected:
+  FroskTecViewFormTest() : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))) {}
+
+  // A window for a controller with this module, shown and read to its end.
+  void Open(int moduleType, const std::function<void(FakeDevice&)>& prepare = {}) {
+    device_ = std::make_unique<FakeDevice>(moduleType);
+    for (int group : {0, 4}) {
+      device_->Hold(BasicParamsGetKey(group), ReplyItem(kBasicDefault));
+      device_->Hold(BasicParamsGetKey(group + 1), ReplyItem(kBasicSet));
+      device_->Hold(BasicParamsGetKey(group + 2), ReplyItem(kBasicMin));
+      device_->Hold(BasicParamsGetKey(group + 3), ReplyItem(kBasicMax));
+    }
+    device_->Hold(GET_MODULE_VELTRA_DEFAULT, ReplyItem(kVeltraDefault));
+    device_->Hold(GET_MODULE_VELTRA_USER_SET, ReplyItem(kVeltraSet));
+    device_->Hold(GET_MODULE_VELTRA_USER_MIN, ReplyItem(kVeltraMin));
+    device_->Hold(GET_MODULE_VELTRA_USER_MAX, ReplyItem(kVeltraMax));
+    std::strcpy(device_->moduleIden.name, "KAZ-7");
+    device_->monitor.supOn = 1;
+    device_->monitor.fanOn = 1;
+    if (prepare) prepare(*device_);
+    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, dialog_);
+    form_->show();
+    for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
+      form_->Tick();
+      if (Engine().Waiting()) AnswerLast();
+    }
+    ASSERT_TRUE(Engine().ViewReady());
+    TakeSent();
+  }
+
+  DeviceEngine& Engine() { return form_->Engine(); }
+
+  void AnswerLast() {
+    clock_.Advance(10);
+    const std::vector<uint8_t> reply = device_->Answer(host_.sent.back());
+    form_->ReceiveItem(reply.data());
+  }
+  // One automatic monitor poll, answered.
+  void Poll() {
+    clock_.Advance(100);
+    form_->Tick();
+    ASSERT_TRUE(Engine().Waiting());
+    AnswerLast();
+  }
+  // The requests sent since the last call.
+  std::vector<std::vector<uint8_t>> TakeSent() {
+    std::vector<std::vector<uint8_t>> sent(host_.sent.begin() + static_cast<std::ptrdiff_t>(taken_), host_.sent.end());
+    taken_ = host_.sent.size();
+    return sent;
+  }
+  std::vector<Key> TakeSentKeys() {
+    std::vector<Key> keys;
+    for (const auto& item : TakeSent()) keys.push_back(ItemKey(item.data()));
+    return keys;
+  }
+
+  template <class T>
+  T* Find(const char* name) {
+    T* widget = form_->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QString Text(const char* name) { return Find<QLabel>(name)->text(); }
+  QColor TextColour(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::WindowText); }
+  QColor Background(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::Window); }
+  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+  void SetControllerServiceMode(bool on) {
+    Engine().ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(on ? 1 : 0);
+    form_->FormShow();
+  }
+
+  TempDir dir_;
+  Folders folders_;
+  ManualTickClock clock_{1000};
+  ScriptedPrompter prompter_;
+  CountingBeeper beeper_;
+  MonitorAlternation alternation_;
+  DeviceSeams seams_{clock_, prompter_, beeper_, folders_, alternation_};
+  Settings settings_;
+  FakeWindowHost host_;
+  TEnterValueForm dialog_;
+  std::unique_ptr<FakeDevice> device_;
+  std::unique_ptr<TFroskTecViewForm> form_;
+  size_t taken_ = 0;
+};
+
+TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
+  for (bool serviceSetting : {false, true}) {
+    settings_.ServiceMode = serviceSetting;
+    Open(3);
+    EXPECT_EQ(form_->windowTitle(), "FroskTEC");
+    EXPECT_EQ(form_->size(), QSize(987, 642));
+    EXPECT_EQ(form_->minimumSize(), form_->maximumSize());
+    EXPECT_EQ(Find<QStackedWidget>("ViewNotebook")->count(), 3);
+    for (const char* name : {"ServiceViewBitBtn", "ConfiguratorBitBtn", "ServiceModeCheckBox"})
+      EXPECT_EQ(Find<QWidget>(name)->isVisible(), serviceSetting) << name;
+    form_->close();
+    EXPECT_FALSE(form_->IsVisible());
+    form_->Show();
+    EXPECT_TRUE(form_->IsVisible());
+    EXPECT_TRUE(Engine().ViewReady()) << "hiding leaves the device alone";
+  }
+}
+
+TEST_F(FroskTecViewFormTest, UnitLabelsComeFromTheHoldersAndTheInternalTemperatureStaysHidden) {
+  Open(3);
+  const std::map<std::string, QString> units = {
+      {"SetpointUSupPlusULabel", "V"}, {"SetpointUSupMinusULabel", "V"}, {"SetpointTDetULabel", "K"},
+      {"SetpointITecMaxULabel", "A"},  {"MonitorUSupPlusULabel", "V"},   {"MonitorISupMinusULabel", "mA"},
+      {"MonitorIFanPlusULabel", "mA"}, {"MonitorUTecULabel", "V"},       {"MonitorITecULabel", "A"},
+      {"MonitorTDetULabel", "K"},      {"MonitorTIntULabel", "C"},       {"MonitorU1stULabel", "V"},
+      {"MonitorTempULabel", "C"},
+  };
+  for (const auto& [name, unit] : units) EXPECT_EQ(Text(name.c_str()), unit) << name;
+  for (const QLabel* label : form_->findChildren<QLabel*>()) EXPECT_NE(label->text(), "??");
+  for (const char* name : {"MonitorTIntStaticText", "MonitorTIntPanel", "MonitorTIntULabel"})
+    EXPECT_FALSE(Find<QWidget>(name)->isVisible()) << name;
+  EXPECT_EQ(Text("SetpointGainMulLabel"), "V/V");
+}
+
+TEST_F(FroskTecViewFormTest, NoCaptionOrValueIsClipped) {
+  Open(3);
+  const auto fits = [](const QWidget* widget, const QString& text) {
+    const int room = widget->contentsRect().width() - 4;
+    return widget->fontMetrics().horizontalAdvance(text) <= room;
+  };
+  for (const QLabel* label : form_->findChildren<QLabel*>())
+    EXPECT_TRUE(fits(label, label->text())) << label->objectName().toStdString() << " " << label->text().toStdString();
+  for (const QAbstractButton* button : form_->findChildren<QAbstractButton*>()) {
+    const int needed = qobject_cast<const QCheckBox*>(button) != nullptr
+                           ? button->sizeHint().width()
+                           : button->fontMetrics().horizontalAdvance(button->text()) + 8;
+    EXPECT_LE(needed, button->width()) << button->objectName().toStdString();
+  }
+  // The widest values each panel may have to show.
+  const auto widest = [](const VFroskClass& holder) {
+    VFroskClass probe = holder;
+    probe.SetFromInt(holder.Min());
+    QString text = QString::fromStdString(probe.ValueToText());
+    probe.SetFromInt(holder.Max());
+    const QString other = QString::fromStdString(probe.ValueToText());
+    return other.size() > text.size() ? other : text;
+  };
+  const std::map<const char*, const VFroskClass*> panels = {
+      {"SetpointUSupMinusPanel", &Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_U_SUP_MINUS)},
+      {"SetpointTDetPanel", &Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_T_DET)},
+      {"SetpointITecMaxPanel", &Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_I_TEC_MAX)},
+      {"SetpointVaractorPanel", &Engine().VeltraUserSet().At(MODULE_VELTRA_PARAMS_VARACTOR)},
+      {"MonitorISupMinusPanel", &Engine().FroskTecMonitor().At(FROSKTEC_MONITOR_I_SUP_MINUS)},
+      {"MonitorUSupMinusPanel", &Engine().FroskTecMonitor().At(FROSKTEC_MONITOR_U_SUP_MINUS)},
+      {"MonitorTDetPanel", &Engine().FroskTecMonitor().At(FROSKTEC_MONITOR_T_DET)},
+      {"MonitorUOutPanel", &Engine().ModuleVeltraMonitor().At(MODULE_VELTRA_MONITOR_U_OUT)},
+  };
+  for (const auto& [name, holder] : panels) EXPECT_TRUE(fits(Find<QLabel>(name), widest(*holder))) << name;
+  for (const char* name : {"DeviceSerialPanel", "ModuleSerialPanel", "DetectorSerialPanel"}) {
+    EXPECT_TRUE(fits(Find<QLabel>(name), "123456789")) << name;
+    EXPECT_TRUE(fits(Find<QLabel>(name), "000412-25")) << name;
+  }
+  for (const char* name : {"DeviceNamePanel", "ModuleNamePanel", "DetectorNamePanel"})
+    EXPECT_TRUE(fits(Find<QLabel>(name), "FroskTEC Laboratory Bench 2")) << name;
+  for (int code = 0; code < 256; ++code)
+    EXPECT_TRUE(fits(Find<QLabel>("MonitorInfoPanel"), QString::fromUtf8(StatusText(code)))) << code;
+}
+
+TEST_F(FroskTecViewFormTest, TheStatusLineShowsTheCodesTextRedFromCode128) {
+  struct Case {
+    int code;
+    const char* text;
+    QColor colour;
+  } cases[] = {
+      {0, "Temperature locked", kBlack},
+      {140, "ERROR: Incompatible KAZ module", kRedText},
+      {200, "", kRedText},
+      {127, "", kBlack},
+      {137, "ERROR: Data error", kRedText},
+  };
+  Open(1);
+  for (const Case& c : cases) {
+    device_->monitor.status = static_cast<uint8_t>(c.code);
+    Poll();
+    EXPECT_EQ(Text("MonitorStatusPanel"), QString::number(c.code));
+    EXPECT_EQ(Text("MonitorInfoPanel"), c.text) << c.code;
+    EXPECT_EQ(TextColour("MonitorInfoPanel"), c.colour) << c.code;
+    EXPECT_EQ(Background("MonitorInfoPanel"), kLightRed);
+  }
+  // While a request other than a poll is awaited, the code goes and the text stays.
+  Find<QPushButton>("DeviceSettingsWriteBitBtn")->click();
+  EXPECT_EQ(Text("MonitorStatusPanel"), "");
+  EXPECT_EQ(Text("MonitorInfoPanel"), "ERROR: Data error");
+  EXPECT_EQ(Background("MonitorInfoPanel"), kLightGrey);
+}
+
+TEST_F(FroskTecViewFormTest, TheSupplyPanelsReadOffCentredWhileTheFanCurrentShows) {
+  Open(1, [](FakeDevice& device) {
+    device.monitor.supOn = 0;
+    device.monitor.iSupPlus = 4231;
+    device.monitor.uSupPlus = 11983;
+    device.monitor.iFanPlus = 1183;
+  });
+  Poll();
+  for (const char* name :
+       {"MonitorUSupPlusPanel", "MonitorISupPlusPanel", "MonitorUSupMinusPanel", "MonitorISupMinusPanel"}) {
+    EXPECT_EQ(Text(name), "OFF") << name;
+    EXPECT_EQ(Find<QLabel>(name)->alignment(), Qt::AlignCenter) << name;
+  }
+  EXPECT_EQ(Text("MonitorIFanPlusPanel"), "118.3");
+  EXPECT_EQ(Find<QLabel>("MonitorIFanPlusPanel")->alignment(), Qt::AlignRight | Qt::AlignVCenter);
+
+  device_->monitor.supOn = 1;
+  Poll();
+  EXPECT_EQ(Text("MonitorUSupPlusPanel"), "11.983");
+  EXPECT_EQ(Text("MonitorISupPlusPanel"), "42.31");
+  EXPECT_EQ(Find<QLabel>("MonitorUSupPlusPanel")->alignment(), Qt::AlignRight | Qt::AlignVCenter);
+}
+
+TEST_F(FroskTecViewFormTest, AModuleWithATecButNoThermistorLetsTheTemperatureBeSetButShowsNone) {
+  Open(1, [](FakeDevice& device) {
+    ModuleIdenRecord iden{};
+    iden.type = 1;
+    iden.tecType = 1;
+    iden.thType = 0;
+    device.Hold(GET_FROSKTEC_MOD_NO_MEM_IDEN, ReplyItem(iden));
+  });
+  EXPECT_TRUE(Engine().TecPresent());
+  EXPECT_FALSE(Engine().ThermistorPresent());
+  for (const char* name :
+       {"SetpointTDetButton", "SetpointTDetDecButton", "SetpointTDetIncButton", "TDetScrollBarImage"})
+    EXPECT_TRUE(Enabled(name)) << name;
+  EXPECT_EQ(Text("SetpointTDetPanel"), "");
+  EXPECT_EQ(Background("SetpointTDetPanel"), kLightGrey);
+  EXPECT_EQ(TextColour("SetpointTDetStaticText"), kGreyText);
+  EXPECT_EQ(TextColour("SetpointTDetULabel"), kGreyText);
+  // The slider is drawn inactive: a light grey track, no band, no knob.
+  const QImage& slider = Find<SliderImage>("TDetScrollBarImage")->Image();
+  EXPECT_EQ(slider.pixelColor(slider.width() / 2, slider.height() / 2), QColor(192, 192, 192));
+  EXPECT_EQ(Text("MonitorTDetPanel"), "");
+  EXPECT_EQ(Background("MonitorTDetPanel"), kLightGrey);
+  EXPECT_EQ(TextColour("MonitorTDetStaticText"), kGreyText);
+  // The TEC's own line is live.
+  EXPECT_EQ(Text("SetpointITecMaxPanel"), "0.5000");
+  EXPECT_EQ(Background("SetpointITecMaxPanel"), kLightGreen);
+}
+
+TEST_F(FroskTecViewFormTest, AOneWireModuleShowsItsHeaderAndGreysTheVeltraArea) {
+  Open(2, [](FakeDevice& device) {
+    ModuleBasicParamsRecord own = kBasicSet;
+    own.uSupPlus = 13000;
+    device.Hold(GET_MODULE_USER_SET, ReplyItem(own));
+  });
+  EXPECT_EQ(Text("ModuleNamePanel"), "KAZ-7");
+  EXPECT_EQ(Text("ModuleSerialPanel"), "000100-01");
+  EXPECT_EQ(TextColour("ModuleNameLabel"), kBlack);
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "13.000") << "the module's own user set";
+  for (const char* name :
+       {"SetpointDetUPanel", "SetpointGainPanel", "SetpointVaractorPanel", "MonitorUDetPanel", "MonitorTempPanel"}) {
+    EXPECT_EQ(Text(name), "") << name;
+    EXPECT_EQ(Background(name), kLightGrey) << name;
+  }
+  for (const char* name : {"SetpointDetUButton", "SetpointGainIncButton", "GainScrollBarImage", "SetpointGainComboBox",
+                           "CouplingACSpeedButton", "BandwidthMidSpeedButton", "ModuleUserSetIndexComboBox",
+                           "ModuleUserSetLoadBitBtn", "ModuleUserSetStoreBitBtn", "ModuleSettingsWriteBitBtn",
+                           "ModuleSettingsDefaultBitBtn", "ModuleMonitorAutoCheckBox"})
+    EXPECT_FALSE(Enabled(name)) << name;
+  EXPECT_EQ(TextColour("SetpointDetUStaticText"), kGreyText);
+  EXPECT_EQ(Find<QComboBox>("SetpointGainComboBox")->currentIndex(), -1);
+  // Polls ask for the controller's monitor only.
+  Poll();
+  Poll();
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{GET_FROSKTEC_MONITOR, GET_FROSKTEC_MONITOR}));
+}
+
+TEST_F(FroskTecViewFormTest, WithoutAModuleTheHeaderIsEmptyAndGrey) {
+  Open(0);
+  EXPECT_EQ(Text("ModuleNamePanel"), "");
+  EXPECT_EQ(TextColour("DetectorSerialLabel"), kGreyText);
+  EXPECT_EQ(Background("DetectorSerialPanel"), kLightGrey);
+  EXPECT_FALSE(Enabled("DeviceSettingsWriteBitBtn"));
+  EXPECT_FALSE(Enabled("LoadConfigurationBitBtn"));
+  EXPECT_EQ(Text("DeviceNamePanel"), "FroskTEC");
+  EXPECT_EQ(Text("DeviceSerialPanel"), "123456-07");
+}
+
+TEST_F(FroskTecViewFormTest, TheGainListFollowsTheDeviceExceptWhileTheUserHasIt) {
+  Open(3);
+  QComboBox* list = Find<QComboBox>("SetpointGainComboBox");
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+  EXPECT_EQ(items, QStringList({"0.5", "1.0", "1.5", "2.0", "3.0", "5.0", "7.0", "10", "15", "20", "30"}));
+  EXPECT_EQ(list->currentIndex(), 3) << "code 64 is gain 2.0";
+
+  // A code that is no entry of the table selects nothing.
+  device_->Hold(GET_MODULE_VELTRA_USER_SET, ReplyItem(ModuleVeltraParamsRecord{100, 128, 70, 128, 2048, 0, 1, 1}));
+  Engine().SendRequest(GET_MODULE_VELTRA_USER_SET);
+  AnswerLast();
+  EXPECT_EQ(list->currentIndex(), -1);
+
+  // While the list has the focus, the user's choice stands: polls leave it
+  // alone, and so does a user set that arrives late, after its time-out.
+  Engine().SendRequest(GET_MODULE_VELTRA_USER_SET);
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  form_->Tick();
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  list->setFocus();
+  ASSERT_TRUE(form_->GainComboEditing());
+  list->setCurrentIndex(9);
+  const std::vector<uint8_t> late = device_->Answer(host_.sent.back());
+  form_->ReceiveItem(late.data());
+  Poll();
+  Poll();
+  EXPECT_EQ(list->currentIndex(), 9);
+  Find<QPushButton>("SetpointGainButton")->setFocus();
+  EXPECT_FALSE(form_->GainComboEditing());
+  EXPECT_EQ(list->currentIndex(), -1) << "leaving the list shows the device's gain again";
+}
+
+TEST_F(FroskTecViewFormTest, ChoosingAGainSendsItsCodeOnce) {
+  Open(3);
+  QComboBox* list = Find<QComboBox>("SetpointGainComboBox");
+  list->setCurrentIndex(7);
+  emit list->activated(7);
+  std::vector<std::vector<uint8_t>> sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(ItemKey(sent[0].data()), SET_MODULE_VELTRA_USER_SET);
+  EXPECT_EQ(SentRecord<ModuleVeltraParamsRecord>(sent[0]).gain, 85);
+  AnswerLast();
+  emit list->activated(7);
+  EXPECT_TRUE(TakeSent().empty());
+  // Beyond the user band the gain stops at the band's end.
+  list->setCurrentIndex(10);
+  emit list->activated(10);
+  sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(SentRecord<ModuleVeltraParamsRecord>(sent[0]).gain, 99);
+}
+
+TEST_F(FroskTecViewFormTest, ChoicesOutsideTheUserBandAreTakenAwayOutsideServiceMode) {
+  Open(1);
+  const char* buttons[] = {"SetpointSupCtrlAutoButton", "SetpointSupCtrlOffButton", "SetpointSupCtrlOnButton"};
+  struct Case {
+    bool serviceMode;
+    bool enabled[3];
+  } cases[] = {{false, {false, true, true}}, {true, {true, true, true}}};
+  for (const Case& c : cases) {
+    SetControllerServiceMode(c.serviceMode);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(Enabled(buttons[k]), c.enabled[k]) << c.serviceMode << " " << buttons[k];
+  }
+  SetControllerServiceMode(false);
+  EXPECT_TRUE(Find<QToolButton>("SetpointSupCtrlOffButton")->isChecked());
+  EXPECT_FALSE(Find<QToolButton>("SetpointSupCtrlOnButton")->isChecked());
+
+  // The button already down sends nothing and stays down.
+  Find<QToolButton>("SetpointSupCtrlOffButton")->click();
+  EXPECT_TRUE(TakeSent().empty());
+  EXPECT_TRUE(Find<QToolButton>("SetpointSupCtrlOffButton")->isChecked());
+  Find<QToolButton>("SetpointSupCtrlOnButton")->click();
+  const std::vector<std::vector<uint8_t>> sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(ItemKey(sent[0].data()), SET_FROSKTEC_MOD_NO_MEM_USER_SET);
+  EXPECT_EQ(SentRecord<ModuleBasicParamsRecord>(sent[0]).supCtrl, 2);
+  AnswerLast();
+  EXPECT_TRUE(Find<QToolButton>("SetpointSupCtrlOnButton")->isChecked());
+  EXPECT_FALSE(Find<QToolButton>("SetpointSupCtrlOffButton")->isChecked());
+}
+
+TEST_F(FroskTecViewFormTest, PlusAtTheUserMaxGoesOnOnlyInServiceMode) {
+  struct Case {
+    bool serviceMode;
+    std::vector<int> sentUSupPlus;
+  } cases[] = {{false, {}}, {true, {14001}}};
+  for (const Case& c : cases) {
+    Open(1, [](FakeDevice& device) {
+      ModuleBasicParamsRecord atMax = kBasicSet;
+      atMax.uSupPlus = kBasicMax.uSupPlus;
+      device.Hold(GET_FROSKTEC_MOD_NO_MEM_USER_SET, ReplyItem(atMax));
+    });
+    SetControllerServiceMode(c.serviceMode);
+    Find<QPushButton>("SetpointUSupPlusIncButton")->click();
+    std::vector<int> sent;
+    for (const auto& item : TakeSent()) {
+      EXPECT_EQ(ItemKey(item.data()), SET_FROSKTEC_MOD_NO_MEM_USER_SET);
+      sent.push_back(SentRecord<ModuleBasicParamsRecord>(item).uSupPlus);
+    }
+    EXPECT_EQ(sent, c.sentUSupPlus) << c.serviceMode;
+  }
+  // Minus steps one raw unit: 0.001 V.
+  AnswerLast();
+  Find<QPushButton>("SetpointUSupPlusDecButton")->click();
+  EXPECT_EQ(SentRecord<ModuleBasicParamsRecord>(host_.sent.back()).uSupPlus, 14000);
+}
+
+TEST_F(FroskTecViewFormTest, EachButtonSendsItsRecord) {
+  struct Case {
+    const char* button;
+    int bankIndex;  // of ModuleUserSetIndexComboBox
+    Key key;
+  } cases[] = {
+      {"DeviceSettingsWriteBitBtn", 0, SET_MODULE_USER_SET},
+      {"DeviceSettingsDefaultBitBtn", 0, SET_MODULE_USER_SET},
+      {"ModuleSettingsWriteBitBtn", 0, SET_MODULE_VELTRA_USER_SET},
+      {"ModuleSettingsDefaultBitBtn", 0, SET_MODULE_VELTRA_USER_SET},
+      {"ModuleUserSetLoadBitBtn", 0, LOAD_MODULE_VELTRA_PARAMS},
+      {"ModuleUserSetStoreBitBtn", 2, STORE_MODULE_VELTRA_PARAMS},
+  };
+  Open(3);
+  for (const Case& c : cases) {
+    Find<QComboBox>("ModuleUserSetIndexComboBox")->setCurrentIndex(c.bankIndex);
+    ASSERT_TRUE(Enabled(c.button)) << c.button;
+    Find<QPushButton>(c.button)->click();
+    const std::vector<std::vector<uint8_t>> sent = TakeSent();
+    ASSERT_EQ(sent.size(), 1u) << c.button;
+    EXPECT_EQ(ItemKey(sent[0].data()), c.key) << c.button;
+    if (c.key == STORE_MODULE_VELTRA_PARAMS || c.key == LOAD_MODULE_VELTRA_PARAMS) {
+      const uint8_t* bank = ItemFirstChild(sent[0].data());
+      EXPECT_EQ(ItemGetUInt8(ItemFindChild(bank, MODULE_USER_SET_BANK_INDEX, false)), c.bankIndex) << c.button;
+    }
+    EXPECT_FALSE(Enabled(c.button)) << "the view waits for the answer";
+    AnswerLast();
+  }
+  EXPECT_EQ(Find<QComboBox>("ModuleUserSetIndexComboBox")->itemText(2), "3");
+}
+
+TEST_F(FroskTecViewFormTest, ASliderDragStaysInTheBandAndTheReleaseSendsIt) {
+  Open(1);
+  SliderImage* image = Find<SliderImage>("USupMinusScrollBarImage");
+  const int width = image->width();
+  const auto sentUSupMinus = [this] {
+    std::vector<int> values;
+    for (const auto& item : TakeSent()) values.push_back(SentRecord<ModuleBasicParamsRecord>(item).uSupMinus);
+    return values;
+  };
+  const auto value = [this] { return Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_U_SUP_MINUS).GetAsInt(); };
+
+  // A drag beyond either end stops at the user band; nothing goes out until the release.
+  QTest::mousePress(image, Qt::LeftButton, {}, QPoint(width / 2, 10));
+  EXPECT_EQ(value(), SliderValueAt(width, width / 2, {-15000, -3000, -12000, -5000, 0}, true));
+  QTest::mouseMove(image, QPoint(-40, 10));
+  EXPECT_EQ(value(), -5000);
+  EXPECT_EQ(Text("SetpointUSupMinusPanel"), "-5.000");
+  QTest::mouseMove(image, QPoint(width + 40, 10));
+  EXPECT_EQ(value(), -12000);
+  EXPECT_TRUE(TakeSent().empty());
+  QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(width + 40, 10));
+  EXPECT_EQ(sentUSupMinus(), std::vector<int>{-12000});
+  AnswerLast();
+
+  // A click that moves nothing still sends the user set.
+  QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(width + 40, 10));
+  EXPECT_EQ(sentUSupMinus(), std::vector<int>{-12000});
+  AnswerLast();
+
+  // In service mode the field's own limits bound the drag.
+  SetControllerServiceMode(true);
+  QTest::mousePress(image, Qt::LeftButton, {}, QPoint(width - 1, 10));
+  EXPECT_EQ(value(), -15000);
+  QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(width - 1, 10));
+  AnswerLast();
+  // Only the left button drags.
+  QTest::mousePress(image, Qt::RightButton, {}, QPoint(0, 10));
+  EXPECT_EQ(value(), -15000);
+}
+
+TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
+  struct Case {
+    bool serviceMode;
+    const char* typed;
+    bool ok;
+    std::vector<uint32_t> sentTDet;
+  } cases[] = {
+      {false, "245.5", true, {245500}},   {false, "300", true, {260000}}, {true, "300", true, {300000}},
+      {true, "nonsense", true, {100000}}, {false, "250", false, {}},
+  };
+  for (const Case& c : cases) {
+    Open(1);
+    SetControllerServiceMode(c.serviceMode);
+    QTimer::singleShot(0, [&] {
+      ASSERT_TRUE(dialog_.isVisible());
+      EXPECT_EQ(dialog_.findChild<QLabel*>("InfoLabel")->text(), "Target detector temperature");
+      EXPECT_EQ(dialog_.LimitToUser(), !c.serviceMode);
+      dialog_.findChild<QLineEdit*>("ValueEdit")->setText(c.typed);
+      dialog_.findChild<QPushButton*>(c.ok ? "BitBtn1" : "BitBtn2")->click();
+    });
+    Find<QPushButton>("SetpointTDetButton")->click();
+    std::vector<uint32_t> sent;
+    for (const auto& item : TakeSent()) {
+      EXPECT_EQ(ItemKey(item.data()), SET_FROSKTEC_MOD_NO_MEM_USER_SET);
+      sent.push_back(SentRecord<ModuleBasicParamsRecord>(item).tDet);
+    }
+    EXPECT_EQ(sent, c.sentTDet) << c.typed << " " << c.serviceMode;
+  }
+}
+
+TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDropsAThirdWrite) {
+  Open(1);
+  // A poll in flight leaves the view live; a write behind it waits in the queue.
+  clock_.Advance(100);
+  form_->Tick();
+  ASSERT_EQ(Engine().PendingKey(), GET_FROSKTEC_MONITOR);
+  EXPECT_TRUE(Enabled("SetpointUSupPlusIncButton"));
+  Find<QPushButton>("SetpointUSupPlusIncButton")->click();
+  EXPECT_TRUE(Engine().HasQueuedItem());
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001");
+  Find<QPushButton>("SetpointUSupPlusIncButton")->click();
+  EXPECT_EQ(beeper_.beeps, 1);
+
+  // The queued write goes out after the poll's answer and greys the view.
+  AnswerLast();
+  form_->Tick();
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{GET_FROSKTEC_MONITOR, SET_FROSKTEC_MOD_NO_MEM_USER_SET}));
+  EXPECT_FALSE(Enabled("SetpointUSupPlusIncButton"));
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "");
+  QTest::mouseClick(Find<QPushButton>("SetpointUSupPlusIncButton"), Qt::LeftButton);
+  QTest::mouseClick(Find<SliderImage>("USupPlusScrollBarImage"), Qt::LeftButton, {}, QPoint(5, 10));
+  EXPECT_TRUE(TakeSent().empty());
+  AnswerLast();
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001") << "what the controller took";
+}
+
+TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
+  Open(3);
+  host_.linked = false;
+  Find<QPushButton>("SetpointDetUIncButton")->click();
+  EXPECT_FALSE(Enabled("SetpointDetUIncButton"));
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  form_->Tick();
+  EXPECT_TRUE(prompter_.shown.empty()) << "a lost reply in the idle state is dropped silently";
+  EXPECT_TRUE(Enabled("SetpointDetUIncButton"));
+  EXPECT_EQ(Text("SetpointDetUPanel"), "101");
+  EXPECT_TRUE(form_->IsVisible());
+  EXPECT_TRUE(host_.closeRequests.empty());
+}
+
+TEST_F(FroskTecViewFormTest, AMonitorPollRepaintsOnlyThePanelsWhoseValueChanged) {
+  class PaintCounter : public QObject {
+   public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted.push_back(watched->objectName().toStdString());
+      return false;
+    }
+    std::vector<std::string> painted;
+  } counter;
+  Open(1);
+  Poll();
+  QApplication::processEvents();
+  for (QWidget* widget : form_->findChildren<QWidget*>()) widget->installEventFilter(&counter);
+  Poll();
+  QApplication::processEvents();
+  EXPECT_EQ(counter.painted, std::vector<std::string>()) << "nothing changed";
+  device_->monitor.tDet = 229500;
+  Poll();
+  QApplication::processEvents();
+  EXPECT_EQ(counter.painted, std::vector<std::string>{"MonitorTDetPanel"});
+}
+
+TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
+  settings_.ServiceMode = true;
+  Open(3);
+  QStackedWidget* notebook = Find<QStackedWidget>("ViewNotebook");
+  Find<QCheckBox>("ServiceModeCheckBox")->click();
+  std::vector<std::vector<uint8_t>> sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(ItemKey(sent[0].data()), SET_SERVICE_MODE);
+  EXPECT_EQ(SentRecord<ServiceModeRecord>(sent[0]).enable, 1);
+  AnswerLast();
+  EXPECT_TRUE(Find<QCheckBox>("ServiceModeCheckBox")->isChecked());
+
+  Find<QPushButton>("ServiceViewBitBtn")->click();
+  EXPECT_EQ(Engine().ViewPage(), 1);
+  EXPECT_EQ(notebook->currentIndex(), 1);
+  Find<QPushButton>("UserView1BitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 0);
+  Find<QPushButton>("ConfiguratorBitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 2);
+  EXPECT_EQ(Engine().SequenceState(), 20);
+  Find<QPushButton>("UserViewBitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 0);
+  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+
+  // The Auto boxes stop and start the polls.
+  AnswerLast();
+  TakeSent();
+  Find<QCheckBox>("DeviceMonitorAutoCheckBox")->click();
+  EXPECT_FALSE(Engine().DeviceMonitorAuto());
+  Poll();
+  Poll();
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{GET_MODULE_VELTRA_MONITOR, GET_MODULE_VELTRA_MONITOR}));
+}
+
+// The program's factory over the discovery engine and a simulated controller.
+TEST(FroskTecViewFormProgramTest, AConnectedSimulatedControllerComesAliveInItsWindow) {
+  std::unique_ptr<SimProcess> sim = SimProcess::Start({"--module", "veltra"});
+  ASSERT_NE(sim, nullptr);
+  ManualTickClock clock;
+  FixedWallClock wall{{2026, 12, 10, 9, 0, 0}};
+  ScriptedPrompter prompter;
+  CountingBeeper beeper;
+  struct : UrlOpener {
+    void Open(const std::string&) override {}
+  } opener;
+  const Folders folders = Folders::Beside(FROSK_BIN_DIR);
+  MonitorAlternation alternation;
+  Settings settings;
+  LinkLayer links;
+  TEnterValueForm dialog;
+  DiscoveryEngine discovery({clock, wall, prompter, opener, settings, links}, {std::vector{sim->Path()}, {}});
+  discovery.SetDeviceWindowFactory(
+      FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation}, dialog));
+  const auto runUntil = [&](const std::function<bool()>& done) {
+    return DriveTicks(
+        clock, [&] { discovery.Timer1Timer(); }, done, 300);
+  };
+  discovery.ReloadDevices();
+  ASSERT_TRUE(runUntil([&] { return discovery.State() == ScanState::Ready; }));
+  ASSERT_EQ(discovery.Devices().size(), 1u);
+  DeviceEntry& entry = *discovery.Devices().front();
+  discovery.Connect(&entry);
+  auto* window = dynamic_cast<TFroskTecViewForm*>(entry.Window.get());
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_TRUE(runUntil([&] { return window->Engine().ViewReady(); }));
+  EXPECT_EQ(window->findChild<QLabel*>("DeviceSerialPanel")->text(), "123456-07");
+  ASSERT_TRUE(runUntil([&] { return !window->findChild<QLabel*>("MonitorTDetPanel")->text().isEmpty(); }));
+  discovery.Disconnect(&entry);
+  EXPECT_EQ(entry.Window, nullptr);
+}
+
+}  // namespace
+}  // namespace frosk::test
