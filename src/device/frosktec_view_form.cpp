@@ -516,6 +516,8 @@ void TFroskTecViewForm::WireActions() {
   setpointGainComboBox_->installEventFilter(this);
   connect(deviceMonitorAutoCheckBox_, &QCheckBox::clicked, this, &TFroskTecViewForm::AnyUserCheckBoxClick);
   connect(moduleMonitorAutoCheckBox_, &QCheckBox::clicked, this, &TFroskTecViewForm::AnyUserCheckBoxClick);
+  connect(loadConfigurationBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::LoadConfigurationBitBtnClick);
+  connect(saveConfigurationBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::SaveConfigurationBitBtnClick);
   connect(deviceSettingsWriteBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::DeviceSettingsWriteBitBtnClick);
   connect(deviceSettingsDefaultBitBtn_, &QPushButton::clicked, this,
           &TFroskTecViewForm::DeviceSettingsDefaultBitBtnClick);
@@ -866,6 +868,10 @@ void TFroskTecViewForm::AnyUserCheckBoxClick() {
   }
   if (changed) engine.Refresh();
 }
+
+void TFroskTecViewForm::LoadConfigurationBitBtnClick() { ConfigFiles().LoadConfiguration(); }
+
+void TFroskTecViewForm::SaveConfigurationBitBtnClick() { ConfigFiles().SaveConfiguration(); }
 
 void TFroskTecViewForm::DeviceSettingsWriteBitBtnClick() { Engine().WriteControllerSettings(); }
 

@@ -77,6 +77,8 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   void SetpointGainComboBoxEnter();
   void SetpointGainComboBoxExit();
   void AnyUserCheckBoxClick();
+  void LoadConfigurationBitBtnClick();
+  void SaveConfigurationBitBtnClick();
   void DeviceSettingsWriteBitBtnClick();
   void DeviceSettingsDefaultBitBtnClick();
   void ModuleSettingsWriteBitBtnClick();

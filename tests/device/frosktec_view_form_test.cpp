@@ -698,3 +698,27 @@ TEST(FroskTecViewFormProgramTest, AConnectedSimulatedControllerComesAliveInItsWi
 
 }  // namespace
 }  // namespace frosk::test
+
+namespace frosk::test {
+namespace {
+
+TEST_F(FroskTecViewFormTest, ConfigurationButtonsSaveAndLoadThroughTheFileEngine) {
+  Open(3);
+  const std::string file = dir_.Path() + "controller.froskconfig";
+  prompter_.fileNames = {file};
+  QTest::mouseClick(Find<QPushButton>("SaveConfigurationBitBtn"), Qt::LeftButton);
+  ASSERT_EQ(prompter_.fileDialogs.size(), 1u);
+  EXPECT_EQ(prompter_.fileDialogs[0].filter, "Frosk Configuration Files|*.froskconfig");
+  ASSERT_FALSE(prompter_.shown.empty());
+  EXPECT_EQ(prompter_.shown.back(), (ScriptedPrompter::Shown{"Configuration written to file.", 0x40}));
+  EXPECT_TRUE(TakeSent().empty()) << "saving sends nothing";
+
+  prompter_.fileNames = {file};
+  prompter_.answers = {kIdOk};
+  QTest::mouseClick(Find<QPushButton>("LoadConfigurationBitBtn"), Qt::LeftButton);
+  EXPECT_EQ(prompter_.shown.back().flags, 0x31u) << "the load asks before overwriting the device";
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{SET_DEVICE_IDEN}) << "records go out one by one, identification first";
+}
+
+}  // namespace
+}  // namespace frosk::test
