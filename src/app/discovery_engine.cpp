@@ -11,8 +11,9 @@ namespace frosk {
 namespace {
 
 constexpr int kTickMs = 100;
-// The device window request's action that asks for the update check.
+// The device window request's actions beyond closing the device.
 constexpr int kCheckForUpdatesAction = 1;
+constexpr int kProgramModuleAction = 2;
 
 }  // namespace
 
@@ -144,20 +145,21 @@ void DiscoveryEngine::Timer1Timer() {
   if (next != scanState_) ChangeState(next, lineText, appendText);
 }
 
+// --ports stands for the stored port list too: a run on given ports probes exactly those.
 void DiscoveryEngine::FillPortQueue() {
-  portQueue_.clear();
-  if (options_.ports) {
-    portQueue_.assign(options_.ports->begin(), options_.ports->end());
-    return;
-  }
-  if (surroundings_.settings.UseSpecificPorts) {
-    const std::vector<std::string> names = PortsListToStrings(surroundings_.settings);
-    portQueue_.assign(names.begin(), names.end());
-    return;
-  }
   std::vector<std::string> names;
-  surroundings_.links.EnumeratePorts(&names);
+  if (!options_.ports && surroundings_.settings.UseSpecificPorts) {
+    names = PortsListToStrings(surroundings_.settings);
+  } else {
+    ListSystemPorts(&names);
+  }
   portQueue_.assign(names.begin(), names.end());
+}
+
+int DiscoveryEngine::ListSystemPorts(std::vector<std::string>* list) {
+  if (!options_.ports) return surroundings_.links.EnumeratePorts(list);
+  list->insert(list->end(), options_.ports->begin(), options_.ports->end());
+  return 0;
 }
 
 void DiscoveryEngine::ChangeState(ScanState state, const std::string& lineText, const std::string& appendText) {
@@ -382,16 +384,19 @@ void DiscoveryEngine::ProcessCloseRequests() {
 
 void DiscoveryEngine::DeviceWindowRequest(const CloseRequest& request) {
   bool closed = false;
+  std::string portName;
   for (auto& entry : devices_) {
     if (request.window == nullptr || entry->Window.get() != request.window) continue;
-    // Programming the module through the controller arrives with the firmware dialogs.
+    portName = entry->Port.portName;
     HideDeviceWindow(entry.get());
     CloseEntry(entry.get());
     RefreshCommands();
     closed = true;
   }
   // A window that was closed meanwhile (a reload, the exit) asks for nothing more.
-  if (closed && request.action == kCheckForUpdatesAction) CheckForUpdates();
+  if (!closed) return;
+  if (request.action == kCheckForUpdatesAction) CheckForUpdates();
+  if (request.action == kProgramModuleAction && programModule_) programModule_(portName);
 }
 
 void DiscoveryEngine::DestroyWindow(std::unique_ptr<DeviceWindow> window) {

@@ -120,6 +120,10 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   bool StartUpdateCheck();
   void ReportUpdateResult(int code);
 
+  // The system's list of serial ports, or the --ports list that replaces it
+  // for this run. 0 when the list was read, 1 when it could not be.
+  int ListSystemPorts(std::vector<std::string>* list);
+
   bool IsDeviceLinked(const DeviceWindow* window) const override;
   bool SendToDevice(const DeviceWindow* window, const uint8_t* item) override;
   void RequestClose(const DeviceWindow* window, int action) override;
@@ -128,6 +132,12 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   // The firmware version check run before a device is connected; until one is
   // installed every device passes.
   void SetCheckDeviceFirmware(std::function<bool(DeviceEntry&)> check) { checkDeviceFirmware_ = std::move(check); }
+  // Programs the module behind the controller on `portName`, as a device
+  // window asks with action 2 once its device is closed; until one is
+  // installed the request only closes the device.
+  void SetProgramModule(std::function<void(const std::string& portName)> program) {
+    programModule_ = std::move(program);
+  }
 
   ScanState State() const { return scanState_; }
   // The devices found, in the order found: the rows of the device list.
@@ -199,6 +209,7 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
 
   DeviceWindowFactory windowFactory_;
   std::function<bool(DeviceEntry&)> checkDeviceFirmware_;
+  std::function<void(const std::string&)> programModule_;
   int windowCallDepth_ = 0;
   std::deque<CloseRequest> closeRequests_;
   std::vector<std::unique_ptr<DeviceWindow>> retiredWindows_;

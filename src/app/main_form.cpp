@@ -14,10 +14,13 @@
 #include <cstring>
 
 #include "app/app_pictures.h"
+#include "app/firmware_commands.h"
 #include "app/menu_style.h"
 #include "app/startup_form.h"
 #include "common/form_basics.h"
+#include "firmware/upload_firmware_form.h"
 #include "protocol/value_types.h"
+#include "settings/settings_form.h"
 
 namespace frosk {
 
@@ -43,7 +46,7 @@ void SetColours(QWidget* widget, QPalette::ColorRole textRole, const QColor& tex
 
 }  // namespace
 
-TMainForm::TMainForm(DiscoveryEngine& engine, const Settings& settings, QWidget* parent)
+TMainForm::TMainForm(DiscoveryEngine& engine, Settings& settings, QWidget* parent)
     : QMainWindow(parent),
       engine_(engine),
       settings_(settings),
@@ -316,7 +319,11 @@ void TMainForm::RefreshCommands() {
   if (entry) SetRowImage(devicesListView_->selectedItems().first(), IconFor(entry->Iden.type, entry->Linked()));
 }
 
-void TMainForm::Timer1Timer() { engine_.Timer1Timer(); }
+void TMainForm::Timer1Timer() {
+  engine_.Timer1Timer();
+  // The programming dialog follows its tool on the program's one clock.
+  if (uploadFirmwareForm_ && uploadFirmwareForm_->isVisible()) uploadFirmwareForm_->Tick();
+}
 
 void TMainForm::DevicesReloadMenuItemClick() { engine_.ReloadDevices(); }
 
@@ -340,15 +347,27 @@ void TMainForm::DevicesHideMenuItemClick() {
 
 void TMainForm::DevicesExitMenuItemClick() { close(); }
 
-// The settings dialog's content arrives with its own issue.
-void TMainForm::OptionsSettingsMenuItemClick() {}
+// The stored settings are written at the end of the run, not here. The
+// Service menu and bar follow at once: "Default" may have switched service
+// mode off for the rest of the run.
+void TMainForm::OptionsSettingsMenuItemClick() {
+  if (!settingsForm_) return;
+  settingsForm_->DialogSettings() = settings_;
+  if (settingsForm_->exec() != QDialog::Accepted) return;
+  settings_ = settingsForm_->DialogSettings();
+  FormShow();
+  RefreshCommands();
+}
 
-// The programming dialogs arrive with their own issue.
-void TMainForm::OptionsFlasherMenuItemClick() {}
+void TMainForm::OptionsFlasherMenuItemClick() {
+  if (firmware_) firmware_->ForceDeviceProgramming();
+}
 
 void TMainForm::OptionsUpdatesMenuItemClick() { engine_.CheckForUpdates(); }
 
-void TMainForm::ServiceFirmwareMenuItemClick() {}
+void TMainForm::ServiceFirmwareMenuItemClick() {
+  if (firmware_) firmware_->FlashFirmware();
+}
 
 void TMainForm::ServiceShowFroskTecWindowMenuItemClick() {
   DeviceEntry unlisted;

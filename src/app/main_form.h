@@ -18,8 +18,11 @@ class QTreeWidgetItem;
 
 namespace frosk {
 
+class FirmwareCommands;
 class MenuStyle;
+class TSettingsForm;
 class TStartupForm;
+class TUploadFirmwareForm;
 
 // The main window: the list of devices found, the status log and the menus.
 // It shows the discovery engine's state and calls its operations; its timer
@@ -32,11 +35,20 @@ class TMainForm : public QMainWindow {
   static constexpr int kImageIndexRole = Qt::UserRole + 1;
   static constexpr int kStateIndexRole = Qt::UserRole + 2;
 
-  TMainForm(DiscoveryEngine& engine, const Settings& settings, QWidget* parent = nullptr);
+  // `settings` is the program's record, which "Settings..." replaces on OK.
+  TMainForm(DiscoveryEngine& engine, Settings& settings, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // The splash follows the log and the scan state; it is created after the main window.
   void SetStartupForm(TStartupForm* startupForm) { startupForm_ = startupForm; }
+  // So are the dialogs of the Options and Service menus, and the firmware
+  // commands over them. The programming dialog is ticked with the engine
+  // while it is shown.
+  void SetDialogs(TSettingsForm* settingsForm, TUploadFirmwareForm* uploadFirmwareForm, FirmwareCommands* firmware) {
+    settingsForm_ = settingsForm;
+    uploadFirmwareForm_ = uploadFirmwareForm;
+    firmware_ = firmware;
+  }
 
   const QList<QPixmap>& DevicesImageList() const { return devicesImages_; }
   const QList<QPixmap>& MenuImageList() const { return menuImages_; }
@@ -86,8 +98,11 @@ class TMainForm : public QMainWindow {
   void SetRowImage(QTreeWidgetItem* row, int index);
 
   DiscoveryEngine& engine_;
-  const Settings& settings_;
+  Settings& settings_;
   TStartupForm* startupForm_ = nullptr;
+  TSettingsForm* settingsForm_ = nullptr;
+  TUploadFirmwareForm* uploadFirmwareForm_ = nullptr;
+  FirmwareCommands* firmware_ = nullptr;
   bool centred_ = false;
   // Windows of "Show FroskTEC Window": they belong to no device and live until the end.
   std::vector<std::unique_ptr<DeviceWindow>> unlistedWindows_;

@@ -20,16 +20,8 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QRect& place, const QF
   label->setGeometry(place);
   label->setFont(font);
   label->setAlignment(alignment);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
+  SetTextColour(label, colour);
   return label;
-}
-
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 #include <QList>
 #include <memory>
 
+#include "app/firmware_commands.h"
 #include "device/device_engine.h"
+#include "firmware/firmware_forms.h"
 
 class QWidget;
 
 namespace frosk {
 
 class DiscoveryEngine;
+class ProgrammerRunner;
 struct Settings;
 class TMainForm;
 class TStartupForm;
@@ -26,7 +29,8 @@ class TSettingsForm;
 // settings) last. Destroying them, the settings dialog first, saves the
 // settings; main() does it before the application object goes. Every device
 // the engine connects or shows gets its device window over `deviceSeams`,
-// which outlive these windows.
+// which outlive these windows; the firmware dialogs and commands take their
+// clock, questions and folders from the same seams.
 class StartupWindows {
  public:
   StartupWindows(DiscoveryEngine& engine, Settings& settings, const DeviceSeams& deviceSeams);
@@ -45,6 +49,8 @@ class StartupWindows {
   std::unique_ptr<Form> Create(Args&&... args);
 
   QList<QWidget*> creationOrder_;
+  // The programming dialog's engine outlives the windows.
+  std::unique_ptr<ProgrammerRunner> programmerRunner_;
   std::unique_ptr<TMainForm> mainForm_;
   std::unique_ptr<TStartupForm> startupForm_;
   std::unique_ptr<TEnterValueForm> enterValueForm_;
@@ -54,6 +60,8 @@ class StartupWindows {
   std::unique_ptr<TEnterSerialForm> enterSerialForm_;
   std::unique_ptr<TComPortsSelectForm> comPortsSelectForm_;
   std::unique_ptr<TSettingsForm> settingsForm_;
+  FirmwareForms firmwareForms_;
+  FirmwareCommands firmwareCommands_;
 };
 
 }  // namespace frosk

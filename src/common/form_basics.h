@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 
+class QLabel;
+class QString;
 class QWidget;
 
 namespace frosk {
@@ -16,6 +18,13 @@ QFont UiFont(int pixelSize, bool bold = false);
 inline const QColor kDarkBlue{0, 65, 131};
 inline const QColor kRedOrange{220, 55, 12};
 inline const QColor kGreen{65, 155, 49};
+inline const QColor kTitleBlue{0, 64, 131};
+
+// Sets the colour a label or button draws its text in.
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+// The white band across the top of a dialog that names it.
+QLabel* NewHeaderPanel(const QString& text, QWidget* parent);
 
 // Puts a window in the middle of its screen's free area.
 void CentreOnScreen(QWidget* window);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
+
+class QPlainTextEdit;
 
 namespace frosk {
 
@@ -10,6 +13,11 @@ class TViewLogForm : public QDialog {
 
  public:
   explicit TViewLogForm(QWidget* parent = nullptr);
+
+  void SetLog(const std::string& log);
+
+ private:
+  QPlainTextEdit* memo_ = nullptr;
 };
 
 }  // namespace frosk

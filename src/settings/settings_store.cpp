@@ -104,6 +104,15 @@ std::vector<std::string> SplitPortNames(std::string_view list) {
   return names;
 }
 
+std::string JoinPortNames(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) {
+    if (!list.empty()) list += ',';
+    list += name;
+  }
+  return CutToCapacity(std::move(list));
+}
+
 std::vector<std::string> PortsListToStrings(const Settings& settings) { return SplitPortNames(settings.PortsList); }
 
 }  // namespace frosk

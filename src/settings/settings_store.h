@@ -41,5 +41,8 @@ std::vector<std::string> PortsListToStrings(const Settings& settings);
 // The same rule for any comma-separated list of port names (froskctl's and the
 // program's --ports).
 std::vector<std::string> SplitPortNames(std::string_view list);
+// A PortsList of the names in order: joined by ",", keeping only the names
+// that fit whole within kPortsListCapacity.
+std::string JoinPortNames(const std::vector<std::string>& names);
 
 }  // namespace frosk

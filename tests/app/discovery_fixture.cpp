@@ -63,8 +63,8 @@ void FakeController::Send(const std::string& text) {
 
 std::string FakeController::IdenFrame() const {
   DeviceIdenRecord iden{};
-  iden.type = 1;
-  iden.firmVer = 0x0102;
+  iden.type = type_;
+  iden.firmVer = firmware_;
   iden.hardVer = 2;
   std::strncpy(iden.name, name_.c_str(), sizeof iden.name - 1);
   iden.serial = {7, serialNumber_};

@@ -21,6 +21,12 @@ class FakeController {
   FakeController(std::string name, uint32_t serialNumber, Answer answer = Answer::kAtOnce);
 
   const std::string& Port() const { return pty_->ClientPath(); }
+  // What the device reports of itself: a QUVA controller with the firmware
+  // version the firmware folders of the tests ship, unless a test says otherwise.
+  void SetIden(uint16_t type, uint16_t firmware) {
+    type_ = type;
+    firmware_ = firmware;
+  }
   const std::string& Name() const { return name_; }
   // Reads what reached the device; answers a probe if it should. True when
   // it answered just now.
@@ -38,6 +44,8 @@ class FakeController {
   std::string name_;
   uint32_t serialNumber_;
   Answer answer_;
+  uint16_t type_ = 1;
+  uint16_t firmware_ = 12;
   std::string received_;
   int probes_ = 0;
 };

@@ -81,6 +81,8 @@ class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_.Path()));
+    // The firmware the test controllers run.
+    home_.Write("firmware/FroskTec.info", "FirmVer=12\n");
   }
   void TearDown() override {
     windows_.reset();
