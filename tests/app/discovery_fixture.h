@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/discovery_engine.h"
+#include "firmware/firmware_dialogs.h"
 #include "sim/pseudo_terminal.h"
 #include "support/scripted_prompter.h"
 
@@ -52,6 +53,31 @@ class FakeController {
 
 // A frame around any bytes, valid or not as an item, with a correct check value.
 std::string FrameOfBytes(const std::vector<uint8_t>& bytes);
+
+// Firmware dialogs that record what they are asked and answer from a script.
+class ScriptedFirmwareDialogs : public FirmwareDialogs {
+ public:
+  struct Job {
+    int target;
+    std::string portName;
+    std::string file;
+    bool operator==(const Job&) const = default;
+    friend void PrintTo(const Job& job, std::ostream* out) {
+      *out << "{" << job.target << ", \"" << job.portName << "\", \"" << job.file << "\"}";
+    }
+  };
+  std::vector<bool> targetDialogs;     // the service list flag of each opening
+  std::optional<TargetChoice> choice;  // every target dialog's answer; none: cancelled
+  std::vector<Job> jobs;
+
+  std::optional<TargetChoice> RunTargetDialog(bool serviceList) override {
+    targetDialogs.push_back(serviceList);
+    return choice;
+  }
+  void RunProgrammingDialog(int target, const std::string& portName, const std::string& file) override {
+    jobs.push_back({target, portName, file});
+  }
+};
 
 class RecordingUrlOpener : public UrlOpener {
  public:

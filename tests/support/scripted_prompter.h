@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class ScriptedPrompter : public Prompter {
     std::string text;
     unsigned flags;
     bool operator==(const Shown&) const = default;
+    friend void PrintTo(const Shown& shown, std::ostream* out) {
+      *out << "{\"" << shown.text << "\", 0x" << std::hex << shown.flags << std::dec << "}";
+    }
   };
   std::vector<Shown> shown;
   std::deque<int> answers;
