@@ -6,17 +6,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 
 #include "app/app_pictures.h"
@@ -30,6 +35,8 @@
 #include "settings/settings_form.h"
 #include "support/event_pump.h"
 #include "support/local_http_server.h"
+#include "support/next_modal.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
@@ -37,6 +44,7 @@ namespace {
 
 using test::FakeController;
 using test::LocalHttpServer;
+using test::OnNextModal;
 using Answer = FakeController::Answer;
 
 QStringList Captions(const QList<QAction*>& actions) {
@@ -428,6 +436,122 @@ TEST_F(MainFormTest, SettingsAreSavedWhenTheWindowsGoAndNotBefore) {
   EXPECT_EQ(stored("UseSpecificPorts").toInt(), 1);
   EXPECT_EQ(stored("UpdatesAutoCheck").toInt(), 1);
   EXPECT_EQ(stored("ServiceMode").toInt(), 1);
+}
+
+// Cancel throws every change away, a port list chosen with "..." included;
+// OK copies the dialog's record back. "Default" and OK switch service mode
+// off for this run only: the store keeps it for the next.
+TEST_F(MainFormTest, SettingsChangeTheProgramsRecordOnlyOnOk) {
+  WriteStoredSettings([](QSettings& store) { store.setValue("Settings/ServiceMode", 1); });
+  StartAndScan({});
+  const Settings before = settings_;
+  ASSERT_TRUE(before.ServiceMode);
+
+  QString chosenList;
+  OnNextModal([&](QWidget* settings) {
+    settings->findChild<QCheckBox*>("UseSpecificPortsCheckBox")->click();
+    OnNextModal([](QWidget* ports) {
+      ports->findChild<QCheckBox*>("Com02CheckBox")->click();
+      ports->findChild<QPushButton*>("OkBtn")->click();
+    });
+    settings->findChild<QPushButton*>("PortsListButton")->click();
+    chosenList = settings->findChild<QLineEdit*>("PortsListEdit")->text();
+    settings->findChild<QPushButton*>("CancelBtn")->click();
+  });
+  Item("OptionsSettingsMenuItem")->trigger();
+  EXPECT_EQ(chosenList, "COM2");
+  EXPECT_EQ(settings_, before);
+
+  OnNextModal([](QWidget* settings) {
+    EXPECT_TRUE(settings->findChild<QLineEdit*>("PortsListEdit")->text().isEmpty()) << "the copy starts afresh";
+    settings->findChild<QPushButton*>("DefaultBtn")->click();
+    settings->findChild<QPushButton*>("OkBtn")->click();
+  });
+  Item("OptionsSettingsMenuItem")->trigger();
+  EXPECT_EQ(settings_, Settings{});
+  EXPECT_FALSE(Form().findChild<QLabel*>("ServicePanel")->isVisible());
+  EXPECT_FALSE(Form().findChild<QMenu*>("ServiceMenuItem")->menuAction()->isVisible());
+
+  windows_.reset();  // the end of the run writes the store
+  Start({});
+  EXPECT_TRUE(settings_.ServiceMode) << "the next run has service mode again";
+}
+
+// "Flash Firmware..." asks nothing first and offers the six targets;
+// cancelled, it still closes the devices and scans again.
+TEST_F(MainFormTest, FlashFirmwareOffersTheServiceListWithoutWarning) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  StartAndScan({device.Port()});
+  Select(0);
+  Item("DevicesConnectMenuItem")->trigger();
+  ASSERT_TRUE(Entry(0).Linked());
+  int targets = 0;
+  OnNextModal([&](QWidget* select) {
+    targets = select->findChild<QComboBox*>("DeviceTypeComboBox")->count();
+    select->findChild<QPushButton*>("CancelBtn")->click();
+  });
+  Item("ServiceFirmwareMenuItem")->trigger();
+  EXPECT_EQ(targets, 6);
+  EXPECT_TRUE(scripted_.shown.empty());
+  EXPECT_EQ(links_.openNow, 0);
+  EXPECT_EQ(engine_->State(), ScanState::ListPorts);
+}
+
+// Force Device Programming through the real dialogs: the target dialog
+// offers the --ports list, and the programming dialog runs Debian's avrdude
+// against the simulated bootloader on the main window's 100 ms tick.
+TEST_F(MainFormTest, ForceDeviceProgrammingRunsTheDialogsOnTheMainWindowsTick) {
+  const auto bootloader = test::SimProcess::Start({"--bootloader", "x32a4"});
+  ASSERT_TRUE(bootloader);
+  std::filesystem::copy_file(std::string(FROSK_BIN_DIR) + "/firmware/FroskTec.hex",
+                             home_.Path() + "firmware/FroskTec.hex");
+  StartAndScan({bootloader->Path()});
+  ASSERT_EQ(List()->topLevelItemCount(), 0);
+
+  // The program's clock: it ticks the engine and, while it is up, the programming dialog.
+  QTimer timer1;
+  QObject::connect(&timer1, &QTimer::timeout, [this] {
+    clock_.Advance(100);
+    Form().Timer1Timer();
+  });
+  timer1.start(100);
+  // A run that never ends fails the test instead of hanging it.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->done(QDialog::Rejected);
+  });
+  guard.start(60000);
+
+  QStringList offeredPorts;
+  int lastPage = -1;
+  OnNextModal([&](QWidget* select) {
+    auto* ports = select->findChild<QComboBox*>("ComPortComboBox");
+    for (int i = 0; i < ports->count(); ++i) offeredPorts << ports->itemText(i);
+    select->findChild<QComboBox*>("DeviceTypeComboBox")->setCurrentIndex(1);
+    ports->setCurrentIndex(0);
+    OnNextModal([&](QWidget* upload) {
+      upload->findChild<QPushButton*>("StartBtn")->click();
+      auto* watch = new QTimer(upload);
+      QObject::connect(watch, &QTimer::timeout, [&lastPage, upload, watch] {
+        lastPage = upload->findChild<QStackedWidget*>("Pages")->currentIndex();
+        if (lastPage < 2) return;
+        watch->stop();
+        upload->findChild<QPushButton*>("CancelBtn")->click();
+      });
+      watch->start(20);
+    });
+    select->findChild<QPushButton*>("OkBtn")->click();
+  });
+  scripted_.answers = {kIdOk};
+  Item("OptionsFlasherMenuItem")->trigger();
+  timer1.stop();
+
+  EXPECT_EQ(offeredPorts, QStringList{QString::fromStdString(bootloader->Path())});
+  EXPECT_EQ(lastPage, 2) << "Done";
+  EXPECT_EQ(scripted_.shown.size(), 1u);
+  EXPECT_EQ(engine_->State(), ScanState::ListPorts);
+  EXPECT_EQ(engine_->Log().Lines().back(), "2026-12-10 09:05:07  Searching for devices ... ");
 }
 
 TEST_F(MainFormTest, AboutShowsTheSplashModallyUntilAClick) {

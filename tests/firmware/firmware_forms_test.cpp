@@ -14,7 +14,6 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 #include <filesystem>
 #include <functional>
 
@@ -23,12 +22,15 @@
 #include "firmware/upload_firmware_form.h"
 #include "firmware/view_log_form.h"
 #include "support/event_pump.h"
+#include "support/next_modal.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
+
+using test::OnNextModal;
 
 template <class Widget = QWidget>
 Widget* Child(const QWidget& form, const char* name) {
@@ -44,19 +46,6 @@ QStringList Items(const QComboBox* box) {
 }
 
 QColor TextColour(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
-
-// Runs `answer` on the next modal dialog as soon as it is up.
-void OnNextModal(const std::function<void(QWidget*)>& answer) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(modal);
-  });
-  poll->start(5);
-}
 
 class SelectFirmwareFormTest : public ::testing::Test {
  protected:

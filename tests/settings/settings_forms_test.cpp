@@ -8,15 +8,16 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
-#include <QTimer>
-#include <functional>
 
 #include "settings/com_ports_select_form.h"
 #include "settings/settings_form.h"
+#include "support/next_modal.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
+
+using test::OnNextModal;
 
 using Names = std::vector<std::string>;
 
@@ -41,19 +42,6 @@ QStringList ExtraBoxes(const QWidget& form) {
   QStringList names;
   for (const QCheckBox* box : form.findChildren<QCheckBox*>("PortCheckBox")) names << box->toolTip();
   return names;
-}
-
-// Runs `answer` on the next modal dialog as soon as it is up.
-void OnNextModal(const std::function<void(QWidget*)>& answer) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(modal);
-  });
-  poll->start(5);
 }
 
 class ComPortsSelectFormTest : public ::testing::Test {
