@@ -174,8 +174,8 @@ void TSelectFirmwareForm::UpdateControls() {
   }
 
   userInfoLabel_->setVisible(!serviceList_);
-  for (QWidget* control : std::initializer_list<QWidget*>{useFileLabel_, fileDefaultRadioButton_,
-                                                          fileOtherRadioButton_, fileNamePanel_, fileButton_})
+  for (QWidget* control : std::initializer_list<QWidget*>{useFileLabel_, fileDefaultRadioButton_, fileOtherRadioButton_,
+                                                          fileNamePanel_, fileButton_})
     control->setVisible(serviceList_);
   if (serviceList_) {
     fileDefaultRadioButton_->setChecked(useDefaultFile_);

@@ -115,28 +115,27 @@ QWidget* TUploadFirmwareForm::BuildProgressPage() {
   progressBar_ = new QProgressBar;
   progressBar_->setObjectName(QStringLiteral("ProgressBar"));
   progressBar_->setRange(0, 100);
-  return NewPage({statusLabel_, NewLabel("Status2Label", QStringLiteral("Please wait"), kRedOrange, false, nullptr),
-                  progressBar_},
-                 pages_);
+  return NewPage(
+      {statusLabel_, NewLabel("Status2Label", QStringLiteral("Please wait"), kRedOrange, false, nullptr), progressBar_},
+      pages_);
 }
 
 QWidget* TUploadFirmwareForm::BuildDonePage() {
   viewLogButton_ = NewButton("ViewLogButton", QStringLiteral("View Log..."), nullptr);
-  return NewPage({NewLabel("DoneLabel", QStringLiteral("Congratulations! Your device has been upgraded."), kGreen,
-                           true, nullptr),
-                  NewLabel("Done2Label", QStringLiteral("Click <Close> to return to main window."), kGreen, false,
-                           nullptr),
-                  viewLogButton_},
-                 pages_);
+  return NewPage(
+      {NewLabel("DoneLabel", QStringLiteral("Congratulations! Your device has been upgraded."), kGreen, true, nullptr),
+       NewLabel("Done2Label", QStringLiteral("Click <Close> to return to main window."), kGreen, false, nullptr),
+       viewLogButton_},
+      pages_);
 }
 
 QWidget* TUploadFirmwareForm::BuildErrorPage() {
   errorLabel_ = NewLabel("ErrorLabel", QString(), kRedOrange, true, nullptr);
-  return NewPage({errorLabel_,
-                  NewLabel("Error2Label", QStringLiteral("Click <Retry> if you want to try again."), kRedOrange, false,
-                           nullptr),
-                  NewButton("ViewLog2Button", QStringLiteral("View Log..."), nullptr)},
-                 pages_);
+  return NewPage(
+      {errorLabel_,
+       NewLabel("Error2Label", QStringLiteral("Click <Retry> if you want to try again."), kRedOrange, false, nullptr),
+       NewButton("ViewLog2Button", QStringLiteral("View Log..."), nullptr)},
+      pages_);
 }
 
 void TUploadFirmwareForm::SetJob(int target, const std::string& portName, const std::string& file) {

@@ -148,8 +148,8 @@ void TComPortsSelectForm::OkBtnClick() {
 
 void TComPortsSelectForm::TickSelected() {
   for (int i = 0; i < kComBoxCount; ++i) {
-    const bool selected =
-        std::any_of(selectedPorts_.begin(), selectedPorts_.end(), [&](const std::string& name) { return MatchesBox(name, i + 1); });
+    const bool selected = std::any_of(selectedPorts_.begin(), selectedPorts_.end(),
+                                      [&](const std::string& name) { return MatchesBox(name, i + 1); });
     comBoxes_[size_t(i)]->setChecked(selected);
   }
   for (QCheckBox* box : extraBoxes_) box->setChecked(Contains(selectedPorts_, box->toolTip().toStdString()));

@@ -45,8 +45,9 @@ class FirmwareCommandsTest : public ::testing::Test {
     controller_->SetIden(type, firmware);
     engine_ = std::make_unique<DiscoveryEngine>(
         DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_},
-        DiscoveryEngine::Options{std::vector<std::string>{controller_->Port()},
-                                 *ParseUpdateServer("127.0.0.1:" + std::to_string(test::LocalHttpServer::ClosedPort()))});
+        DiscoveryEngine::Options{
+            std::vector<std::string>{controller_->Port()},
+            *ParseUpdateServer("127.0.0.1:" + std::to_string(test::LocalHttpServer::ClosedPort()))});
     engine_->SetDeviceWindowFactory([this](DeviceWindowHost&, const DeviceEntry&) {
       auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
       window_ = window.get();
@@ -98,21 +99,21 @@ TEST_F(FirmwareCommandsTest, ConnectComparesTheDevicesFirmwareWithTheFolders) {
     int target = 0;
     const char* file = "";
   } cases[] = {
-      {"QUVA at the folder's version", 1, 12, false, {}, {}, kConnected},
-      {"QUVA behind, update accepted", 1, 11, false, {kIdYes}, {kUpdateQuestion}, kProgrammedAndRescanned, 2,
-       "FroskTec.hex"},
-      {"QUVA V2 behind, update accepted", 4, 19, false, {kIdYes}, {kUpdateQuestion}, kProgrammedAndRescanned, 1,
-       "FroskTecV2.hex"},
-      {"QUVA behind, update declined", 1, 0, true, {kIdNo}, {kUpdateQuestion}, kNothing},
-      {"QUVA ahead, no update check", 1, 13, false, {kIdNo}, {kObsoleteQuestion}, kNothing},
-      {"QUVA ahead, update check", 1, 13, true, {kIdYes}, {kObsoleteQuestion}, kUpdateCheck},
-      {"service mode, connected despite", 4, 21, true, {kIdNo, kIdYes}, {kObsoleteQuestion, kDespiteQuestion},
-       kConnected},
-      {"service mode, not connected", 4, 21, true, {kIdNo, kIdNo}, {kObsoleteQuestion, kDespiteQuestion}, kNothing},
-      {"known type without files at version 0", 2, 0, false, {}, {}, kConnected},
-      {"known type without files ahead", 2, 1, false, {kIdNo}, {kObsoleteQuestion}, kNothing},
-      {"unknown type, update check", 7, 12, false, {kIdYes}, {kUnknownQuestion}, kUpdateCheck},
+      // clang-format off
+      {"QUVA at the folder's version",          1, 12, false, {},              {},                                   kConnected},
+      {"QUVA behind, update accepted",          1, 11, false, {kIdYes},        {kUpdateQuestion},                    kProgrammedAndRescanned, 2, "FroskTec.hex"},
+      {"QUVA V2 behind, update accepted",       4, 19, false, {kIdYes},        {kUpdateQuestion},                    kProgrammedAndRescanned, 1, "FroskTecV2.hex"},
+      {"QUVA behind, update declined",          1, 0,  true,  {kIdNo},         {kUpdateQuestion},                    kNothing},
+      {"QUVA ahead, no update check",           1, 13, false, {kIdNo},         {kObsoleteQuestion},                  kNothing},
+      {"QUVA ahead, update check",              1, 13, true,  {kIdYes},        {kObsoleteQuestion},                  kUpdateCheck},
+      {"service mode, connected despite",       4, 21, true,  {kIdNo, kIdYes}, {kObsoleteQuestion, kDespiteQuestion}, kConnected},
+      {"service mode, not connected",           4, 21, true,  {kIdNo, kIdNo},  {kObsoleteQuestion, kDespiteQuestion}, kNothing},
+      {"known type without files at version 0", 2, 0,  false, {},              {},                                   kConnected},
+      {"known type without files ahead",        2, 1,  false, {kIdNo},         {kObsoleteQuestion},                  kNothing},
+      {"unknown type, update check",            7, 12, false, {kIdYes},        {kUnknownQuestion},                   kUpdateCheck},
+      // clang-format on
   };
+
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     settings_.ServiceMode = c.serviceMode;
@@ -125,8 +126,9 @@ TEST_F(FirmwareCommandsTest, ConnectComparesTheDevicesFirmwareWithTheFolders) {
 
     EXPECT_EQ(prompter_.shown, c.asked);
     EXPECT_EQ(links_.openNow, c.outcome == kConnected ? 1 : 0);
-    const std::vector<Job> jobs =
-        c.outcome == kProgrammedAndRescanned ? std::vector<Job>{{c.target, port, Firmware(c.file)}} : std::vector<Job>{};
+    const std::vector<Job> jobs = c.outcome == kProgrammedAndRescanned
+                                      ? std::vector<Job>{{c.target, port, Firmware(c.file)}}
+                                      : std::vector<Job>{};
     EXPECT_EQ(dialogs_.jobs, jobs);
     switch (c.outcome) {
       case kConnected: EXPECT_TRUE(engine_->Devices().front()->Linked()); break;
@@ -155,9 +157,9 @@ TEST_F(FirmwareCommandsTest, AMissingInfoFileIsNamedAndAnUnknownTypeReadsNone) {
 
   DeviceEntry& quva = Found(1, 12);
   engine_->Connect(&quva);
-  EXPECT_EQ(prompter_.shown, (std::vector<Shown>{
-                                 {"Firmware information file is missing or unreadable:\r" + Firmware("FroskTec.info"),
-                                  mb::kIconStop}}));
+  EXPECT_EQ(prompter_.shown,
+            (std::vector<Shown>{
+                {"Firmware information file is missing or unreadable:\r" + Firmware("FroskTec.info"), mb::kIconStop}}));
   EXPECT_FALSE(quva.Linked());
   EXPECT_EQ(links_.openNow, 0);
   EXPECT_TRUE(dialogs_.jobs.empty());

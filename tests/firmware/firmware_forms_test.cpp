@@ -114,9 +114,9 @@ TEST_F(SelectFirmwareFormTest, TheShortListOffersThreeTargetsWithTheFirstChosenA
 
 TEST_F(SelectFirmwareFormTest, TheServiceListOffersSixTargetsAndTheirPortAndFileRules) {
   Open(true);
-  EXPECT_EQ(Items(Targets()), QStringList({"QUVA V2 Firmware via Bootloader", "QUVA Firmware via Bootloader",
-                                           "KAZ module via QUVA", "1WIRE memory via QUVA",
-                                           "QUVA V2 Bootloader via AVR ISP", "QUVA Bootloader via AVR ISP"}));
+  EXPECT_EQ(Items(Targets()),
+            QStringList({"QUVA V2 Firmware via Bootloader", "QUVA Firmware via Bootloader", "KAZ module via QUVA",
+                         "1WIRE memory via QUVA", "QUVA V2 Bootloader via AVR ISP", "QUVA Bootloader via AVR ISP"}));
   EXPECT_EQ(Targets()->currentIndex(), -1) << "no target yet";
   EXPECT_FALSE(Ok()->isEnabled());
   EXPECT_FALSE(Child(form_, "UserInfoLabel")->isVisible());
@@ -287,10 +287,10 @@ TEST_F(UploadFirmwareFormTest, TheReadyPageShowsTheTargetsInstructions) {
     EXPECT_EQ(Child<QTextEdit>(form_, "InfoRichEdit")->toPlainText(), lines.join('\n'));
     EXPECT_EQ(BottomButtons(), (std::vector<std::string>{"Start", "Cancel"}));
   }
-  const std::pair<const char*, QColor> colours[] = {
-      {"TitlePanel", {0, 64, 131}}, {"StatusLabel", {220, 55, 12}}, {"Status2Label", {220, 55, 12}},
-      {"ErrorLabel", {220, 55, 12}}, {"Error2Label", {220, 55, 12}}, {"DoneLabel", {65, 155, 49}},
-      {"Done2Label", {65, 155, 49}}};
+  const std::pair<const char*, QColor> colours[] = {{"TitlePanel", {0, 64, 131}},    {"StatusLabel", {220, 55, 12}},
+                                                    {"Status2Label", {220, 55, 12}}, {"ErrorLabel", {220, 55, 12}},
+                                                    {"Error2Label", {220, 55, 12}},  {"DoneLabel", {65, 155, 49}},
+                                                    {"Done2Label", {65, 155, 49}}};
   for (const auto& [name, colour] : colours) EXPECT_EQ(TextColour(Child(form_, name)), colour) << name;
 }
 
@@ -331,9 +331,12 @@ TEST_F(UploadFirmwareFormTest, ProgressAndTheDonePageFollowTheToolsOutput) {
     settings_.ServiceMode = serviceMode;
     const std::string go = dir_.Path() + "go";
     std::filesystem::remove(go);
-    Tool("printf 'avrdude: writing 16384 bytes flash ...\\n\\nWriting | #########################'\n"
-         "while [ ! -f '" + go + "' ]; do sleep 0.05; done\n"
-         "echo ' | 100%'\necho 'avrdude: 16384 bytes of flash verified'");
+    Tool(
+        "printf 'avrdude: writing 16384 bytes flash ...\\n\\nWriting | #########################'\n"
+        "while [ ! -f '" +
+        go +
+        "' ]; do sleep 0.05; done\n"
+        "echo ' | 100%'\necho 'avrdude: 16384 bytes of flash verified'");
     Open(2);
     Button("StartBtn")->click();
     ASSERT_TRUE(test::WaitFor([&] {
