@@ -67,6 +67,8 @@ void TSelectFirmwareForm::BuildLayout() {
   deviceTypeComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   comPortComboBox_ = Named(new QComboBox(this), "ComPortComboBox");
   comPortComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // Wide enough for a device path before any port is chosen.
+  comPortComboBox_->setMinimumWidth(160);
   useFileLabel_ = new QLabel(QStringLiteral("Use File:"), this);
   fileDefaultRadioButton_ =
       Named(new QRadioButton(QStringLiteral("default for selected device type"), this), "FileDefaultRadioButton");
