@@ -116,5 +116,19 @@ TEST(PortsListTest, EmptyPiecesAreLeftOutAndNamesKeptAsWritten) {
   }
 }
 
+// The port dialog's choice goes into the record the same way: names that
+// would not fit whole are left out rather than cut.
+TEST(PortsListTest, JoinedNamesKeepWholeNamesWithinTheRecord) {
+  EXPECT_EQ(JoinPortNames({"COM2", "COM10", "/dev/pts/4"}), "COM2,COM10,/dev/pts/4");
+  EXPECT_EQ(JoinPortNames({}), "");
+  const std::vector<std::string> many(200, "ttyUSB1234");
+  const std::string list = JoinPortNames(many);
+  EXPECT_LE(list.size(), kPortsListCapacity);
+  EXPECT_EQ(list.size() % 11, 10u);
+  Settings settings;
+  settings.PortsList = list;
+  EXPECT_EQ(PortsListToStrings(settings), std::vector<std::string>(93, "ttyUSB1234"));
+}
+
 }  // namespace
 }  // namespace frosk
