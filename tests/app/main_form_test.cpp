@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -552,6 +553,34 @@ TEST_F(MainFormTest, ForceDeviceProgrammingRunsTheDialogsOnTheMainWindowsTick) {
   EXPECT_EQ(scripted_.shown.size(), 1u);
   EXPECT_EQ(engine_->State(), ScanState::ListPorts);
   EXPECT_EQ(engine_->Log().Lines().back(), "2026-12-10 09:05:07  Searching for devices ... ");
+}
+
+// The device window's module check finds older module firmware; Yes closes
+// the device and opens the programming dialog for the module behind it.
+TEST_F(MainFormTest, AModuleUpdateFromTheDeviceWindowOpensTheProgrammingDialogForTheModule) {
+  const auto controller = test::SimProcess::Start({"--module", "veltra", "--module-firmware", "4"});
+  ASSERT_TRUE(controller);
+  home_.Write("firmware/FroskTecV2.info", "FirmVer=12\n");
+  home_.Write("firmware/Kaz.info", "FirmVer=5\n");
+  StartAndScan({controller->Path()});
+  ASSERT_EQ(List()->topLevelItemCount(), 1);
+  Select(0);
+  scripted_.answers = {kIdYes};
+  Item("DevicesConnectMenuItem")->trigger();
+  ASSERT_TRUE(Entry(0).Linked());
+
+  QString instructions;
+  OnNextModal([&](QWidget* upload) {
+    instructions = upload->findChild<QTextEdit*>("InfoRichEdit")->toPlainText();
+    upload->findChild<QPushButton*>("CancelBtn")->click();
+  });
+  ASSERT_TRUE(RunUntil([&] { return !instructions.isEmpty(); }));
+  EXPECT_EQ(scripted_.shown.back().text,
+            "Older firmware version detected in the module.\rDo you want to upgrade it now?");
+  EXPECT_TRUE(instructions.contains("Press FIRMWARE UPDATE button on your KAZ device.")) << instructions.toStdString();
+  EXPECT_FALSE(Entry(0).Linked());
+  EXPECT_EQ(List()->topLevelItemCount(), 1) << "the row stays";
+  EXPECT_EQ(engine_->State(), ScanState::Ready);
 }
 
 TEST_F(MainFormTest, AboutShowsTheSplashModallyUntilAClick) {
