@@ -149,6 +149,8 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   const UpdateInfo& LastUpdateInfo() const { return updateCheck_.Info(); }
   bool DownloadRequested() const { return downloadRequested_; }
   bool MainWindowShown() const { return mainWindowShown_; }
+  // The program's wall clock, for the windows that show today's date.
+  const WallClock& Calendar() const { return surroundings_.wallClock; }
 
  signals:
   void StateChanged(frosk::ScanState state);

@@ -79,11 +79,13 @@ constexpr Key kVeltraParamsGets[4] = {
     GET_MODULE_VELTRA_USER_MAX,
 };
 constexpr int kVeltraUserSetIndex = 1;
+// Every SET lies this far above its GET and answers into the same group.
+constexpr Key kSetAboveGet = 0x10;
 
 template <size_t N>
 int IndexOfRequest(const Key (&gets)[N], Key request) {
   for (size_t i = 0; i < N; ++i)
-    if (request == gets[i] || request == gets[i] + 0x10) return static_cast<int>(i);
+    if (request == gets[i] || request == gets[i] + kSetAboveGet) return static_cast<int>(i);
   return -1;
 }
 
@@ -110,6 +112,16 @@ Key GetKeyAt(const Key (&gets)[N], int index) {
 Key ModuleIdenGetKey(int index) { return GetKeyAt(kModuleIdenGets, index); }
 Key BasicParamsGetKey(int index) { return GetKeyAt(kBasicParamsGets, index); }
 Key VeltraParamsGetKey(int index) { return GetKeyAt(kVeltraParamsGets, index); }
+
+namespace {
+
+Key SetKeyOf(Key get) { return get != 0 ? static_cast<Key>(get + kSetAboveGet) : Key{0}; }
+
+}  // namespace
+
+Key ModuleIdenSetKey(int index) { return SetKeyOf(ModuleIdenGetKey(index)); }
+Key BasicParamsSetKey(int index) { return SetKeyOf(BasicParamsGetKey(index)); }
+Key VeltraParamsSetKey(int index) { return SetKeyOf(VeltraParamsGetKey(index)); }
 
 std::string_view GroupName(Group group) { return kGroups[static_cast<size_t>(group)].name; }
 
@@ -506,6 +518,8 @@ void DeviceEngine::RemoveRefreshListener(int id) {
 }
 
 void DeviceEngine::Refresh() {
+  // A reading sequence started from the configurator ends on its start page.
+  if (viewPage_ == kConfiguratorPage && sequenceState_ == kIdle) sequenceState_ = kConfiguratorStart;
   const GroupMask stored = std::exchange(stored_, 0);
   // A listener may call back into the engine, which refreshes again, or remove
   // itself: walk by index over a copy of each entry and prune only at the top.
@@ -648,6 +662,12 @@ std::span<VFroskClass> DeviceEngine::Holders(Group group) {
   return {};
 }
 
+VFroskClass* DeviceEngine::Holder(Group group, Key field) {
+  for (VFroskClass& holder : Holders(group))
+    if (holder.ParamKey() == field) return &holder;
+  return nullptr;
+}
+
 // --- State ----------------------------------------------------------------------
 
 int DeviceEngine::LiveModuleType() const { return froskTecMonitor_.At(FROSKTEC_MONITOR_MODULE_TYPE).GetAsInt(); }
@@ -697,13 +717,13 @@ void DeviceEngine::ShowServiceView() {
 }
 
 void DeviceEngine::StartConfigurator() {
-  viewPage_ = 2;
+  viewPage_ = kConfiguratorPage;
   serviceMode_.At(SERVICE_MODE_ENABLE).SetFromInt(1);
   if (IsDeviceLinked()) {
     SendServiceMode(&serviceMode_);
     sequenceState_ = 20;
   } else {
-    sequenceState_ = 21;
+    sequenceState_ = kConfiguratorStart;
   }
   Refresh();
 }

@@ -73,6 +73,9 @@ constexpr GroupMask GroupBit(Group group) { return GroupMask{1} << static_cast<u
 Key ModuleIdenGetKey(int index);
 Key BasicParamsGetKey(int index);
 Key VeltraParamsGetKey(int index);
+Key ModuleIdenSetKey(int index);
+Key BasicParamsSetKey(int index);
+Key VeltraParamsSetKey(int index);
 
 // Module types of FROSKTEC_MONITOR_MODULE_TYPE (0 none, 1 NOMEM): from 2 on
 // the module has a memory of its own, and 3 is a VELTRA module.
@@ -106,6 +109,8 @@ class DeviceEngine {
   static constexpr uint8_t kIdle = 50;
   static constexpr uint8_t kCheckDeclined = 51;
   static constexpr uint8_t kSendingConfiguration = 48;
+  static constexpr uint8_t kConfiguratorStart = 21;
+  static constexpr uint8_t kConfiguratorPage = 2;  // ViewPage
   static constexpr uint32_t kReplyTimeoutMs = 5000;
 
   DeviceEngine(DeviceHost& host, const DeviceSeams& seams);
@@ -144,6 +149,7 @@ class DeviceEngine {
   using RefreshListener = std::function<void(GroupMask stored)>;
   int AddRefreshListener(RefreshListener listener);
   void RemoveRefreshListener(int id);
+  // While the configurator is shown, the idle state is its start page (21).
   void Refresh();
   // A message box through the prompter; automatic polls wait while it is open,
   // so the line is free for whatever the answer sends.
@@ -263,6 +269,8 @@ class DeviceEngine {
   ModuleCheckHolder& ModuleCheck() { return moduleCheck_; }
   // Any group's holders, for code that walks every field.
   std::span<VFroskClass> Holders(Group group);
+  // The holder of a field in a group; null when the group has no such field.
+  VFroskClass* Holder(Group group, Key field);
 
  private:
   template <class Record>

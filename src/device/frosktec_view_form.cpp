@@ -13,8 +13,11 @@
 #include <utility>
 
 #include "common/form_basics.h"
+#include "device/configurator_page.h"
 #include "device/enter_value_form.h"
+#include "device/service_view_page.h"
 #include "device/slider_image.h"
+#include "device/view_controls.h"
 #include "protocol/keys.h"
 
 namespace frosk {
@@ -150,21 +153,6 @@ constexpr GroupMask kModuleSettingsGroups = GroupBit(Group::kVeltraUserSet) | Gr
 constexpr GroupMask kModuleMonitorGroups = GroupBit(Group::kModuleVeltraMonitor);
 constexpr GroupMask kAllGroups = ~GroupMask{0};
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-// The setters below touch a widget only when what it shows differs, so a
-// refresh repaints only what changed.
-void SetText(QLabel* label, const QString& text) {
-  if (label->text() != text) label->setText(text);
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-  if (widget->palette().color(role) == colour) return;
-  QPalette palette = widget->palette();
-  palette.setColor(role, colour);
-  widget->setPalette(palette);
-}
-
 void SetTextColour(QWidget* widget, bool active) {
   if (widget != nullptr) SetColour(widget, QPalette::WindowText, active ? kActiveText : kInactiveText);
 }
@@ -177,28 +165,12 @@ void SetListColour(QComboBox* list, bool active) {
   SetColour(list, QPalette::Button, colour);
 }
 
-void SetEnabled(QWidget* widget, bool enabled) {
-  if (widget->isEnabled() != enabled) widget->setEnabled(enabled);
-}
-
-void SetChecked(QAbstractButton* button, bool checked) {
-  if (button->isChecked() != checked) button->setChecked(checked);
-}
-
 void SetAlignment(QLabel* label, Qt::Alignment alignment) {
   if (label->alignment() != alignment) label->setAlignment(alignment);
 }
 
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kCentre = Qt::AlignCenter;
-
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  return label;
-}
 
 // A sunken panel with a coloured background that shows one value.
 QLabel* ValuePanel(QWidget* parent, const QString& name, const QRect& geometry, Qt::Alignment alignment = kRight) {
@@ -211,21 +183,6 @@ QLabel* ValuePanel(QWidget* parent, const QString& name, const QRect& geometry, 
   panel->setMargin(2);
   SetPanelColour(panel, kInactiveBackground);
   return panel;
-}
-
-QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QCheckBox* CheckBox(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(name);
-  box->setGeometry(geometry);
-  return box;
 }
 
 QComboBox* List(QWidget* parent, const char* name, const QRect& geometry) {
@@ -262,8 +219,8 @@ int GainIndexOf(int code) {
 }
 
 TFroskTecViewForm::TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                                     TEnterValueForm& valueDialog, QWidget* parent)
-    : QWidget(parent), EngineDeviceWindow(host, settings, seams), valueDialog_(valueDialog) {
+                                     const DeviceWindowShared& shared, QWidget* parent)
+    : QWidget(parent), EngineDeviceWindow(host, settings, seams), shared_(shared), valueDialog_(shared.valueDialog) {
   BuildLayout(settings.ServiceMode);
   SetUnitLabels();
   FillGainList();
@@ -301,16 +258,12 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   BuildAmplifierPanel(userPage)->setGeometry(499, 4, geometry::kPanelWidth, 598);
   BuildBottomBar(userPage, serviceSetting);
 
-  // The service view and the configurator fill these pages; each has its way
-  // back to the user view from the start.
-  auto* servicePage = new QWidget;
-  servicePage->setObjectName("ServiceViewPage");
-  viewNotebook_->addWidget(servicePage);
-  userView1BitBtn_ = Button(servicePage, "UserView1BitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
-  auto* configuratorPage = new QWidget;
-  configuratorPage->setObjectName("ConfiguratorPage");
-  viewNotebook_->addWidget(configuratorPage);
-  userViewBitBtn_ = Button(configuratorPage, "UserViewBitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
+  servicePage_ = new ServiceViewPage(Engine(), nullptr);
+  viewNotebook_->addWidget(servicePage_);
+  userView1BitBtn_ = Button(servicePage_, "UserView1BitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
+  configuratorPage_ = new ConfiguratorPage(Engine(), ConfigFiles(), shared_.serialDialog, shared_.wallClock, nullptr);
+  viewNotebook_->addWidget(configuratorPage_);
+  userViewBitBtn_ = Button(configuratorPage_, "UserViewBitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
 
   CentreOnScreen(this);
 }
@@ -566,8 +519,18 @@ void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
     dirty_ = kAllGroups;
   }
   // A hidden page keeps nothing up to date; it is redrawn whole when it shows.
-  if (page != 0 || !isVisible()) return;
-  RefreshUserView(std::exchange(dirty_, 0));
+  if (!isVisible()) return;
+  switch (page) {
+    case 0: RefreshUserView(std::exchange(dirty_, 0)); break;
+    case 1: servicePage_->Refresh(); break;
+    case DeviceEngine::kConfiguratorPage: configuratorPage_->Refresh(); break;
+    default: break;
+  }
+}
+
+void TFroskTecViewForm::Tick() {
+  EngineDeviceWindow::Tick();
+  if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
 }
 
 void TFroskTecViewForm::RefreshAfterEdit() {
@@ -903,9 +866,9 @@ void TFroskTecViewForm::ServiceModeCheckBoxClick() {
   RefreshAfterEdit();
 }
 
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, TEnterValueForm& valueDialog) {
-  return [&settings, seams, &valueDialog](DeviceWindowHost& host, const DeviceEntry&) -> std::unique_ptr<DeviceWindow> {
-    auto window = std::make_unique<TFroskTecViewForm>(host, settings, seams, valueDialog);
+DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared) {
+  return [&settings, seams, shared](DeviceWindowHost& host, const DeviceEntry&) -> std::unique_ptr<DeviceWindow> {
+    auto window = std::make_unique<TFroskTecViewForm>(host, settings, seams, shared);
     window->Show();
     return window;
   };

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/wall_clock.h"
 #include "device/device_engine_window.h"
 #include "device/slider_drawing.h"
 
@@ -19,8 +20,19 @@ class QToolButton;
 
 namespace frosk {
 
+class ConfiguratorPage;
+class ServiceViewPage;
 class SliderImage;
+class TEnterSerialForm;
 class TEnterValueForm;
+
+// What every device window shares with the rest of the program besides the
+// engine's seams: the dialogs made at start-up and the calendar of "Today".
+struct DeviceWindowShared {
+  TEnterValueForm& valueDialog;
+  TEnterSerialForm& serialDialog;
+  const WallClock& wallClock;
+};
 
 // One entry of the gain list: the gain factor and the preamplifier's code for it.
 struct GainEntry {
@@ -44,15 +56,16 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
 
  public:
   // `settings` is the program's record; the service buttons follow its
-  // ServiceMode as it is when the window is made. `valueDialog` is the one
-  // value dialog of the program.
+  // ServiceMode as it is when the window is made.
   TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                    TEnterValueForm& valueDialog, QWidget* parent = nullptr);
+                    const DeviceWindowShared& shared, QWidget* parent = nullptr);
   ~TFroskTecViewForm() override;
 
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
+  // The engine's tick, then the service view's waiting panel.
+  void Tick() override;
 
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
@@ -169,6 +182,7 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   const NumericRow* RowOfImage(const QObject* image) const;
   void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
 
+  const DeviceWindowShared shared_;
   TEnterValueForm& valueDialog_;
   int listenerId_ = 0;
   bool gainComboEditing_ = false;
@@ -207,11 +221,13 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   QCheckBox* serviceModeCheckBox_;
   QPushButton* userViewBitBtn_;
   QPushButton* userView1BitBtn_;
+  ServiceViewPage* servicePage_;
+  ConfiguratorPage* configuratorPage_;
 };
 
 // Makes the device window of every device the discovery engine connects or
-// shows, and shows it. The settings, the seams and the dialog are the
-// program's and outlive the factory.
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, TEnterValueForm& valueDialog);
+// shows, and shows it. The settings, the seams and what the windows share are
+// the program's and outlive the factory.
+DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared);
 
 }  // namespace frosk

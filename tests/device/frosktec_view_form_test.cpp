@@ -19,6 +19,7 @@
 #include <map>
 
 #include "app/discovery_engine.h"
+#include "device/enter_serial_form.h"
 #include "device/enter_value_form.h"
 #include "device/slider_image.h"
 #include "engine_fixture.h"
@@ -90,7 +91,7 @@ class FroskTecViewFormTest : public ::testing::Test {
     device_->monitor.supOn = 1;
     device_->monitor.fanOn = 1;
     if (prepare) prepare(*device_);
-    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, dialog_);
+    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, shared_);
     form_->show();
     for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
       form_->Tick();
@@ -151,6 +152,9 @@ class FroskTecViewFormTest : public ::testing::Test {
   Settings settings_;
   FakeWindowHost host_;
   TEnterValueForm dialog_;
+  TEnterSerialForm serialDialog_;
+  FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
+  DeviceWindowShared shared_{dialog_, serialDialog_, wall_};
   std::unique_ptr<FakeDevice> device_;
   std::unique_ptr<TFroskTecViewForm> form_;
   size_t taken_ = 0;
@@ -674,9 +678,10 @@ TEST(FroskTecViewFormProgramTest, AConnectedSimulatedControllerComesAliveInItsWi
   Settings settings;
   LinkLayer links;
   TEnterValueForm dialog;
+  TEnterSerialForm serialDialog;
   DiscoveryEngine discovery({clock, wall, prompter, opener, settings, links}, {std::vector{sim->Path()}, {}});
   discovery.SetDeviceWindowFactory(
-      FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation}, dialog));
+      FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation}, {dialog, serialDialog, wall}));
   const auto runUntil = [&](const std::function<bool()>& done) {
     return DriveTicks(
         clock, [&] { discovery.Timer1Timer(); }, done, 300);

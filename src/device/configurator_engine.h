@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/wall_clock.h"
+#include "device/config_file.h"
+#include "device/device_engine.h"
+
+namespace frosk {
+
+// The configurator's pages (ConfigNotebook), in their order.
+enum class ConfigPage : uint8_t {
+  kWait,
+  kStart,
+  kDeviceIden,
+  kModuleIden,
+  kModuleParams,
+  kVeltraParams,
+  kMakeFile,
+  kReadFile,
+};
+inline constexpr int kConfigPageCount = 8;
+
+// The page a SequenceState shows; every state the configurator does not name
+// (the waiting states of the write chain among them) shows the wait page.
+ConfigPage ConfigPageOf(uint8_t sequenceState);
+
+// Whether a page's Back and Next can be pressed.
+struct ConfigNavigation {
+  bool back;
+  bool next;
+};
+ConfigNavigation NavigationOf(ConfigPage page);
+
+// What a field of a page shows: the controller's groups, the module
+// identification of the page, and the columns of the two parameters pages.
+enum class ConfigColumn : uint8_t {
+  kDeviceIden,
+  kFroskTecConfig,
+  kModuleIden,
+  kParamsDefault,
+  kParamsUserMin,
+  kParamsUserMax,
+  kVeltraDefault,
+  kVeltraUserMin,
+  kVeltraUserMax,
+};
+
+// The two signatures of a configuration file.
+enum class Signature : uint8_t { kDevice, kModule };
+
+// The configurator of a device window apart from its widgets: which page the
+// state shows and what its fields edit, the wizard's Next and Back, the
+// production defaults, the make-file page's content mask and signatures. It
+// edits the engine's own holders; there is no working copy. Every operation
+// that changes something ends in the engine's Refresh.
+class ConfiguratorEngine {
+ public:
+  static constexpr uint8_t kStartPage = DeviceEngine::kConfiguratorStart;
+  static constexpr uint8_t kDeviceIdenPage = 22;
+  static constexpr uint8_t kMakeFilePage = 45;
+
+  ConfiguratorEngine(DeviceEngine& engine, const WallClock& wallClock);
+
+  ConfigPage Page() const { return ConfigPageOf(engine_.SequenceState()); }
+
+  // ConfigWizzardButtonClick.
+  void StartWizard();
+  // ConfigMakeFileButtonClick: both check values from the serials the holders
+  // have now, then the make-file page.
+  void MakeFile();
+  // ConfigNextBitBtnClick: the page goes to the device as it is left, and the
+  // chain's replies show the next page; without a link the wizard walks on at
+  // once. Leaving a parameters page makes its user set equal to its defaults.
+  void Next();
+  // ConfigBackBitBtnClick.
+  void Back();
+
+  // The group a column of the current page shows; none when the state shows
+  // no page with that column, and an edit there then changes nothing.
+  std::optional<Group> GroupOf(ConfigColumn column) const;
+  // The holder of a field in that group; null as above or for a field the group lacks.
+  VFroskClass* HolderOf(ConfigColumn column, Key field) const;
+
+  // "Production Default" of each page: the values a new device leaves
+  // production with. Nothing is sent.
+  void DeviceIdenDefaults();
+  void ModuleIdenDefaults();
+  void ModuleParamsDefaults();
+  void VeltraParamsDefaults();
+  // "Today" on the controller's and the module's identification pages.
+  void DeviceProdDateToday();
+  void ModuleProdDateToday();
+
+  // "Not detected", "1WIRE" or "VELTRA", for the module the controller reports now.
+  std::string ConnectedModuleText() const;
+  // The headings of the module identification and parameters pages.
+  std::string ModuleIdenCaption() const;
+  std::string ModuleParamsCaption() const;
+  // A row of the basic-parameters page is consistent when each of its three
+  // values lies within its holder's own limits and user minimum <= default
+  // <= user maximum. False on any other page.
+  bool RowConsistent(Key field) const;
+
+  // The record boxes "All" ticks: the controller's always, the NOMEM records
+  // for a NOMEM-compatible controller, the module's for a module with memory,
+  // the VELTRA records for a VELTRA module, as last read. "None" clears
+  // content::kRecords; neither touches the signature boxes.
+  ContentMask AllMask() const;
+  // The boxes that can be used; a signature bit stands for that signature's
+  // box, field and buttons. Without a link every box can be used.
+  ContentMask EnabledMask() const;
+
+  VFroskClass& CheckHolder(Signature which) const;
+  // The serial a signature is made from: the controller's or the module's.
+  const VFroskClass& SerialOf(Signature which) const;
+  // "Generate...": the check value of the identification with this serial in
+  // place of its own; the identification keeps its serial.
+  void GenerateSignature(Signature which, const VFroskClass& serial);
+  // A signature typed into its field, as hexadecimal digits. Text that is not
+  // one leaves the check value as it was; false then.
+  bool TakeSignatureText(Signature which, std::string_view text);
+
+ private:
+  bool NoMemCompatible() const;
+  // Linked: sends the page and waits for its reply; else goes straight to the next page.
+  void LeavePage(uint8_t waitingState, uint8_t nextPage, bool linked, const std::function<void()>& send);
+  void SetProdDateToday(ConfigColumn column, Key field);
+
+  DeviceEngine& engine_;
+  const WallClock& wallClock_;
+};
+
+}  // namespace frosk

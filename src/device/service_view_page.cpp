@@ -1,0 +1,411 @@
+#include "device/service_view_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "common/form_basics.h"
+#include "protocol/catalogue.h"
+#include "protocol/keys.h"
+
+namespace frosk {
+
+using namespace key;
+
+namespace {
+
+// Where things sit: the tab sheets on the left, the traffic and the control
+// panel on the right. A field's line is its key name, its value and its unit.
+namespace geometry {
+constexpr QRect kPages{4, 4, 620, 598};
+constexpr int kLine = 24;
+constexpr int kCaptionX = 8;
+constexpr int kCaptionWidth = 238;
+constexpr int kFieldX = 250;
+constexpr int kFieldWidth = 220;
+constexpr int kUnitX = 476;
+constexpr int kButtonY = 534;
+constexpr int kRightX = 632;
+constexpr int kRightWidth = 351;
+constexpr int kTreeHeight = 228;
+}  // namespace geometry
+
+const QColor kWaitingText{255, 0, 0};
+
+bool IsMonitor(Group group) { return group == Group::kFroskTecMonitor || group == Group::kModuleVeltraMonitor; }
+
+// How a sheet shows each field: monitors and the controller's own type and
+// firmware version are read only; the basic parameters' three switches are lists.
+FieldKind KindOf(Group group, const FieldSpec& field) {
+  if (IsMonitor(group)) {
+    if (field.Type() == kBool) return FieldKind::kOnOff;
+    return field.key == FROSKTEC_MONITOR_TH_ADC ? FieldKind::kThAdc : FieldKind::kReadOnly;
+  }
+  switch (field.Type()) {
+    case kSerial: return FieldKind::kSerial;
+    case kDateTime: return FieldKind::kDate;
+    case kBool: return FieldKind::kTick;
+    default: break;
+  }
+  if (field.key == DEVICE_IDEN_TYPE || field.key == DEVICE_IDEN_FIRM_VER) return FieldKind::kReadOnly;
+  if (field.key == MODULE_BASIC_PARAMS_SUP_CTRL || field.key == MODULE_BASIC_PARAMS_FAN_CTRL ||
+      field.key == MODULE_BASIC_PARAMS_TEC_CTRL)
+    return FieldKind::kChoice;
+  return FieldKind::kEdit;
+}
+
+QStringList ChoicesOf(const FieldSpec& field) {
+  QStringList choices;
+  for (const QString& choice : Text(std::string(field.choices)).split('#', Qt::SkipEmptyParts)) choices << choice;
+  return choices;
+}
+
+Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(first) + by); }
+
+}  // namespace
+
+ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidget(parent), engine_(engine) {
+  setObjectName("ServiceViewPage");
+  exitWatcher_ = new EditExitWatcher(
+      [this](QLineEdit* edit) {
+        if (edit->inputMask().isEmpty())
+          AnyEditExit(edit);
+        else
+          AnyMaskEditExit(edit);
+      },
+      this);
+  BuildLayout();
+  engine_.SetTrafficObserver(&traffic_);
+}
+
+ServiceViewPage::~ServiceViewPage() { engine_.SetTrafficObserver(nullptr); }
+
+// --- Layout -------------------------------------------------------------------
+
+void ServiceViewPage::BuildLayout() {
+  communicationPageControl_ = new QTabWidget(this);
+  communicationPageControl_->setObjectName("CommunicationPageControl");
+  communicationPageControl_->setGeometry(geometry::kPages);
+  communicationPageControl_->tabBar()->setUsesScrollButtons(false);
+
+  QWidget* sheet = AddSheet(Sheet::kDeviceIden, "DeviceIden", "DeviceIden", Group::kDeviceIden);
+  connect(AddSheetButton(sheet, "GetDeviceIdenBtn", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetDeviceIdenBtnClick);
+  connect(AddSheetButton(sheet, "SetDeviceIdenBtn", "SET", geometry::kFieldX + 96), &QPushButton::clicked, this,
+          &ServiceViewPage::SetDeviceIdenBtnClick);
+
+  sheet = AddSheet(Sheet::kFroskTecConfig, "FroskTecConfig", "FroskTecConfig", Group::kFroskTecConfig);
+  connect(AddSheetButton(sheet, "GetFroskTecConfigButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetFroskTecConfigButtonClick);
+  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+          this, &ServiceViewPage::SetFroskTecConfigButtonClick);
+
+  sheet = AddSheet(Sheet::kFroskTecMonitor, "FroskTecMonitor", "FroskTecMonitor", Group::kFroskTecMonitor);
+  connect(AddSheetButton(sheet, "GetFroskTecMonitorButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetFroskTecMonitorButtonClick);
+
+  sheet = AddSheet(Sheet::kModuleIden, "ModuleIden", "ModuleIden", Group::kNoMemModuleIden);
+  moduleIdenTabControl_ = AddTabBar(sheet, "ModuleIdenTabControl", {"FroskTecModNoMem", "Module"}, 4);
+  connect(AddSheetButton(sheet, "GetModuleIdenButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetModuleIdenButtonClick);
+  connect(AddSheetButton(sheet, "SetModuleIdenButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked, this,
+          &ServiceViewPage::SetModuleIdenButtonClick);
+
+  sheet = AddSheet(Sheet::kModuleBasicParams, "ModuleBasicParams", "ModuleBasicParams", Group::kNoMemDefault);
+  moduleBasicParamsATabControl_ =
+      AddTabBar(sheet, "ModuleBasicParamsATabControl", {"FroskTecModNoMem", "Module"}, 4);
+  moduleBasicParamsBTabControl_ =
+      AddTabBar(sheet, "ModuleBasicParamsBTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 32);
+  connect(AddSheetButton(sheet, "GetModuleBasicParamsButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetModuleBasicParamsButtonClick);
+  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+          this, &ServiceViewPage::SetModuleBasicParamsButtonClick);
+
+  sheet = AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", "ModuleVeltraMonitor",
+                   Group::kModuleVeltraMonitor);
+  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kFieldX), &QPushButton::clicked,
+          this, &ServiceViewPage::GetModuleVletraMonitorButtonClick);
+
+  sheet = AddSheet(Sheet::kModuleVeltraParams, "ModuleVeltraParams", "ModuleVeltraParams", Group::kVeltraDefault);
+  moduleVeltraParamsTabControl_ =
+      AddTabBar(sheet, "ModuleVeltraParamsTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 4);
+  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kFieldX), &QPushButton::clicked,
+          this, &ServiceViewPage::GetModuleVeltraParamsButtonClick);
+  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+          this, &ServiceViewPage::SetModuleVeltraParamsButtonClick);
+
+  BuildTrafficPanel();
+  BuildControlPanel();
+}
+
+QWidget* ServiceViewPage::AddSheet(Sheet which, const char* name, const char* caption, Group group) {
+  auto* sheet = new QWidget;
+  sheet->setObjectName(QString::fromLatin1(name) + "TabSheet");
+  communicationPageControl_->addTab(sheet, QString::fromLatin1(caption));
+  // Room for the tab bars that choose the group.
+  const int top = which == Sheet::kModuleBasicParams                                   ? 68
+                  : which == Sheet::kModuleIden || which == Sheet::kModuleVeltraParams ? 40
+                                                                                       : 8;
+  AddFields(sheet, which, group, top, QString::fromLatin1(name));
+  return sheet;
+}
+
+void ServiceViewPage::AddFields(QWidget* sheet, Sheet which, Group group, int top, const QString& prefix) {
+  int y = top;
+  for (const FieldSpec& field : GroupContainer(group).fields) {
+    const FieldKind kind = KindOf(group, field);
+    const QString name = FieldControlName(prefix, field.key, kind);
+    Label(sheet, FieldControlName(prefix, field.key, "Label"), Text(std::string(field.name)),
+          {geometry::kCaptionX, y, geometry::kCaptionWidth, geometry::kLine - 2});
+    const int width = kind == FieldKind::kOnOff ? 60 : kind == FieldKind::kTick ? 24 : geometry::kFieldWidth;
+    FieldControl control = MakeFieldControl(sheet, name, field.key, kind, {geometry::kFieldX, y, width, 22},
+                                            ChoicesOf(field));
+    if (QLineEdit* edit = control.Edit()) exitWatcher_->Watch(edit);
+    if (QComboBox* list = control.Choice())
+      connect(list, &QComboBox::activated, this, &ServiceViewPage::AnyComboBoxChange);
+    if (QCheckBox* box = control.Tick()) connect(box, &QCheckBox::clicked, this, &ServiceViewPage::AnyCheckBoxClick);
+    if (!field.unit.empty())
+      Label(sheet, FieldControlName(prefix, field.key, "ULabel"), Text(std::string(field.unit)), {geometry::kUnitX, y, 40, geometry::kLine - 2});
+    fields_.push_back({which, control});
+    y += geometry::kLine;
+  }
+}
+
+QTabBar* ServiceViewPage::AddTabBar(QWidget* sheet, const char* name, const QStringList& tabs, int y) {
+  auto* bar = new QTabBar(sheet);
+  bar->setObjectName(name);
+  bar->setUsesScrollButtons(false);
+  bar->setExpanding(false);
+  for (const QString& tab : tabs) bar->addTab(tab);
+  bar->setGeometry(geometry::kCaptionX, y, geometry::kPages.width() - 24, 26);
+  connect(bar, &QTabBar::currentChanged, this, &ServiceViewPage::AnyTabControlChange);
+  return bar;
+}
+
+QPushButton* ServiceViewPage::AddSheetButton(QWidget* sheet, const char* name, const char* caption, int x) {
+  QPushButton* button = Button(sheet, name, QString::fromLatin1(caption), {x, geometry::kButtonY, 90, 26});
+  idleButtons_.push_back(button);
+  return button;
+}
+
+void ServiceViewPage::BuildTrafficPanel() {
+  using namespace geometry;
+  const auto tree = [this](const char* name, int y) {
+    auto* view = new QTreeWidget(this);
+    view->setObjectName(name);
+    view->setHeaderHidden(true);
+    view->setColumnCount(1);
+    view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->header()->setStretchLastSection(false);
+    view->setGeometry(kRightX, y, kRightWidth, kTreeHeight);
+    return view;
+  };
+  const auto infoPanel = [this](const char* name, const char* caption, int y) {
+    QLabel* panel = Label(this, name, QString::fromLatin1(caption), {kRightX, y, kRightWidth, 20});
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setMargin(2);
+    return panel;
+  };
+  infoPanel("SentInfoPanel", "Sent:", 4);
+  sentTreeView_ = tree("SentTreeView", 26);
+  QLabel* received = infoPanel("ReceivedInfoPanel", "Received:", 258);
+  communicationWaitingPanel_ =
+      Label(received, "CommunicationWaitingPanel", QStringLiteral("Waiting for respone..."), {150, 1, 196, 18});
+  communicationWaitingPanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  SetColour(communicationWaitingPanel_, QPalette::WindowText, kWaitingText);
+  communicationWaitingPanel_->hide();
+  receivedTreeView_ = tree("ReceivedTreeView", 280);
+}
+
+void ServiceViewPage::BuildControlPanel() {
+  using namespace geometry;
+  constexpr int kWidth = (kRightWidth - 5) / 2;
+  const auto button = [this](const char* name, const char* caption, int column, int row) {
+    return Button(this, name, QString::fromLatin1(caption),
+                  {kRightX + column * (kWidth + 5), 514 + row * 29, kWidth, 26});
+  };
+  breakButton_ = button("BreakButton", "BREAK", 0, 0);
+  clearButton_ = button("ClearButton", "CLEAR", 1, 0);
+  QPushButton* serviceMode0 = button("SetServiceMode0Button", "SetServiceMode(0)", 0, 1);
+  QPushButton* serviceMode1 = button("SetServiceMode1Button", "SetServiceMode(1)", 1, 1);
+  QPushButton* transparent = button("SetTransparentModeButton", "SetTransparentMode(1)", 0, 2);
+  QPushButton* configuration = button("GetConfigurationButton", "GET CONFIGURATION", 1, 2);
+  connect(breakButton_, &QPushButton::clicked, this, &ServiceViewPage::BreakButtonClick);
+  connect(clearButton_, &QPushButton::clicked, this, &ServiceViewPage::ClearButtonClick);
+  connect(serviceMode0, &QPushButton::clicked, this, &ServiceViewPage::SetServiceMode0ButtonClick);
+  connect(serviceMode1, &QPushButton::clicked, this, &ServiceViewPage::SetServiceMode1ButtonClick);
+  connect(transparent, &QPushButton::clicked, this, &ServiceViewPage::SetTransparentModeButtonClick);
+  connect(configuration, &QPushButton::clicked, this, &ServiceViewPage::GetConfigurationButtonClick);
+  idleButtons_.insert(idleButtons_.end(), {serviceMode0, serviceMode1, transparent, configuration});
+}
+
+// --- Groups ---------------------------------------------------------------------
+
+int ServiceViewPage::ModuleIdenIndex() const { return moduleIdenTabControl_->currentIndex(); }
+
+int ServiceViewPage::BasicParamsIndex() const {
+  return 4 * moduleBasicParamsATabControl_->currentIndex() + moduleBasicParamsBTabControl_->currentIndex();
+}
+
+int ServiceViewPage::VeltraParamsIndex() const { return moduleVeltraParamsTabControl_->currentIndex(); }
+
+Group ServiceViewPage::GroupShown(Sheet sheet) const {
+  switch (sheet) {
+    case Sheet::kDeviceIden: return Group::kDeviceIden;
+    case Sheet::kFroskTecConfig: return Group::kFroskTecConfig;
+    case Sheet::kFroskTecMonitor: return Group::kFroskTecMonitor;
+    case Sheet::kModuleIden: return ModuleIdenIndex() == 1 ? Group::kModuleIden : Group::kNoMemModuleIden;
+    case Sheet::kModuleBasicParams: {
+      const int index = BasicParamsIndex();
+      return index < 4 ? Offset(Group::kNoMemDefault, index) : Offset(Group::kModuleDefault, index - 4);
+    }
+    case Sheet::kModuleVeltraMonitor: return Group::kModuleVeltraMonitor;
+    case Sheet::kModuleVeltraParams: return Offset(Group::kVeltraDefault, VeltraParamsIndex());
+  }
+  return Group::kDeviceIden;
+}
+
+VFroskClass& ServiceViewPage::HolderOf(const SheetField& field) {
+  return *engine_.Holder(GroupShown(field.sheet), field.control.field);
+}
+
+ServiceViewPage::SheetField* ServiceViewPage::FieldOf(const QWidget* widget) {
+  for (SheetField& field : fields_)
+    if (field.control.widget == widget) return &field;
+  return nullptr;
+}
+
+// --- Refresh --------------------------------------------------------------------
+
+void ServiceViewPage::Refresh() {
+  const bool idle = engine_.Idle();
+  for (QPushButton* button : idleButtons_) SetEnabled(button, idle);
+  SetEnabled(breakButton_, !idle);
+  for (SheetField& field : fields_) ShowField(field.control, HolderOf(field));
+  MirrorTraffic();
+  ShowWaitingPanel();
+}
+
+void ServiceViewPage::ShowWaitingPanel() {
+  SetVisible(communicationWaitingPanel_, engine_.Waiting() && engine_.WaitingPanelVisible());
+}
+
+void ServiceViewPage::MirrorTraffic() {
+  if (traffic_.Clears() != mirroredClears_) {
+    sentTreeView_->clear();
+    receivedTreeView_->clear();
+    sentShown_ = receivedShown_ = 0;
+    mirroredClears_ = traffic_.Clears();
+  }
+  sentShown_ = AppendItemNodes(sentTreeView_, traffic_.Sent().TopLevel(), sentShown_);
+  receivedShown_ = AppendItemNodes(receivedTreeView_, traffic_.Received().TopLevel(), receivedShown_);
+}
+
+// --- Buttons --------------------------------------------------------------------
+
+void ServiceViewPage::GetDeviceIdenBtnClick() { engine_.SendRequest(GET_DEVICE_IDEN); }
+
+void ServiceViewPage::SetDeviceIdenBtnClick() { engine_.SendDeviceIden(&engine_.DeviceIden()); }
+
+void ServiceViewPage::GetFroskTecConfigButtonClick() { engine_.SendRequest(GET_FROSKTEC_CONFIG); }
+
+void ServiceViewPage::SetFroskTecConfigButtonClick() { engine_.SendFroskTecConfig(&engine_.FroskTecConfig()); }
+
+void ServiceViewPage::GetFroskTecMonitorButtonClick() { engine_.SendRequest(GET_FROSKTEC_MONITOR); }
+
+void ServiceViewPage::GetModuleIdenButtonClick() { engine_.SendRequest(ModuleIdenGetKey(ModuleIdenIndex())); }
+
+void ServiceViewPage::SetModuleIdenButtonClick() {
+  const int index = ModuleIdenIndex();
+  engine_.SendModuleIden(engine_.ModuleIdenGroup(index), ModuleIdenSetKey(index));
+}
+
+void ServiceViewPage::GetModuleBasicParamsButtonClick() {
+  engine_.SendRequest(BasicParamsGetKey(BasicParamsIndex()));
+}
+
+void ServiceViewPage::SetModuleBasicParamsButtonClick() {
+  const int index = BasicParamsIndex();
+  engine_.SendModuleBasicParams(engine_.BasicParamsGroup(index), BasicParamsSetKey(index));
+}
+
+void ServiceViewPage::GetModuleVletraMonitorButtonClick() { engine_.SendRequest(GET_MODULE_VELTRA_MONITOR); }
+
+void ServiceViewPage::GetModuleVeltraParamsButtonClick() {
+  engine_.SendRequest(VeltraParamsGetKey(VeltraParamsIndex()));
+}
+
+void ServiceViewPage::SetModuleVeltraParamsButtonClick() {
+  const int index = VeltraParamsIndex();
+  engine_.SendVeltraParams(engine_.VeltraParamsGroup(index), VeltraParamsSetKey(index));
+}
+
+void ServiceViewPage::SetServiceMode0ButtonClick() {
+  engine_.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(0);
+  engine_.SendServiceMode(&engine_.ServiceMode());
+}
+
+void ServiceViewPage::SetServiceMode1ButtonClick() {
+  engine_.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(1);
+  engine_.SendServiceMode(&engine_.ServiceMode());
+}
+
+void ServiceViewPage::SetTransparentModeButtonClick() {
+  engine_.TransparentMode().At(TRANSPARENT_MODE_ENABLE).SetFromInt(1);
+  engine_.SendTransparentMode(&engine_.TransparentMode());
+}
+
+void ServiceViewPage::GetConfigurationButtonClick() { engine_.GetConfiguration(); }
+
+void ServiceViewPage::BreakButtonClick() { engine_.Break(); }
+
+void ServiceViewPage::ClearButtonClick() {
+  traffic_.Clear();
+  MirrorTraffic();
+}
+
+// --- Fields ---------------------------------------------------------------------
+
+void ServiceViewPage::AnyTabControlChange() { engine_.Refresh(); }
+
+void ServiceViewPage::TakeEdit(QLineEdit* edit) {
+  SheetField* field = FieldOf(edit);
+  if (field == nullptr) return;
+  TakeFieldText(field->control, HolderOf(*field));
+  // Whatever was taken, the field shows the holder's value now: clamped, or
+  // as it was when the text named no value.
+  field->control.shown = edit->text();
+  engine_.Refresh();
+}
+
+void ServiceViewPage::AnyEditExit(QLineEdit* edit) { TakeEdit(edit); }
+
+void ServiceViewPage::AnyMaskEditExit(QLineEdit* edit) { TakeEdit(edit); }
+
+void ServiceViewPage::AnyComboBoxChange() {
+  SheetField* field = FieldOf(qobject_cast<QWidget*>(sender()));
+  if (field == nullptr) return;
+  VFroskClass& holder = HolderOf(*field);
+  const int index = field->control.Choice()->currentIndex();
+  if (index < 0 || index == holder.GetAsInt()) return;
+  holder.SetFromInt(index);
+  engine_.Refresh();
+}
+
+void ServiceViewPage::AnyCheckBoxClick() {
+  SheetField* field = FieldOf(qobject_cast<QWidget*>(sender()));
+  if (field == nullptr) return;
+  VFroskClass& holder = HolderOf(*field);
+  const bool ticked = field->control.Tick()->isChecked();
+  if (ticked == (holder.GetAsInt() != 0)) return;
+  holder.SetFromInt(ticked ? 1 : 0);
+  engine_.Refresh();
+}
+
+}  // namespace frosk

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "device/device_engine.h"
+#include "device/traffic_trees.h"
+#include "device/view_controls.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabBar;
+class QTabWidget;
+class QTreeWidget;
+
+namespace frosk {
+
+// The device window's engineering page (ViewPage 1): every record the engine
+// keeps as raw fields on the tab sheets of CommunicationPageControl, with a
+// GET and a SET button per record, the controller's service and transparent
+// modes, the reading sequence again, BREAK for a request that hangs, and the
+// traffic as two item trees. It shows the engine's holders and calls the
+// engine's senders; it keeps no state but its tab selections and the trees.
+class ServiceViewPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Becomes the engine's traffic observer for its lifetime.
+  ServiceViewPage(DeviceEngine& engine, QWidget* parent);
+  ~ServiceViewPage() override;
+
+  // The page's part of the engine's refresh while it is shown.
+  void Refresh();
+  // Each tick while shown: the waiting panel blinks while a reply is awaited.
+  void ShowWaitingPanel();
+  const TrafficTrees& Traffic() const { return traffic_; }
+
+ public slots:
+  void GetDeviceIdenBtnClick();
+  void SetDeviceIdenBtnClick();
+  void GetFroskTecConfigButtonClick();
+  void SetFroskTecConfigButtonClick();
+  void GetFroskTecMonitorButtonClick();
+  void GetModuleIdenButtonClick();
+  void SetModuleIdenButtonClick();
+  void GetModuleBasicParamsButtonClick();
+  void SetModuleBasicParamsButtonClick();
+  void GetModuleVletraMonitorButtonClick();
+  void GetModuleVeltraParamsButtonClick();
+  void SetModuleVeltraParamsButtonClick();
+  void SetServiceMode0ButtonClick();
+  void SetServiceMode1ButtonClick();
+  void SetTransparentModeButtonClick();
+  void GetConfigurationButtonClick();
+  void BreakButtonClick();
+  void ClearButtonClick();
+  void AnyTabControlChange();
+  void AnyEditExit(QLineEdit* edit);
+  void AnyMaskEditExit(QLineEdit* edit);
+  void AnyComboBoxChange();
+  void AnyCheckBoxClick();
+
+ private:
+  // The tab sheets, in their order.
+  enum class Sheet : uint8_t {
+    kDeviceIden,
+    kFroskTecConfig,
+    kFroskTecMonitor,
+    kModuleIden,
+    kModuleBasicParams,
+    kModuleVeltraMonitor,
+    kModuleVeltraParams,
+  };
+  struct SheetField {
+    Sheet sheet;
+    FieldControl control;
+  };
+
+  void BuildLayout();
+  QWidget* AddSheet(Sheet sheet, const char* name, const char* caption, Group group);
+  // The record's fields, named after the sheet.
+  void AddFields(QWidget* sheet, Sheet which, Group group, int top, const QString& prefix);
+  QTabBar* AddTabBar(QWidget* sheet, const char* name, const QStringList& tabs, int y);
+  QPushButton* AddSheetButton(QWidget* sheet, const char* name, const char* caption, int x);
+  void BuildTrafficPanel();
+  void BuildControlPanel();
+
+  // The group a sheet shows, by its tabs at this moment.
+  Group GroupShown(Sheet sheet) const;
+  int ModuleIdenIndex() const;
+  int BasicParamsIndex() const;  // 4 * A + B
+  int VeltraParamsIndex() const;
+  VFroskClass& HolderOf(const SheetField& field);
+  SheetField* FieldOf(const QWidget* widget);
+  void TakeEdit(QLineEdit* edit);
+  void MirrorTraffic();
+
+  DeviceEngine& engine_;
+  TrafficTrees traffic_;
+  uint64_t mirroredClears_ = 0;
+  size_t sentShown_ = 0;
+  size_t receivedShown_ = 0;
+
+  EditExitWatcher* exitWatcher_;
+  QTabWidget* communicationPageControl_;
+  QTabBar* moduleIdenTabControl_;
+  QTabBar* moduleBasicParamsATabControl_;
+  QTabBar* moduleBasicParamsBTabControl_;
+  QTabBar* moduleVeltraParamsTabControl_;
+  std::vector<SheetField> fields_;
+  // Enabled only while idle.
+  std::vector<QPushButton*> idleButtons_;
+  QPushButton* breakButton_;
+  QPushButton* clearButton_;
+  QTreeWidget* sentTreeView_;
+  QTreeWidget* receivedTreeView_;
+  QLabel* communicationWaitingPanel_;
+};
+
+}  // namespace frosk
