@@ -19,42 +19,13 @@
 #include <map>
 
 #include "app/discovery_engine.h"
-#include "device/enter_serial_form.h"
-#include "device/enter_value_form.h"
 #include "device/slider_image.h"
-#include "engine_fixture.h"
-#include "protocol/item.h"
 #include "support/event_pump.h"
 #include "support/sim_process.h"
+#include "view_form_fixture.h"
 
 namespace frosk::test {
 namespace {
-
-using namespace key;
-
-class FakeWindowHost : public DeviceWindowHost {
- public:
-  bool IsDeviceLinked(const DeviceWindow*) const override { return linked; }
-  bool SendToDevice(const DeviceWindow*, const uint8_t* item) override {
-    sent.emplace_back(item, item + ItemLength(item));
-    return linked;
-  }
-  void RequestClose(const DeviceWindow*, int action) override { closeRequests.push_back(action); }
-
-  std::vector<std::vector<uint8_t>> sent;
-  std::vector<int> closeRequests;
-  bool linked = true;
-};
-
-// User sets with a band around them, for the controller's module and the VELTRA module.
-constexpr ModuleBasicParamsRecord kBasicDefault{1, 10000, -10000, 1, 0, 0, 4000, 240000};
-constexpr ModuleBasicParamsRecord kBasicSet{1, 12000, -8000, 0, 0, 0, 5000, 230000};
-constexpr ModuleBasicParamsRecord kBasicMin{1, 5000, -12000, 0, 0, 0, 1000, 200000};
-constexpr ModuleBasicParamsRecord kBasicMax{2, 14000, -5000, 2, 2, 0, 10000, 260000};
-constexpr ModuleVeltraParamsRecord kVeltraDefault{128, 128, 56, 128, 2048, 0, 0, 1};
-constexpr ModuleVeltraParamsRecord kVeltraSet{100, 128, 64, 128, 2048, 0, 1, 1};
-constexpr ModuleVeltraParamsRecord kVeltraMin{0, 0, 48, 0, 0, 0, 0, 0};
-constexpr ModuleVeltraParamsRecord kVeltraMax{256, 256, 99, 256, 4095, 1, 1, 2};
 
 const QColor kBlack{0, 0, 0};
 const QColor kGreyText{128, 128, 128};
@@ -62,103 +33,6 @@ const QColor kRedText{255, 0, 0};
 const QColor kLightRed{255, 208, 208};
 const QColor kLightGreen{208, 255, 208};
 const QColor kLightGrey{240, 240, 240};
-
-template <class Record>
-Record SentRecord(const std::vector<uint8_t>& request) {
-  Record record{};
-  ParseFrom(record, ItemFirstChild(request.data()));
-  return record;
-}
-
-class FroskTecViewFormTest : public ::testing::Test {
- protected:
-  FroskTecViewFormTest() : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))) {}
-
-  // A window for a controller with this module, shown and read to its end.
-  void Open(int moduleType, const std::function<void(FakeDevice&)>& prepare = {}) {
-    device_ = std::make_unique<FakeDevice>(moduleType);
-    for (int group : {0, 4}) {
-      device_->Hold(BasicParamsGetKey(group), ReplyItem(kBasicDefault));
-      device_->Hold(BasicParamsGetKey(group + 1), ReplyItem(kBasicSet));
-      device_->Hold(BasicParamsGetKey(group + 2), ReplyItem(kBasicMin));
-      device_->Hold(BasicParamsGetKey(group + 3), ReplyItem(kBasicMax));
-    }
-    device_->Hold(GET_MODULE_VELTRA_DEFAULT, ReplyItem(kVeltraDefault));
-    device_->Hold(GET_MODULE_VELTRA_USER_SET, ReplyItem(kVeltraSet));
-    device_->Hold(GET_MODULE_VELTRA_USER_MIN, ReplyItem(kVeltraMin));
-    device_->Hold(GET_MODULE_VELTRA_USER_MAX, ReplyItem(kVeltraMax));
-    std::strcpy(device_->moduleIden.name, "KAZ-7");
-    device_->monitor.supOn = 1;
-    device_->monitor.fanOn = 1;
-    if (prepare) prepare(*device_);
-    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, shared_);
-    form_->show();
-    for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
-      form_->Tick();
-      if (Engine().Waiting()) AnswerLast();
-    }
-    ASSERT_TRUE(Engine().ViewReady());
-    TakeSent();
-  }
-
-  DeviceEngine& Engine() { return form_->Engine(); }
-
-  void AnswerLast() {
-    clock_.Advance(10);
-    const std::vector<uint8_t> reply = device_->Answer(host_.sent.back());
-    form_->ReceiveItem(reply.data());
-  }
-  // One automatic monitor poll, answered.
-  void Poll() {
-    clock_.Advance(100);
-    form_->Tick();
-    ASSERT_TRUE(Engine().Waiting());
-    AnswerLast();
-  }
-  // The requests sent since the last call.
-  std::vector<std::vector<uint8_t>> TakeSent() {
-    std::vector<std::vector<uint8_t>> sent(host_.sent.begin() + static_cast<std::ptrdiff_t>(taken_), host_.sent.end());
-    taken_ = host_.sent.size();
-    return sent;
-  }
-  std::vector<Key> TakeSentKeys() {
-    std::vector<Key> keys;
-    for (const auto& item : TakeSent()) keys.push_back(ItemKey(item.data()));
-    return keys;
-  }
-
-  template <class T>
-  T* Find(const char* name) {
-    T* widget = form_->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  QString Text(const char* name) { return Find<QLabel>(name)->text(); }
-  QColor TextColour(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::WindowText); }
-  QColor Background(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::Window); }
-  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
-  void SetControllerServiceMode(bool on) {
-    Engine().ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(on ? 1 : 0);
-    form_->FormShow();
-  }
-
-  TempDir dir_;
-  Folders folders_;
-  ManualTickClock clock_{1000};
-  ScriptedPrompter prompter_;
-  CountingBeeper beeper_;
-  MonitorAlternation alternation_;
-  DeviceSeams seams_{clock_, prompter_, beeper_, folders_, alternation_};
-  Settings settings_;
-  FakeWindowHost host_;
-  TEnterValueForm dialog_;
-  TEnterSerialForm serialDialog_;
-  FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
-  DeviceWindowShared shared_{dialog_, serialDialog_, wall_};
-  std::unique_ptr<FakeDevice> device_;
-  std::unique_ptr<TFroskTecViewForm> form_;
-  size_t taken_ = 0;
-};
 
 TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
   for (bool serviceSetting : {false, true}) {

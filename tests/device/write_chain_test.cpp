@@ -1,43 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "device/configurator_engine.h"
 #include "engine_fixture.h"
 
 namespace frosk::test {
 namespace {
 
 using namespace key;
-
-// The configurator's Next button on a linked device, reduced to what it sends
-// and the state it then waits in.
-bool PressNext(DeviceEngine& engine) {
-  switch (engine.SequenceState()) {
-    case 22:
-      engine.SendDeviceIden(&engine.DeviceIden());
-      engine.SetSequenceState(23);
-      return true;
-    case 25:
-      engine.SendModuleIden(&engine.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN);
-      engine.SetSequenceState(26);
-      return true;
-    case 27:
-      engine.SendModuleBasicParams(&engine.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT);
-      engine.SetSequenceState(28);
-      return true;
-    case 32:
-      engine.SendModuleIden(&engine.ModuleIden(), SET_MODULE_IDEN);
-      engine.SetSequenceState(33);
-      return true;
-    case 34:
-      engine.SendModuleBasicParams(&engine.ModuleDefault(), SET_MODULE_DEFAULT);
-      engine.SetSequenceState(35);
-      return true;
-    case 39:
-      engine.SendVeltraParams(&engine.VeltraDefault(), SET_MODULE_VELTRA_DEFAULT);
-      engine.SetSequenceState(40);
-      return true;
-    default: return false;
-  }
-}
 
 struct ChainCase {
   bool noMemCompatible;
@@ -71,6 +40,8 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     FakeHost host;
     ScriptedPrompter prompter;
     DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
+    ConfiguratorEngine configurator(engine, wall);
     FakeDevice device(c.moduleType);
     engine.SetSequenceState(DeviceEngine::kIdle);
     engine.ReceiveItem(ReplyItem(device.monitor).data());
@@ -80,12 +51,13 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     ASSERT_EQ(engine.SequenceState(), 20);
     engine.ReceiveItem(device.Answer(host.sent.back()).data());
     ASSERT_EQ(engine.SequenceState(), 21) << "the controller confirmed service mode";
-    engine.SetSequenceState(22);
+    configurator.StartWizard();
     std::vector<uint8_t> pages;
     for (int step = 0; step < 30 && engine.SequenceState() != 21; ++step) {
       if (!engine.Waiting()) {
         pages.push_back(engine.SequenceState());
-        ASSERT_TRUE(PressNext(engine)) << int{engine.SequenceState()};
+        configurator.Next();
+        ASSERT_TRUE(engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
       }
       engine.ReceiveItem(device.Answer(host.sent.back()).data());
     }
