@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -118,6 +120,13 @@ class FroskTecViewFormTest : public ::testing::Test {
   QColor TextColour(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::WindowText); }
   QColor Background(const char* name) { return Find<QWidget>(name)->palette().color(QPalette::Window); }
   bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+  QString EditText(const char* name) { return Find<QLineEdit>(name)->text(); }
+  // Types a whole new text into an edit and leaves it with Enter.
+  void TypeInto(const char* name, const QString& text) {
+    QLineEdit* edit = Find<QLineEdit>(name);
+    edit->setText(text);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
   void SetControllerServiceMode(bool on) {
     Engine().ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(on ? 1 : 0);
     form_->FormShow();
