@@ -152,14 +152,13 @@ ConfiguratorPage::ConfiguratorPage(DeviceEngine& engine, ConfigFileEngine& files
       serialDialog_(serialDialog),
       configurator_(engine, wallClock) {
   setObjectName("ConfiguratorPage");
-  exitWatcher_ = new EditExitWatcher(
+  exitWatcher_ = std::make_unique<EditExitWatcher>(
       [this](QLineEdit* edit) {
         if (edit->inputMask().isEmpty())
           CAnyEditExit(edit);
         else
           CAnyMaskEditExit(edit);
-      },
-      this);
+      });
   BuildLayout();
   WireActions();
 }

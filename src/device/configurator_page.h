@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "device/config_file_engine.h"
@@ -112,7 +113,8 @@ class ConfiguratorPage : public QWidget {
   ConfiguratorEngine configurator_;
   uint64_t treeRevision_ = 0;
 
-  EditExitWatcher* exitWatcher_;
+  // Goes with this object, before its controls.
+  std::unique_ptr<EditExitWatcher> exitWatcher_;
   QStackedWidget* configNotebook_;
   QPushButton* configBackBitBtn_;
   QPushButton* configNextBitBtn_;

@@ -55,8 +55,8 @@ void TEnterSerialForm::BuildLayout() {
 }
 
 void TEnterSerialForm::WireActions() {
-  auto* watcher = new EditExitWatcher([this](QLineEdit* edit) { AnyMaskEditExit(edit); }, this);
-  for (QLineEdit* edit : {serial1MaskEdit_, serial2MaskEdit_, newSerialMaskEdit_}) watcher->Watch(edit);
+  exitWatcher_ = std::make_unique<EditExitWatcher>([this](QLineEdit* edit) { AnyMaskEditExit(edit); });
+  for (QLineEdit* edit : {serial1MaskEdit_, serial2MaskEdit_, newSerialMaskEdit_}) exitWatcher_->Watch(edit);
   connect(formatOldRadioButton_, &QRadioButton::clicked, this, &TEnterSerialForm::AnyFormatRadioButtonClick);
   connect(formatNewRadioButton_, &QRadioButton::clicked, this, &TEnterSerialForm::AnyFormatRadioButtonClick);
   connect(okBtn_, &QPushButton::clicked, this, &TEnterSerialForm::OkBtnClick);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
+#include "device/view_controls.h"
 #include "protocol/vfrosk_class.h"
 
 class QLabel;
@@ -54,6 +56,7 @@ class TEnterSerialForm : public QDialog {
   QLineEdit* newSerialMaskEdit_;
   QPushButton* okBtn_;
   QPushButton* cancelBtn_;
+  std::unique_ptr<EditExitWatcher> exitWatcher_;
 };
 
 }  // namespace frosk

@@ -72,14 +72,13 @@ Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(f
 
 ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidget(parent), engine_(engine) {
   setObjectName("ServiceViewPage");
-  exitWatcher_ = new EditExitWatcher(
+  exitWatcher_ = std::make_unique<EditExitWatcher>(
       [this](QLineEdit* edit) {
         if (edit->inputMask().isEmpty())
           AnyEditExit(edit);
         else
           AnyMaskEditExit(edit);
-      },
-      this);
+      });
   BuildLayout();
   engine_.SetTrafficObserver(&traffic_);
 }

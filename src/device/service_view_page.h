@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "device/device_engine.h"
@@ -103,7 +104,8 @@ class ServiceViewPage : public QWidget {
   size_t sentShown_ = 0;
   size_t receivedShown_ = 0;
 
-  EditExitWatcher* exitWatcher_;
+  // Goes with this object, before its controls.
+  std::unique_ptr<EditExitWatcher> exitWatcher_;
   QTabWidget* communicationPageControl_;
   QTabBar* moduleIdenTabControl_;
   QTabBar* moduleBasicParamsATabControl_;

@@ -202,8 +202,7 @@ bool TakeFieldText(const FieldControl& control, VFroskClass& holder) {
 
 // --- Leaving an edit ------------------------------------------------------------------
 
-EditExitWatcher::EditExitWatcher(std::function<void(QLineEdit*)> leave, QObject* parent)
-    : QObject(parent), leave_(std::move(leave)) {}
+EditExitWatcher::EditExitWatcher(std::function<void(QLineEdit*)> leave) : leave_(std::move(leave)) {}
 
 void EditExitWatcher::Watch(QLineEdit* edit) { edit->installEventFilter(this); }
 

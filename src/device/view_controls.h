@@ -92,10 +92,12 @@ bool TakeFieldText(const FieldControl& control, VFroskClass& holder);
 
 // Calls `leave` for a watched edit when it loses the focus to another control
 // of the program, and on Enter, which acts as leaving the edit instead of
-// pressing the dialog's default button.
+// pressing the dialog's default button. Its owner keeps it as a member, so it
+// goes before the owner's controls: an edit that loses the focus as it is
+// destroyed must not reach a handler whose controls are already gone.
 class EditExitWatcher : public QObject {
  public:
-  EditExitWatcher(std::function<void(QLineEdit*)> leave, QObject* parent);
+  explicit EditExitWatcher(std::function<void(QLineEdit*)> leave);
   void Watch(QLineEdit* edit);
 
  protected:
