@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <span>
 
 #include "common/form_basics.h"
 #include "protocol/catalogue.h"
@@ -20,20 +21,27 @@ using namespace key;
 
 namespace {
 
-// Where things sit: the tab sheets on the left, the traffic and the control
-// panel on the right. A field's line is its key name, its value and its unit.
+// Where things sit: the tab sheets across the top, the traffic below them
+// side by side, the control panel in one row at the bottom. A field's line is
+// its key name, its value and its unit; a record of more than ten fields
+// takes two columns.
 namespace geometry {
-constexpr QRect kPages{4, 4, 620, 598};
+constexpr QRect kPages{4, 4, 979, 352};
 constexpr int kLine = 24;
+constexpr int kColumnWidth = 482;
+constexpr int kMostLines = 10;
 constexpr int kCaptionX = 8;
 constexpr int kCaptionWidth = 238;
 constexpr int kFieldX = 250;
-constexpr int kFieldWidth = 220;
-constexpr int kUnitX = 476;
-constexpr int kButtonY = 534;
-constexpr int kRightX = 632;
-constexpr int kRightWidth = 351;
-constexpr int kTreeHeight = 228;
+constexpr int kFieldWidth = 180;
+constexpr int kUnitX = 436;
+constexpr int kButtonY = 288;
+constexpr int kGetX = 772;
+constexpr int kSetX = 868;
+constexpr int kTrafficY = 362;
+constexpr int kTrafficWidth = 485;
+constexpr int kTreeHeight = 184;
+constexpr int kControlY = 574;
 }  // namespace geometry
 
 const QColor kWaitingText{255, 0, 0};
@@ -94,26 +102,26 @@ void ServiceViewPage::BuildLayout() {
   communicationPageControl_->tabBar()->setUsesScrollButtons(false);
 
   QWidget* sheet = AddSheet(Sheet::kDeviceIden, "DeviceIden", "DeviceIden", Group::kDeviceIden);
-  connect(AddSheetButton(sheet, "GetDeviceIdenBtn", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "GetDeviceIdenBtn", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetDeviceIdenBtnClick);
-  connect(AddSheetButton(sheet, "SetDeviceIdenBtn", "SET", geometry::kFieldX + 96), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "SetDeviceIdenBtn", "SET", geometry::kSetX), &QPushButton::clicked, this,
           &ServiceViewPage::SetDeviceIdenBtnClick);
 
   sheet = AddSheet(Sheet::kFroskTecConfig, "FroskTecConfig", "FroskTecConfig", Group::kFroskTecConfig);
-  connect(AddSheetButton(sheet, "GetFroskTecConfigButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "GetFroskTecConfigButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetFroskTecConfigButtonClick);
-  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kSetX), &QPushButton::clicked,
           this, &ServiceViewPage::SetFroskTecConfigButtonClick);
 
   sheet = AddSheet(Sheet::kFroskTecMonitor, "FroskTecMonitor", "FroskTecMonitor", Group::kFroskTecMonitor);
-  connect(AddSheetButton(sheet, "GetFroskTecMonitorButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "GetFroskTecMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetFroskTecMonitorButtonClick);
 
   sheet = AddSheet(Sheet::kModuleIden, "ModuleIden", "ModuleIden", Group::kNoMemModuleIden);
   moduleIdenTabControl_ = AddTabBar(sheet, "ModuleIdenTabControl", {"FroskTecModNoMem", "Module"}, 4);
-  connect(AddSheetButton(sheet, "GetModuleIdenButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "GetModuleIdenButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetModuleIdenButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleIdenButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "SetModuleIdenButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
           &ServiceViewPage::SetModuleIdenButtonClick);
 
   sheet = AddSheet(Sheet::kModuleBasicParams, "ModuleBasicParams", "ModuleBasicParams", Group::kNoMemDefault);
@@ -121,22 +129,22 @@ void ServiceViewPage::BuildLayout() {
       AddTabBar(sheet, "ModuleBasicParamsATabControl", {"FroskTecModNoMem", "Module"}, 4);
   moduleBasicParamsBTabControl_ =
       AddTabBar(sheet, "ModuleBasicParamsBTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 32);
-  connect(AddSheetButton(sheet, "GetModuleBasicParamsButton", "GET", geometry::kFieldX), &QPushButton::clicked, this,
+  connect(AddSheetButton(sheet, "GetModuleBasicParamsButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetModuleBasicParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kSetX), &QPushButton::clicked,
           this, &ServiceViewPage::SetModuleBasicParamsButtonClick);
 
   sheet = AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", "ModuleVeltraMonitor",
                    Group::kModuleVeltraMonitor);
-  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kFieldX), &QPushButton::clicked,
+  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked,
           this, &ServiceViewPage::GetModuleVletraMonitorButtonClick);
 
   sheet = AddSheet(Sheet::kModuleVeltraParams, "ModuleVeltraParams", "ModuleVeltraParams", Group::kVeltraDefault);
   moduleVeltraParamsTabControl_ =
       AddTabBar(sheet, "ModuleVeltraParamsTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 4);
-  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kFieldX), &QPushButton::clicked,
+  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kGetX), &QPushButton::clicked,
           this, &ServiceViewPage::GetModuleVeltraParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kFieldX + 96), &QPushButton::clicked,
+  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kSetX), &QPushButton::clicked,
           this, &ServiceViewPage::SetModuleVeltraParamsButtonClick);
 
   BuildTrafficPanel();
@@ -156,23 +164,28 @@ QWidget* ServiceViewPage::AddSheet(Sheet which, const char* name, const char* ca
 }
 
 void ServiceViewPage::AddFields(QWidget* sheet, Sheet which, Group group, int top, const QString& prefix) {
-  int y = top;
-  for (const FieldSpec& field : GroupContainer(group).fields) {
+  using namespace geometry;
+  const std::span<const FieldSpec> record = GroupContainer(group).fields;
+  const size_t perColumn = record.size() <= kMostLines ? record.size() : (record.size() + 1) / 2;
+  for (size_t i = 0; i < record.size(); ++i) {
+    const FieldSpec& field = record[i];
+    const int x = static_cast<int>(i / perColumn) * kColumnWidth;
+    const int y = top + static_cast<int>(i % perColumn) * kLine;
     const FieldKind kind = KindOf(group, field);
     const QString name = FieldControlName(prefix, field.key, kind);
     Label(sheet, FieldControlName(prefix, field.key, "Label"), Text(std::string(field.name)),
-          {geometry::kCaptionX, y, geometry::kCaptionWidth, geometry::kLine - 2});
-    const int width = kind == FieldKind::kOnOff ? 60 : kind == FieldKind::kTick ? 24 : geometry::kFieldWidth;
-    FieldControl control = MakeFieldControl(sheet, name, field.key, kind, {geometry::kFieldX, y, width, 22},
-                                            ChoicesOf(field));
+          {x + kCaptionX, y, kCaptionWidth, kLine - 2});
+    const int width = kind == FieldKind::kOnOff ? 60 : kind == FieldKind::kTick ? 24 : kFieldWidth;
+    FieldControl control =
+        MakeFieldControl(sheet, name, field.key, kind, {x + kFieldX, y, width, 22}, ChoicesOf(field));
     if (QLineEdit* edit = control.Edit()) exitWatcher_->Watch(edit);
     if (QComboBox* list = control.Choice())
       connect(list, &QComboBox::activated, this, &ServiceViewPage::AnyComboBoxChange);
     if (QCheckBox* box = control.Tick()) connect(box, &QCheckBox::clicked, this, &ServiceViewPage::AnyCheckBoxClick);
     if (!field.unit.empty())
-      Label(sheet, FieldControlName(prefix, field.key, "ULabel"), Text(std::string(field.unit)), {geometry::kUnitX, y, 40, geometry::kLine - 2});
+      Label(sheet, FieldControlName(prefix, field.key, "ULabel"), Text(std::string(field.unit)),
+            {x + kUnitX, y, 40, kLine - 2});
     fields_.push_back({which, control});
-    y += geometry::kLine;
   }
 }
 
@@ -182,7 +195,7 @@ QTabBar* ServiceViewPage::AddTabBar(QWidget* sheet, const char* name, const QStr
   bar->setUsesScrollButtons(false);
   bar->setExpanding(false);
   for (const QString& tab : tabs) bar->addTab(tab);
-  bar->setGeometry(geometry::kCaptionX, y, geometry::kPages.width() - 24, 26);
+  bar->setGeometry(geometry::kCaptionX, y, geometry::kPages.width() - 2 * geometry::kCaptionX - 4, 26);
   connect(bar, &QTabBar::currentChanged, this, &ServiceViewPage::AnyTabControlChange);
   return bar;
 }
@@ -195,46 +208,51 @@ QPushButton* ServiceViewPage::AddSheetButton(QWidget* sheet, const char* name, c
 
 void ServiceViewPage::BuildTrafficPanel() {
   using namespace geometry;
-  const auto tree = [this](const char* name, int y) {
+  const auto tree = [this](const char* name, int x) {
     auto* view = new QTreeWidget(this);
     view->setObjectName(name);
     view->setHeaderHidden(true);
     view->setColumnCount(1);
+    // Long node texts scroll sideways instead of being cut.
     view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     view->header()->setStretchLastSection(false);
-    view->setGeometry(kRightX, y, kRightWidth, kTreeHeight);
+    view->setGeometry(x, kTrafficY + 22, kTrafficWidth, kTreeHeight);
     return view;
   };
-  const auto infoPanel = [this](const char* name, const char* caption, int y) {
-    QLabel* panel = Label(this, name, QString::fromLatin1(caption), {kRightX, y, kRightWidth, 20});
+  const auto infoPanel = [this](const char* name, const char* caption, int x) {
+    QLabel* panel = Label(this, name, QString::fromLatin1(caption), {x, kTrafficY, kTrafficWidth, 20});
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setMargin(2);
     return panel;
   };
-  infoPanel("SentInfoPanel", "Sent:", 4);
-  sentTreeView_ = tree("SentTreeView", 26);
-  QLabel* received = infoPanel("ReceivedInfoPanel", "Received:", 258);
-  communicationWaitingPanel_ =
-      Label(received, "CommunicationWaitingPanel", QStringLiteral("Waiting for respone..."), {150, 1, 196, 18});
+  const int receivedX = kPages.right() + 1 - kTrafficWidth;
+  infoPanel("SentInfoPanel", "Sent:", kPages.x());
+  sentTreeView_ = tree("SentTreeView", kPages.x());
+  QLabel* received = infoPanel("ReceivedInfoPanel", "Received:", receivedX);
+  communicationWaitingPanel_ = Label(received, "CommunicationWaitingPanel", QStringLiteral("Waiting for respone..."),
+                                     {kTrafficWidth - 204, 1, 200, 18});
   communicationWaitingPanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetColour(communicationWaitingPanel_, QPalette::WindowText, kWaitingText);
   communicationWaitingPanel_->hide();
-  receivedTreeView_ = tree("ReceivedTreeView", 280);
+  receivedTreeView_ = tree("ReceivedTreeView", receivedX);
 }
 
 void ServiceViewPage::BuildControlPanel() {
   using namespace geometry;
-  constexpr int kWidth = (kRightWidth - 5) / 2;
-  const auto button = [this](const char* name, const char* caption, int column, int row) {
-    return Button(this, name, QString::fromLatin1(caption),
-                  {kRightX + column * (kWidth + 5), 514 + row * 29, kWidth, 26});
+  constexpr int kGap = 5;
+  constexpr int kWidth = (979 - 5 * kGap) / 6;
+  int x = kPages.x();
+  const auto button = [&](const char* name, const char* caption) {
+    QPushButton* made = Button(this, name, QString::fromLatin1(caption), {x, kControlY, kWidth, 26});
+    x += kWidth + kGap;
+    return made;
   };
-  breakButton_ = button("BreakButton", "BREAK", 0, 0);
-  clearButton_ = button("ClearButton", "CLEAR", 1, 0);
-  QPushButton* serviceMode0 = button("SetServiceMode0Button", "SetServiceMode(0)", 0, 1);
-  QPushButton* serviceMode1 = button("SetServiceMode1Button", "SetServiceMode(1)", 1, 1);
-  QPushButton* transparent = button("SetTransparentModeButton", "SetTransparentMode(1)", 0, 2);
-  QPushButton* configuration = button("GetConfigurationButton", "GET CONFIGURATION", 1, 2);
+  breakButton_ = button("BreakButton", "BREAK");
+  clearButton_ = button("ClearButton", "CLEAR");
+  QPushButton* serviceMode0 = button("SetServiceMode0Button", "SetServiceMode(0)");
+  QPushButton* serviceMode1 = button("SetServiceMode1Button", "SetServiceMode(1)");
+  QPushButton* transparent = button("SetTransparentModeButton", "SetTransparentMode(1)");
+  QPushButton* configuration = button("GetConfigurationButton", "GET CONFIGURATION");
   connect(breakButton_, &QPushButton::clicked, this, &ServiceViewPage::BreakButtonClick);
   connect(clearButton_, &QPushButton::clicked, this, &ServiceViewPage::ClearButtonClick);
   connect(serviceMode0, &QPushButton::clicked, this, &ServiceViewPage::SetServiceMode0ButtonClick);
