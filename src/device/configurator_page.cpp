@@ -121,10 +121,10 @@ const BoxGroup kBoxGroups[] = {
 };
 
 // The shapes of the parameters rows: green for a consistent row, red for one
-// that is not; the VELTRA rows keep their first colour.
+// that is not; the VELTRA rows are not judged and stay grey.
 const QColor kConsistent{0, 255, 0};
 const QColor kInconsistent{255, 0, 0};
-const QColor kUncoloured{255, 255, 255};
+const QColor kUncoloured{192, 192, 192};
 
 QLabel* Heading(QWidget* page, const char* name, const QString& text) {
   QLabel* heading = Label(page, name, text, {24, 12, 700, 28});

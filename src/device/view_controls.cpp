@@ -143,6 +143,8 @@ FieldControl MakeFieldControl(QWidget* parent, const QString& name, Key field, F
       auto* panel = new QLabel(parent);
       panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       panel->setAlignment(Qt::AlignCenter);
+      panel->setAutoFillBackground(true);
+      SetColour(panel, QPalette::Window, kReadOnlyBase);
       widget = panel;
       break;
     }

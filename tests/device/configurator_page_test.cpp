@@ -178,7 +178,7 @@ TEST_F(ConfiguratorViewTest, ARowShapeIsGreenWhileTheRowIsConsistentAndRedOtherw
 
   Engine().VeltraUserMax().At(MODULE_VELTRA_PARAMS_BW).SetFromInt(2);
   ShowState(39);
-  EXPECT_EQ(Background("CVeltraParamsGainShape"), QColor(255, 255, 255)) << "the VELTRA rows are not judged";
+  EXPECT_EQ(Background("CVeltraParamsGainShape"), QColor(192, 192, 192)) << "the VELTRA rows are not judged";
   EXPECT_EQ(Find<QComboBox>("CVeltraParamsUserMaxBwComboBox")->currentIndex(), 2);
 }
 
