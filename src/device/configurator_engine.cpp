@@ -104,8 +104,7 @@ void ConfiguratorEngine::Next() {
       break;
     case 27:
       e.NoMemUserSet().SetRaw(e.NoMemDefault().ToRecord());
-      LeavePage(28, 32, linked,
-                [&] { e.SendModuleBasicParams(&e.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT); });
+      LeavePage(28, 32, linked, [&] { e.SendModuleBasicParams(&e.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT); });
       break;
     case 32: LeavePage(33, 34, linked, [&] { e.SendModuleIden(&e.ModuleIden(), SET_MODULE_IDEN); }); break;
     case 34:
@@ -214,9 +213,9 @@ void ConfiguratorEngine::ModuleIdenDefaults() {
   setText(MODULE_IDEN_PROD_DATE, FormatDate(wallClock_.Now()));
   set(MODULE_IDEN_TEC_TYPE, 1);
   set(MODULE_IDEN_TH_TYPE, 1);
-  for (const Key param : {MODULE_IDEN_TEC_PARAM1, MODULE_IDEN_TEC_PARAM2, MODULE_IDEN_TEC_PARAM3,
-                          MODULE_IDEN_TEC_PARAM4, MODULE_IDEN_TH_PARAM1, MODULE_IDEN_TH_PARAM2,
-                          MODULE_IDEN_TH_PARAM3, MODULE_IDEN_TH_PARAM4})
+  for (const Key param :
+       {MODULE_IDEN_TEC_PARAM1, MODULE_IDEN_TEC_PARAM2, MODULE_IDEN_TEC_PARAM3, MODULE_IDEN_TEC_PARAM4,
+        MODULE_IDEN_TH_PARAM1, MODULE_IDEN_TH_PARAM2, MODULE_IDEN_TH_PARAM3, MODULE_IDEN_TH_PARAM4})
     set(param, 0);
   set(MODULE_IDEN_COOL_TIME, 120);
   engine_.Refresh();

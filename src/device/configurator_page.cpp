@@ -146,19 +146,14 @@ QFrame* Shape(QWidget* parent, const QString& name, const QRect& geometry, const
 
 ConfiguratorPage::ConfiguratorPage(DeviceEngine& engine, ConfigFileEngine& files, TEnterSerialForm& serialDialog,
                                    const WallClock& wallClock, QWidget* parent)
-    : QWidget(parent),
-      engine_(engine),
-      files_(files),
-      serialDialog_(serialDialog),
-      configurator_(engine, wallClock) {
+    : QWidget(parent), engine_(engine), files_(files), serialDialog_(serialDialog), configurator_(engine, wallClock) {
   setObjectName("ConfiguratorPage");
-  exitWatcher_ = std::make_unique<EditExitWatcher>(
-      [this](QLineEdit* edit) {
-        if (edit->inputMask().isEmpty())
-          CAnyEditExit(edit);
-        else
-          CAnyMaskEditExit(edit);
-      });
+  exitWatcher_ = std::make_unique<EditExitWatcher>([this](QLineEdit* edit) {
+    if (edit->inputMask().isEmpty())
+      CAnyEditExit(edit);
+    else
+      CAnyMaskEditExit(edit);
+  });
   BuildLayout();
   WireActions();
 }
@@ -207,8 +202,8 @@ void ConfiguratorPage::BuildStartPage() {
     Label(page, QString::fromLatin1(name) + "Label", QString::fromLatin1(what), {300, y, 600, 32});
     return button;
   };
-  configWizzardButton_ = entry("ConfigWizzardButton", "Configuration Wizzard",
-                               "Set up the controller and its module page by page.", 64);
+  configWizzardButton_ =
+      entry("ConfigWizzardButton", "Configuration Wizzard", "Set up the controller and its module page by page.", 64);
   configDeviceLoadButton_ = entry("ConfigDeviceLoadButton", "Load Current Configuration",
                                   "Read again everything the controller and its module hold.", 112);
   configMakeFileButton_ = entry("ConfigMakeFileButton", "Make Configuration File",
@@ -250,8 +245,8 @@ void ConfiguratorPage::BuildDeviceIdenPage() {
                      MakeFieldControl(page, "CFrosktecConfigVariantComboBox", FROSKTEC_CONFIG_VARIANT,
                                       FieldKind::kChoice, {200, 204, 120, 24}, {"BASIC", "OEM", "ADVANCED"})});
   fields_.push_back({ConfigColumn::kFroskTecConfig,
-                     MakeFieldControl(page, "CFrosktecConfigNoMemCompatibleCheckBox",
-                                      FROSKTEC_CONFIG_NO_MEM_COMPATIBLE, FieldKind::kTick, {200, 236, 300, 24})});
+                     MakeFieldControl(page, "CFrosktecConfigNoMemCompatibleCheckBox", FROSKTEC_CONFIG_NO_MEM_COMPATIBLE,
+                                      FieldKind::kTick, {200, 236, 300, 24})});
   fields_.back().control.Tick()->setText(QStringLiteral("Combatible with NOMEM Modules"));
 
   caption("CConnectedModuleTypeLabel", "Connected Module:", 284);
@@ -269,13 +264,13 @@ void ConfiguratorPage::BuildModuleIdenPage() {
   const auto column = [&](std::span<const FieldLine> lines, int x) {
     int y = 60;
     for (const FieldLine& line : lines) {
-      const FieldKind kind = line.field == MODULE_IDEN_PROD_DATE                                    ? FieldKind::kDate
-                             : line.field == MODULE_IDEN_SERIAL || line.field == MODULE_IDEN_DET_SERIAL ? FieldKind::kSerial
-                                                                                                        : FieldKind::kEdit;
-      const QString name =
-          line.field == MODULE_IDEN_PROD_DATE
-              ? QStringLiteral("CModuleIdenProdDatelMaskEdit")  // the form has always spelled it so
-              : FieldControlName("CModuleIden", line.field, kind);
+      const FieldKind kind = line.field == MODULE_IDEN_PROD_DATE ? FieldKind::kDate
+                             : line.field == MODULE_IDEN_SERIAL || line.field == MODULE_IDEN_DET_SERIAL
+                                 ? FieldKind::kSerial
+                                 : FieldKind::kEdit;
+      const QString name = line.field == MODULE_IDEN_PROD_DATE
+                               ? QStringLiteral("CModuleIdenProdDatelMaskEdit")  // the form has always spelled it so
+                               : FieldControlName("CModuleIden", line.field, kind);
       const bool text = line.field == MODULE_IDEN_NAME || line.field == MODULE_IDEN_DET_NAME;
       Label(page, name + "Label", QString::fromLatin1(line.caption), {x, y, 180, 24});
       AddField(page, ConfigColumn::kModuleIden, name, line.field, kind, {x + 186, y, text ? 240 : 120, 24});
@@ -303,16 +298,16 @@ void ConfiguratorPage::BuildParamsPage(QWidget* page, const char* prefix, Config
     header->setFont(UiFont(11, true));
   }
   int y = 84;
-  for (const ParamsRow& row : veltra ? std::span<const ParamsRow>(kVeltraParamsRows)
-                                     : std::span<const ParamsRow>(kBasicParamsRows)) {
+  for (const ParamsRow& row :
+       veltra ? std::span<const ParamsRow>(kVeltraParamsRows) : std::span<const ParamsRow>(kBasicParamsRows)) {
     const FieldKind kind = row.choices.isEmpty() ? FieldKind::kEdit : FieldKind::kChoice;
     const QString fieldName = FieldControlName(base, row.field, kind);
     Label(page, FieldControlName(base, row.field, "Label"), QString::fromLatin1(row.caption), {24, y, 250, 24});
     for (int c = 0; c < 3; ++c) {
       const auto column = static_cast<ConfigColumn>(static_cast<int>(first) + c);
-      fields_.push_back({column, MakeFieldControl(page, FieldControlName(base + columnNames[c], row.field, kind),
-                                                  row.field, kind, {kColumnX + c * kColumnStep, y, 130, 24},
-                                                  row.choices)});
+      fields_.push_back(
+          {column, MakeFieldControl(page, FieldControlName(base + columnNames[c], row.field, kind), row.field, kind,
+                                    {kColumnX + c * kColumnStep, y, 130, 24}, row.choices)});
       if (QLineEdit* edit = fields_.back().control.Edit()) exitWatcher_->Watch(edit);
     }
     const int unitX = kColumnX + 3 * kColumnStep;
@@ -345,13 +340,12 @@ void ConfiguratorPage::BuildMakeFilePage() {
   signatures->setGeometry(24, 384, 616, 96);
   const auto signatureLine = [&](const char* which, const char* caption, ContentMask bit, int y) {
     const QString prefix = QStringLiteral("ConfigMake") + which + "Signature";
-    SignatureControls controls{CheckBox(signatures, prefix + "CheckBox", QString::fromLatin1(caption), {12, y, 150, 24}),
-                               new QLineEdit(QStringLiteral("88888888"), signatures),
-                               Button(signatures, prefix + "GenerateButton", QStringLiteral("Generate..."),
-                                      {278, y - 1, 120, 26}),
-                               Button(signatures, prefix + "LoadButton", QStringLiteral("Sygnature from file..."),
-                                      {404, y - 1, 200, 26}),
-                               {}};
+    SignatureControls controls{
+        CheckBox(signatures, prefix + "CheckBox", QString::fromLatin1(caption), {12, y, 150, 24}),
+        new QLineEdit(QStringLiteral("88888888"), signatures),
+        Button(signatures, prefix + "GenerateButton", QStringLiteral("Generate..."), {278, y - 1, 120, 26}),
+        Button(signatures, prefix + "LoadButton", QStringLiteral("Sygnature from file..."), {404, y - 1, 200, 26}),
+        {}};
     controls.edit->setObjectName(prefix + "Edit");
     controls.edit->setGeometry(168, y, 100, 24);
     exitWatcher_->Watch(controls.edit);
@@ -363,7 +357,8 @@ void ConfiguratorPage::BuildMakeFilePage() {
 
   Button(page, "ConfigMakeAllButton", QStringLiteral("All"), {660, 62, 120, 28});
   Button(page, "ConfigMakeNoneButton", QStringLiteral("None"), {660, 98, 120, 28});
-  configMakeWriteButton_ = Button(page, "ConfigMakeWriteButton", QStringLiteral("Write To File..."), {660, 450, 160, 30});
+  configMakeWriteButton_ =
+      Button(page, "ConfigMakeWriteButton", QStringLiteral("Write To File..."), {660, 450, 160, 30});
 }
 
 void ConfiguratorPage::BuildReadFilePage() {
@@ -522,10 +517,10 @@ void ConfiguratorPage::CAnyComboBoxChange() {
   } else {
     // A parameter's choice stays within the user limits of the page's module.
     const bool veltra = field->column >= ConfigColumn::kVeltraDefault;
-    const VFroskClass* userMin =
-        configurator_.HolderOf(veltra ? ConfigColumn::kVeltraUserMin : ConfigColumn::kParamsUserMin, field->control.field);
-    const VFroskClass* userMax =
-        configurator_.HolderOf(veltra ? ConfigColumn::kVeltraUserMax : ConfigColumn::kParamsUserMax, field->control.field);
+    const VFroskClass* userMin = configurator_.HolderOf(
+        veltra ? ConfigColumn::kVeltraUserMin : ConfigColumn::kParamsUserMin, field->control.field);
+    const VFroskClass* userMax = configurator_.HolderOf(
+        veltra ? ConfigColumn::kVeltraUserMax : ConfigColumn::kParamsUserMax, field->control.field);
     engine_.ClampAndSet(*holder, index, *userMin, *userMax);
   }
   // Also when the value stayed: the list shows what the holder kept.

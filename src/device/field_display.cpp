@@ -10,7 +10,7 @@ namespace frosk {
 namespace {
 
 constexpr double kThAdcVolts = 1.024 / 524288.0;  // the converter's reference over 2^19 counts
-constexpr int kFirstYear = 1900;                   // a date keeps its year as year - 1900 in one byte
+constexpr int kFirstYear = 1900;                  // a date keeps its year as year - 1900 in one byte
 constexpr int kLastYear = kFirstYear + 255;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -80,13 +81,12 @@ Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(f
 
 ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidget(parent), engine_(engine) {
   setObjectName("ServiceViewPage");
-  exitWatcher_ = std::make_unique<EditExitWatcher>(
-      [this](QLineEdit* edit) {
-        if (edit->inputMask().isEmpty())
-          AnyEditExit(edit);
-        else
-          AnyMaskEditExit(edit);
-      });
+  exitWatcher_ = std::make_unique<EditExitWatcher>([this](QLineEdit* edit) {
+    if (edit->inputMask().isEmpty())
+      AnyEditExit(edit);
+    else
+      AnyMaskEditExit(edit);
+  });
   BuildLayout();
   engine_.SetTrafficObserver(&traffic_);
 }
@@ -110,8 +110,8 @@ void ServiceViewPage::BuildLayout() {
   sheet = AddSheet(Sheet::kFroskTecConfig, "FroskTecConfig", "FroskTecConfig", Group::kFroskTecConfig);
   connect(AddSheetButton(sheet, "GetFroskTecConfigButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetFroskTecConfigButtonClick);
-  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kSetX), &QPushButton::clicked,
-          this, &ServiceViewPage::SetFroskTecConfigButtonClick);
+  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
+          &ServiceViewPage::SetFroskTecConfigButtonClick);
 
   sheet = AddSheet(Sheet::kFroskTecMonitor, "FroskTecMonitor", "FroskTecMonitor", Group::kFroskTecMonitor);
   connect(AddSheetButton(sheet, "GetFroskTecMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
@@ -125,27 +125,26 @@ void ServiceViewPage::BuildLayout() {
           &ServiceViewPage::SetModuleIdenButtonClick);
 
   sheet = AddSheet(Sheet::kModuleBasicParams, "ModuleBasicParams", "ModuleBasicParams", Group::kNoMemDefault);
-  moduleBasicParamsATabControl_ =
-      AddTabBar(sheet, "ModuleBasicParamsATabControl", {"FroskTecModNoMem", "Module"}, 4);
+  moduleBasicParamsATabControl_ = AddTabBar(sheet, "ModuleBasicParamsATabControl", {"FroskTecModNoMem", "Module"}, 4);
   moduleBasicParamsBTabControl_ =
       AddTabBar(sheet, "ModuleBasicParamsBTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 32);
   connect(AddSheetButton(sheet, "GetModuleBasicParamsButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
           &ServiceViewPage::GetModuleBasicParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kSetX), &QPushButton::clicked,
-          this, &ServiceViewPage::SetModuleBasicParamsButtonClick);
+  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
+          &ServiceViewPage::SetModuleBasicParamsButtonClick);
 
-  sheet = AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", "ModuleVeltraMonitor",
-                   Group::kModuleVeltraMonitor);
-  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked,
-          this, &ServiceViewPage::GetModuleVletraMonitorButtonClick);
+  sheet =
+      AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", "ModuleVeltraMonitor", Group::kModuleVeltraMonitor);
+  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetModuleVletraMonitorButtonClick);
 
   sheet = AddSheet(Sheet::kModuleVeltraParams, "ModuleVeltraParams", "ModuleVeltraParams", Group::kVeltraDefault);
   moduleVeltraParamsTabControl_ =
       AddTabBar(sheet, "ModuleVeltraParamsTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 4);
-  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kGetX), &QPushButton::clicked,
-          this, &ServiceViewPage::GetModuleVeltraParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kSetX), &QPushButton::clicked,
-          this, &ServiceViewPage::SetModuleVeltraParamsButtonClick);
+  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
+          &ServiceViewPage::GetModuleVeltraParamsButtonClick);
+  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
+          &ServiceViewPage::SetModuleVeltraParamsButtonClick);
 
   BuildTrafficPanel();
   BuildControlPanel();
@@ -320,8 +319,19 @@ void ServiceViewPage::MirrorTraffic() {
     sentShown_ = receivedShown_ = 0;
     mirroredClears_ = traffic_.Clears();
   }
-  sentShown_ = AppendItemNodes(sentTreeView_, traffic_.Sent().TopLevel(), sentShown_);
-  receivedShown_ = AppendItemNodes(receivedTreeView_, traffic_.Received().TopLevel(), receivedShown_);
+  sentShown_ = Append(sentTreeView_, traffic_.Sent(), sentShown_);
+  receivedShown_ = Append(receivedTreeView_, traffic_.Received(), receivedShown_);
+}
+
+// A view scrolled to its newest item follows the traffic; one the user has
+// scrolled back stays where it is.
+size_t ServiceViewPage::Append(QTreeWidget* view, const ItemTree& tree, size_t shown) {
+  if (tree.TopLevel().size() == shown) return shown;
+  const QScrollBar* scroll = view->verticalScrollBar();
+  const bool following = scroll->value() == scroll->maximum();
+  shown = AppendItemNodes(view, tree.TopLevel(), shown);
+  if (following) view->scrollToBottom();
+  return shown;
 }
 
 // --- Buttons --------------------------------------------------------------------
@@ -343,9 +353,7 @@ void ServiceViewPage::SetModuleIdenButtonClick() {
   engine_.SendModuleIden(engine_.ModuleIdenGroup(index), ModuleIdenSetKey(index));
 }
 
-void ServiceViewPage::GetModuleBasicParamsButtonClick() {
-  engine_.SendRequest(BasicParamsGetKey(BasicParamsIndex()));
-}
+void ServiceViewPage::GetModuleBasicParamsButtonClick() { engine_.SendRequest(BasicParamsGetKey(BasicParamsIndex())); }
 
 void ServiceViewPage::SetModuleBasicParamsButtonClick() {
   const int index = BasicParamsIndex();

@@ -97,6 +97,8 @@ class ServiceViewPage : public QWidget {
   SheetField* FieldOf(const QWidget* widget);
   void TakeEdit(QLineEdit* edit);
   void MirrorTraffic();
+  // Adds the tree's new top-level items to the view; the number it then shows.
+  size_t Append(QTreeWidget* view, const ItemTree& tree, size_t shown);
 
   DeviceEngine& engine_;
   TrafficTrees traffic_;

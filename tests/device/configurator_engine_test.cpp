@@ -41,13 +41,13 @@ TEST_F(ConfiguratorTest, EachStateShowsItsPageAndItsWayOn) {
     ConfigPage page;
     bool back, next;
   } cases[] = {
-      {20, ConfigPage::kWait, false, false},        {21, ConfigPage::kStart, false, false},
-      {22, ConfigPage::kDeviceIden, true, true},    {23, ConfigPage::kWait, false, false},
-      {25, ConfigPage::kModuleIden, true, true},    {27, ConfigPage::kModuleParams, true, true},
-      {31, ConfigPage::kWait, false, false},        {32, ConfigPage::kModuleIden, true, true},
-      {34, ConfigPage::kModuleParams, true, true},  {39, ConfigPage::kVeltraParams, true, true},
-      {44, ConfigPage::kWait, false, false},        {45, ConfigPage::kMakeFile, true, false},
-      {46, ConfigPage::kReadFile, true, false},     {2, ConfigPage::kWait, false, false},
+      {20, ConfigPage::kWait, false, false},       {21, ConfigPage::kStart, false, false},
+      {22, ConfigPage::kDeviceIden, true, true},   {23, ConfigPage::kWait, false, false},
+      {25, ConfigPage::kModuleIden, true, true},   {27, ConfigPage::kModuleParams, true, true},
+      {31, ConfigPage::kWait, false, false},       {32, ConfigPage::kModuleIden, true, true},
+      {34, ConfigPage::kModuleParams, true, true}, {39, ConfigPage::kVeltraParams, true, true},
+      {44, ConfigPage::kWait, false, false},       {45, ConfigPage::kMakeFile, true, false},
+      {46, ConfigPage::kReadFile, true, false},    {2, ConfigPage::kWait, false, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ConfigPageOf(c.state), c.page) << int{c.state};
@@ -72,7 +72,7 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
     bool noMemCompatible;
     uint8_t to;
   } cases[] = {
-      {22, false, 21}, {25, false, 22}, {27, false, 25}, {32, true, 27}, {32, false, 22},
+      {22, false, 21}, {25, false, 22}, {27, false, 25}, {32, true, 27},  {32, false, 22},
       {34, false, 32}, {39, false, 34}, {45, false, 21}, {46, false, 21}, {23, false, 23},
   };
   for (const Case& c : cases) {
@@ -111,12 +111,18 @@ TEST_F(ConfiguratorTest, AFieldEditsTheGroupOfThePageTheStateShowsAndNothingElse
     C column;
     G group;
   } cases[] = {
-      {22, C::kDeviceIden, Group::kDeviceIden},     {22, C::kFroskTecConfig, Group::kFroskTecConfig},
-      {22, C::kModuleIden, std::nullopt},           {25, C::kModuleIden, Group::kNoMemModuleIden},
-      {32, C::kModuleIden, Group::kModuleIden},     {27, C::kParamsDefault, Group::kNoMemDefault},
-      {27, C::kParamsUserMin, Group::kNoMemUserMin}, {34, C::kParamsUserMax, Group::kModuleUserMax},
-      {34, C::kVeltraDefault, std::nullopt},        {39, C::kVeltraUserMin, Group::kVeltraUserMin},
-      {23, C::kDeviceIden, std::nullopt},           {21, C::kParamsDefault, std::nullopt},
+      {22, C::kDeviceIden, Group::kDeviceIden},
+      {22, C::kFroskTecConfig, Group::kFroskTecConfig},
+      {22, C::kModuleIden, std::nullopt},
+      {25, C::kModuleIden, Group::kNoMemModuleIden},
+      {32, C::kModuleIden, Group::kModuleIden},
+      {27, C::kParamsDefault, Group::kNoMemDefault},
+      {27, C::kParamsUserMin, Group::kNoMemUserMin},
+      {34, C::kParamsUserMax, Group::kModuleUserMax},
+      {34, C::kVeltraDefault, std::nullopt},
+      {39, C::kVeltraUserMin, Group::kVeltraUserMin},
+      {23, C::kDeviceIden, std::nullopt},
+      {21, C::kParamsDefault, std::nullopt},
   };
   for (const Case& c : cases) {
     engine_.SetSequenceState(c.state);
@@ -200,7 +206,7 @@ TEST_F(ConfiguratorTest, ARowIsConsistentWhenEachValueFitsAndTheDefaultLiesWithi
     int32_t defaults, userMin, userMax;
     bool consistent;
   } cases[] = {
-      {230000, 220000, 300000, true},  {220000, 220000, 220000, true}, {210000, 220000, 300000, false},
+      {230000, 220000, 300000, true},  {220000, 220000, 220000, true},  {210000, 220000, 300000, false},
       {310000, 220000, 300000, false}, {230000, 220000, 400001, false},  // beyond the field's own 400.000 K
       {230000, 99999, 300000, false},
   };
@@ -246,11 +252,8 @@ TEST_F(ConfiguratorTest, AllTicksWhatTheDevicesLastReadHoldAndWithoutALinkEveryB
     ContentMask all;
     ContentMask enabled;
   } cases[] = {
-      {0, false, true, 0x0003, 0x40000003},
-      {1, true, true, 0x007F, 0x4000007F},
-      {2, false, true, 0x0F83, 0xC0000F83},
-      {3, true, true, 0xFFFF, 0xC000FFFF},
-      {2, true, false, 0x0FFF, 0xC000FFFF},
+      {0, false, true, 0x0003, 0x40000003}, {1, true, true, 0x007F, 0x4000007F},  {2, false, true, 0x0F83, 0xC0000F83},
+      {3, true, true, 0xFFFF, 0xC000FFFF},  {2, true, false, 0x0FFF, 0xC000FFFF},
   };
   for (const Case& c : cases) {
     host_.linked = c.linked;
@@ -290,10 +293,10 @@ TEST_F(ConfiguratorTest, ATypedSignatureIsHexadecimalOrLeavesTheCheckValueAlone)
     bool taken;
     int value;
   } cases[] = {
-      {"0000B6A9", true, 0xB6A9}, {"b6a9", true, 0xB6A9}, {" 12 ", true, 0x12},
+      {"0000B6A9", true, 0xB6A9}, {"b6a9", true, 0xB6A9},  {" 12 ", true, 0x12},
       {"0001FFFF", true, 0xFFFF},  // the check value has 16 bits
-      {"", false, 0x4242},         {"12G4", false, 0x4242}, {"123456789", false, 0x4242},
-      {"-1", false, 0x4242},       {"0x12", false, 0x4242}, {"$12", false, 0x4242},
+      {"", false, 0x4242},        {"12G4", false, 0x4242}, {"123456789", false, 0x4242},
+      {"-1", false, 0x4242},      {"0x12", false, 0x4242}, {"$12", false, 0x4242},
   };
   for (const Case& c : cases) {
     engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4242);

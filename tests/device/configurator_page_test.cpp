@@ -195,9 +195,9 @@ TEST_F(ConfiguratorViewTest, AllAndNoneTickByTheDevicesLastReadAlsoWithoutALink)
     const char* box;
     bool all;
   } boxes[] = {
-      {"ConfigMakeDeviceIdenCheckBox", true},    {"ConfigMakeFrosktecConfigCheckBox", true},
-      {"ConfigMakeModNoMemIdenCheckBox", true},  {"ConfigMakeModNoMemUserMaxCheckBox", true},
-      {"ConfigMakeModuleIdenCheckBox", true},    {"ConfigMakeModuleUserSetCheckBox", true},
+      {"ConfigMakeDeviceIdenCheckBox", true},     {"ConfigMakeFrosktecConfigCheckBox", true},
+      {"ConfigMakeModNoMemIdenCheckBox", true},   {"ConfigMakeModNoMemUserMaxCheckBox", true},
+      {"ConfigMakeModuleIdenCheckBox", true},     {"ConfigMakeModuleUserSetCheckBox", true},
       {"ConfigMakeVeltraDefaultCheckBox", false}, {"ConfigMakeVeltraUserMaxCheckBox", false},
   };
   for (const auto& box : boxes) {
@@ -247,7 +247,10 @@ TEST_F(ConfiguratorViewTest, ASignatureFieldTakesHexadecimalDigitsAndDropsAnythi
   const struct {
     const char* typed;
     const char* shown;
-  } entries[] = {{"abcd", "0000ABCD"}, {"xyz!", "0000ABCD"}, {"", "0000ABCD"}, {"1234567890", "0000ABCD"},
+  } entries[] = {{"abcd", "0000ABCD"},
+                 {"xyz!", "0000ABCD"},
+                 {"", "0000ABCD"},
+                 {"1234567890", "0000ABCD"},
                  {" 00c0ffee ", "0000FFEE"}};
   for (const auto& entry : entries) {
     TypeInto("ConfigMakeModuleSignatureEdit", entry.typed);
@@ -281,6 +284,14 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders)
   EXPECT_EQ(prompter_.shown.back(), (ScriptedPrompter::Shown{"File loaded.", 0x40}));
   EXPECT_EQ(Engine().DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "FroskTEC");
   EXPECT_EQ(tree->topLevelItem(0)->childCount(), 17);
+
+  // The file's signature replaces the one the page shows.
+  Click("ConfigBackBitBtn");
+  Click("ConfigMakeFileButton");
+  TypeInto("ConfigMakeDeviceSignatureEdit", "1111");
+  prompter_.fileNames = {file};
+  Click("ConfigMakeDeviceSignatureLoadButton");
+  EXPECT_EQ(EditText("ConfigMakeDeviceSignatureEdit"), "0000B6A9");
   EXPECT_TRUE(TakeSent().empty()) << "files are not sent from here";
 }
 

@@ -30,10 +30,10 @@ std::vector<std::string> SetsReceived(const std::string& log) {
 }
 
 struct WizardRun {
-  std::vector<ConfigPage> pages;   // where Next was pressed
-  std::vector<std::string> sets;   // what the simulator was sent
+  std::vector<ConfigPage> pages;  // where Next was pressed
+  std::vector<std::string> sets;  // what the simulator was sent
   std::vector<ScriptedPrompter::Shown> messages;
-  bool serviceModeAtEnd = true;    // as the controller last reported it
+  bool serviceModeAtEnd = true;  // as the controller last reported it
   ConfigPage endPage = ConfigPage::kWait;
 };
 
@@ -135,8 +135,8 @@ TEST(ConfiguratorWizardTest, AControllerWithoutModuleOrNomemCompatibilityGetsIts
 
 TEST(ConfiguratorWizardTest, AOneWireModuleGetsTheModulePagesButNoVeltraPage) {
   const WizardRun run = RunWizard({"--module", "1wire"});
-  EXPECT_EQ(run.pages, (std::vector<ConfigPage>{ConfigPage::kDeviceIden, ConfigPage::kModuleIden,
-                                                ConfigPage::kModuleParams}));
+  EXPECT_EQ(run.pages,
+            (std::vector<ConfigPage>{ConfigPage::kDeviceIden, ConfigPage::kModuleIden, ConfigPage::kModuleParams}));
   EXPECT_EQ(run.sets, Chain({kController, kModule}));
   EXPECT_EQ(run.messages, std::vector<ScriptedPrompter::Shown>{kChanged});
   EXPECT_FALSE(run.serviceModeAtEnd);
@@ -144,9 +144,9 @@ TEST(ConfiguratorWizardTest, AOneWireModuleGetsTheModulePagesButNoVeltraPage) {
 
 TEST(ConfiguratorWizardTest, ANomemCompatibleControllerWithAVeltraModuleGoesThroughEveryPage) {
   const WizardRun run = RunWizard({"--module", "veltra", "--nomem-compatible"});
-  EXPECT_EQ(run.pages, (std::vector<ConfigPage>{ConfigPage::kDeviceIden, ConfigPage::kModuleIden,
-                                                ConfigPage::kModuleParams, ConfigPage::kModuleIden,
-                                                ConfigPage::kModuleParams, ConfigPage::kVeltraParams}));
+  EXPECT_EQ(run.pages,
+            (std::vector<ConfigPage>{ConfigPage::kDeviceIden, ConfigPage::kModuleIden, ConfigPage::kModuleParams,
+                                     ConfigPage::kModuleIden, ConfigPage::kModuleParams, ConfigPage::kVeltraParams}));
   EXPECT_EQ(run.sets, Chain({kController, kNoMem, kModule, kVeltra}));
   EXPECT_EQ(run.messages, std::vector<ScriptedPrompter::Shown>{kChanged});
   EXPECT_FALSE(run.serviceModeAtEnd);

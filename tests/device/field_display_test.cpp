@@ -47,14 +47,14 @@ TEST(FieldDisplayTest, OnlyWholePossibleSerialsAndDatesAreTaken) {
     const char* text;
     bool possible;
   } cases[] = {
-      {MODULE_IDEN_SERIAL, "000123456-07", true},  {MODULE_IDEN_SERIAL, "123456789-", true},
-      {MODULE_IDEN_SERIAL, "000123456-7", true},   {MODULE_IDEN_SERIAL, "12345-", false},
-      {MODULE_IDEN_SERIAL, "000123456-ab", false}, {MODULE_IDEN_SERIAL, "000123456", false},
-      {MODULE_IDEN_PROD_DATE, "2024-02-29", true}, {MODULE_IDEN_PROD_DATE, "2023-02-29", false},
+      {MODULE_IDEN_SERIAL, "000123456-07", true},   {MODULE_IDEN_SERIAL, "123456789-", true},
+      {MODULE_IDEN_SERIAL, "000123456-7", true},    {MODULE_IDEN_SERIAL, "12345-", false},
+      {MODULE_IDEN_SERIAL, "000123456-ab", false},  {MODULE_IDEN_SERIAL, "000123456", false},
+      {MODULE_IDEN_PROD_DATE, "2024-02-29", true},  {MODULE_IDEN_PROD_DATE, "2023-02-29", false},
       {MODULE_IDEN_PROD_DATE, "2024-13-01", false}, {MODULE_IDEN_PROD_DATE, "2024-04-31", false},
       {MODULE_IDEN_PROD_DATE, "2024-00-10", false}, {MODULE_IDEN_PROD_DATE, "1899-12-31", false},
-      {MODULE_IDEN_PROD_DATE, "2155-12-31", true}, {MODULE_IDEN_PROD_DATE, "2156-01-01", false},
-      {MODULE_IDEN_PROD_DATE, "2024-3-5", false},  {MODULE_IDEN_NAME, "anything at all", true},
+      {MODULE_IDEN_PROD_DATE, "2155-12-31", true},  {MODULE_IDEN_PROD_DATE, "2156-01-01", false},
+      {MODULE_IDEN_PROD_DATE, "2024-3-5", false},   {MODULE_IDEN_NAME, "anything at all", true},
       {MODULE_IDEN_COOL_TIME, "abc", true},  // a number field takes any text, as SetFromText does
   };
   for (const Case& c : cases) EXPECT_EQ(FieldEntryIsPossible(Holder(c.field), c.text), c.possible) << c.text;

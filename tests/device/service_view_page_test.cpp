@@ -46,11 +46,21 @@ int NodeCount(const QTreeWidget* view) {
 }
 
 const char* const kIdleButtons[] = {
-    "GetDeviceIdenBtn",           "SetDeviceIdenBtn",           "GetFroskTecConfigButton",
-    "SetFroskTecConfigButton",    "GetFroskTecMonitorButton",   "GetModuleIdenButton",
-    "SetModuleIdenButton",        "GetModuleBasicParamsButton", "SetModuleBasicParamsButton",
-    "GetModuleVletraMonitorButton", "GetModuleVeltraParamsButton", "SetModuleVeltraParamsButton",
-    "SetServiceMode0Button",      "SetServiceMode1Button",      "SetTransparentModeButton",
+    "GetDeviceIdenBtn",
+    "SetDeviceIdenBtn",
+    "GetFroskTecConfigButton",
+    "SetFroskTecConfigButton",
+    "GetFroskTecMonitorButton",
+    "GetModuleIdenButton",
+    "SetModuleIdenButton",
+    "GetModuleBasicParamsButton",
+    "SetModuleBasicParamsButton",
+    "GetModuleVletraMonitorButton",
+    "GetModuleVeltraParamsButton",
+    "SetModuleVeltraParamsButton",
+    "SetServiceMode0Button",
+    "SetServiceMode1Button",
+    "SetTransparentModeButton",
     "GetConfigurationButton",
 };
 
