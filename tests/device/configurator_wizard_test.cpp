@@ -7,11 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/discovery_engine.h"
 #include "device/configurator_page.h"
-#include "support/event_pump.h"
-#include "support/sim_process.h"
-#include "view_form_fixture.h"
+#include "simulated_program.h"
 
 namespace frosk::test {
 namespace {
@@ -45,61 +42,35 @@ WizardRun RunWizard(std::vector<std::string> simArgs) {
   TempDir dir;
   const std::string log = dir.Path() + "sim.log";
   simArgs.insert(simArgs.end(), {"--log", log});
-  std::unique_ptr<SimProcess> sim = SimProcess::Start(simArgs);
-  EXPECT_NE(sim, nullptr);
-  if (sim == nullptr) return run;
-  ManualTickClock clock;
-  FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
-  ScriptedPrompter prompter;
-  CountingBeeper beeper;
-  struct : UrlOpener {
-    void Open(const std::string&) override {}
-  } opener;
-  const Folders folders = Folders::Beside(FROSK_BIN_DIR);
-  MonitorAlternation alternation;
-  Settings settings;
-  settings.ServiceMode = true;
-  LinkLayer links;
-  TEnterValueForm valueDialog;
-  TEnterSerialForm serialDialog;
-  DiscoveryEngine discovery({clock, wall, prompter, opener, settings, links}, {std::vector{sim->Path()}, {}});
-  discovery.SetDeviceWindowFactory(FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation},
-                                                           {valueDialog, serialDialog, wall}));
-  const auto runUntil = [&](const std::function<bool()>& done) {
-    return DriveTicks(
-        clock, [&] { discovery.Timer1Timer(); }, done, 300);
-  };
-  discovery.ReloadDevices();
-  EXPECT_TRUE(runUntil([&] { return discovery.State() == ScanState::Ready; }));
-  if (discovery.Devices().size() != 1) return run;
-  DeviceEntry& entry = *discovery.Devices().front();
-  discovery.Connect(&entry);
-  auto* window = dynamic_cast<TFroskTecViewForm*>(entry.Window.get());
+  SimulatedProgram program(simArgs, true);
+  TFroskTecViewForm* window = program.Connect();
+  EXPECT_NE(window, nullptr);
+  if (window == nullptr) return run;
   DeviceEngine& engine = window->Engine();
   // Without polls the simulator counts exactly the requests of the test.
   engine.SetDeviceMonitorAuto(false);
   engine.SetModuleMonitorAuto(false);
-  EXPECT_TRUE(runUntil([&] { return engine.ViewReady(); }));
+  EXPECT_TRUE(program.RunUntil([&] { return engine.ViewReady(); }));
   const auto page = [&] {
     return static_cast<ConfigPage>(window->findChild<QStackedWidget*>("ConfigNotebook")->currentIndex());
   };
   const auto button = [&](const char* name) { return window->findChild<QPushButton*>(name); };
 
   button("ConfiguratorBitBtn")->click();
-  EXPECT_TRUE(runUntil([&] { return page() == ConfigPage::kStart; }));
+  EXPECT_TRUE(program.RunUntil([&] { return page() == ConfigPage::kStart; }));
   button("ConfigWizzardButton")->click();
   for (int i = 0; i < 10 && page() != ConfigPage::kStart; ++i) {
-    if (!runUntil([&] { return button("ConfigNextBitBtn")->isEnabled() || page() == ConfigPage::kStart; })) break;
+    if (!program.RunUntil([&] { return button("ConfigNextBitBtn")->isEnabled() || page() == ConfigPage::kStart; }))
+      break;
     if (page() == ConfigPage::kStart) break;
     run.pages.push_back(page());
     button("ConfigNextBitBtn")->click();
   }
-  runUntil([&] { return !engine.Waiting(); });
+  program.RunUntil([&] { return !engine.Waiting(); });
   run.endPage = page();
   run.serviceModeAtEnd = engine.ControllerInServiceMode();
-  run.messages = prompter.shown;
-  discovery.Disconnect(&entry);
-  sim->Stop();
+  run.messages = program.prompter.shown;
+  program.Disconnect();
   run.sets = SetsReceived(log);
   return run;
 }

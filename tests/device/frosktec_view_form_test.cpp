@@ -18,10 +18,8 @@
 #include <cstring>
 #include <map>
 
-#include "app/discovery_engine.h"
 #include "device/slider_image.h"
-#include "support/event_pump.h"
-#include "support/sim_process.h"
+#include "simulated_program.h"
 #include "view_form_fixture.h"
 
 namespace frosk::test {
@@ -538,41 +536,16 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
 
 // The program's factory over the discovery engine and a simulated controller.
 TEST(FroskTecViewFormProgramTest, AConnectedSimulatedControllerComesAliveInItsWindow) {
-  std::unique_ptr<SimProcess> sim = SimProcess::Start({"--module", "veltra"});
-  ASSERT_NE(sim, nullptr);
-  ManualTickClock clock;
-  FixedWallClock wall{{2026, 12, 10, 9, 0, 0}};
-  ScriptedPrompter prompter;
-  CountingBeeper beeper;
-  struct : UrlOpener {
-    void Open(const std::string&) override {}
-  } opener;
-  const Folders folders = Folders::Beside(FROSK_BIN_DIR);
-  MonitorAlternation alternation;
-  Settings settings;
-  LinkLayer links;
-  TEnterValueForm dialog;
-  TEnterSerialForm serialDialog;
-  DiscoveryEngine discovery({clock, wall, prompter, opener, settings, links}, {std::vector{sim->Path()}, {}});
-  discovery.SetDeviceWindowFactory(
-      FroskTecViewFormFactory(settings, {clock, prompter, beeper, folders, alternation}, {dialog, serialDialog, wall}));
-  const auto runUntil = [&](const std::function<bool()>& done) {
-    return DriveTicks(
-        clock, [&] { discovery.Timer1Timer(); }, done, 300);
-  };
-  discovery.ReloadDevices();
-  ASSERT_TRUE(runUntil([&] { return discovery.State() == ScanState::Ready; }));
-  ASSERT_EQ(discovery.Devices().size(), 1u);
-  DeviceEntry& entry = *discovery.Devices().front();
-  discovery.Connect(&entry);
-  auto* window = dynamic_cast<TFroskTecViewForm*>(entry.Window.get());
+  SimulatedProgram program({"--module", "veltra"});
+  ASSERT_NE(program.Device(), nullptr);
+  TFroskTecViewForm* window = program.Connect();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
-  ASSERT_TRUE(runUntil([&] { return window->Engine().ViewReady(); }));
+  ASSERT_TRUE(program.RunUntil([&] { return window->Engine().ViewReady(); }));
   EXPECT_EQ(window->findChild<QLabel*>("DeviceSerialPanel")->text(), "123456-07");
-  ASSERT_TRUE(runUntil([&] { return !window->findChild<QLabel*>("MonitorTDetPanel")->text().isEmpty(); }));
-  discovery.Disconnect(&entry);
-  EXPECT_EQ(entry.Window, nullptr);
+  ASSERT_TRUE(program.RunUntil([&] { return !window->findChild<QLabel*>("MonitorTDetPanel")->text().isEmpty(); }));
+  program.Disconnect();
+  EXPECT_EQ(program.Device()->Window, nullptr);
 }
 
 }  // namespace
