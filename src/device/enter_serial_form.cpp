@@ -40,18 +40,19 @@ void TEnterSerialForm::BuildLayout() {
   setObjectName("EnterSerialForm");
   setWindowTitle(QStringLiteral("Serial Number"));
   setFont(UiFont(11));
-  setFixedSize(300, 158);
-  headingLabel_ = Label(this, "HeadingLabel", QStringLiteral("Enter Serial Number"), {16, 10, 268, 22});
-  headingLabel_->setFont(UiFont(13, true));
+  setFixedSize(300, 184);
+  headingLabel_ = NewHeaderPanel(QStringLiteral("Enter Serial Number"), this);
+  headingLabel_->setObjectName("HeadingLabel");
+  headingLabel_->setGeometry(0, 0, 300, 40);
   // Six and two digits, or nine; "_" marks a place not yet filled.
-  formatOldRadioButton_ = RadioButton(this, "FormatOldRadioButton", QStringLiteral("Old format:"), {16, 44, 110, 24});
-  serial1MaskEdit_ = MaskEdit(this, "Serial1MaskEdit", QStringLiteral("999999;_"), {132, 44, 72, 24});
-  slashLabel_ = Label(this, "SlashLabel", QStringLiteral("/"), {208, 44, 10, 24});
-  serial2MaskEdit_ = MaskEdit(this, "Serial2MaskEdit", QStringLiteral("99;_"), {220, 44, 32, 24});
-  formatNewRadioButton_ = RadioButton(this, "FormatNewRadioButton", QStringLiteral("New format:"), {16, 78, 110, 24});
-  newSerialMaskEdit_ = MaskEdit(this, "NewSerialMaskEdit", QStringLiteral("999999999;_"), {132, 78, 100, 24});
-  okBtn_ = Button(this, "OkBtn", QStringLiteral("OK"), {112, 120, 84, 28});
-  cancelBtn_ = Button(this, "CancelBtn", QStringLiteral("Cancel"), {204, 120, 84, 28});
+  formatOldRadioButton_ = RadioButton(this, "FormatOldRadioButton", QStringLiteral("Old format:"), {16, 56, 110, 24});
+  serial1MaskEdit_ = MaskEdit(this, "Serial1MaskEdit", QStringLiteral("999999;_"), {132, 56, 72, 24});
+  slashLabel_ = Label(this, "SlashLabel", QStringLiteral("/"), {208, 56, 10, 24});
+  serial2MaskEdit_ = MaskEdit(this, "Serial2MaskEdit", QStringLiteral("99;_"), {220, 56, 32, 24});
+  formatNewRadioButton_ = RadioButton(this, "FormatNewRadioButton", QStringLiteral("New format:"), {16, 90, 110, 24});
+  newSerialMaskEdit_ = MaskEdit(this, "NewSerialMaskEdit", QStringLiteral("999999999;_"), {132, 90, 100, 24});
+  okBtn_ = Button(this, "OkBtn", QStringLiteral("OK"), {112, 144, 84, 28});
+  cancelBtn_ = Button(this, "CancelBtn", QStringLiteral("Cancel"), {204, 144, 84, 28});
 }
 
 void TEnterSerialForm::WireActions() {

@@ -64,6 +64,11 @@ TEST_F(EnterSerialFormTest, ShowsTheSerialInTheFieldsOfItsFormat) {
   EXPECT_TRUE(Find<QRadioButton>("FormatNewRadioButton")->isChecked());
   EXPECT_EQ(Text("NewSerialMaskEdit"), "123456789");
   for (const char* name : {"Serial1MaskEdit", "SlashLabel", "Serial2MaskEdit"}) EXPECT_FALSE(Shown(name)) << name;
+  for (const QLabel* label : form_.findChildren<QLabel*>())
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()) + label->indent(), label->contentsRect().width())
+        << label->objectName().toStdString();
+  for (const QAbstractButton* button : form_.findChildren<QAbstractButton*>())
+    EXPECT_LE(button->sizeHint().width(), button->width()) << button->objectName().toStdString();
 }
 
 TEST_F(EnterSerialFormTest, SwitchingTheFormatClearsTheNumber) {
