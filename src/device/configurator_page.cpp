@@ -202,19 +202,17 @@ void ConfiguratorPage::BuildStartPage() {
     Label(page, QString::fromLatin1(name) + "Label", QString::fromLatin1(what), {300, y, 600, 32});
     return button;
   };
-  configWizzardButton_ =
-      entry("ConfigWizzardButton", "Configuration Wizzard", "Set up the controller and its module page by page.", 64);
+  entry("ConfigWizzardButton", "Configuration Wizzard", "Set up the controller and its module page by page.", 64);
   configDeviceLoadButton_ = entry("ConfigDeviceLoadButton", "Load Current Configuration",
                                   "Read again everything the controller and its module hold.", 112);
-  configMakeFileButton_ = entry("ConfigMakeFileButton", "Make Configuration File",
-                                "Choose the records and signatures of a configuration file.", 160);
-  configReadFileButton_ = entry("ConfigReadFileButton", "Read Configuration from File",
-                                "Show a configuration file and take its records.", 208);
+  entry("ConfigMakeFileButton", "Make Configuration File", "Choose the records and signatures of a configuration file.",
+        160);
+  entry("ConfigReadFileButton", "Read Configuration from File", "Show a configuration file and take its records.", 208);
 }
 
 FieldControl& ConfiguratorPage::AddField(QWidget* page, ConfigColumn column, const QString& name, Key field,
-                                         FieldKind kind, const QRect& geometry) {
-  fields_.push_back({column, MakeFieldControl(page, name, field, kind, geometry)});
+                                         FieldKind kind, const QRect& geometry, const QStringList& choices) {
+  fields_.push_back({column, MakeFieldControl(page, name, field, kind, geometry, choices)});
   FieldControl& control = fields_.back().control;
   if (QLineEdit* edit = control.Edit()) exitWatcher_->Watch(edit);
   return control;
@@ -241,13 +239,12 @@ void ConfiguratorPage::BuildDeviceIdenPage() {
   Button(page, "CDeviceIdenProdDateTodayBtn", QStringLiteral("Today"), {328, 155, 72, 26});
 
   caption("CFrosktecConfigVariantLabel", "Variant:", 204);
-  fields_.push_back({ConfigColumn::kFroskTecConfig,
-                     MakeFieldControl(page, "CFrosktecConfigVariantComboBox", FROSKTEC_CONFIG_VARIANT,
-                                      FieldKind::kChoice, {200, 204, 120, 24}, {"BASIC", "OEM", "ADVANCED"})});
-  fields_.push_back({ConfigColumn::kFroskTecConfig,
-                     MakeFieldControl(page, "CFrosktecConfigNoMemCompatibleCheckBox", FROSKTEC_CONFIG_NO_MEM_COMPATIBLE,
-                                      FieldKind::kTick, {200, 236, 300, 24})});
-  fields_.back().control.Tick()->setText(QStringLiteral("Combatible with NOMEM Modules"));
+  AddField(page, ConfigColumn::kFroskTecConfig, "CFrosktecConfigVariantComboBox", FROSKTEC_CONFIG_VARIANT,
+           FieldKind::kChoice, {200, 204, 120, 24}, {"BASIC", "OEM", "ADVANCED"});
+  AddField(page, ConfigColumn::kFroskTecConfig, "CFrosktecConfigNoMemCompatibleCheckBox",
+           FROSKTEC_CONFIG_NO_MEM_COMPATIBLE, FieldKind::kTick, {200, 236, 300, 24})
+      .Tick()
+      ->setText(QStringLiteral("Combatible with NOMEM Modules"));
 
   caption("CConnectedModuleTypeLabel", "Connected Module:", 284);
   connectedModuleTypeEdit_ = new QLineEdit(page);
@@ -305,10 +302,8 @@ void ConfiguratorPage::BuildParamsPage(QWidget* page, const char* prefix, Config
     Label(page, FieldControlName(base, row.field, "Label"), QString::fromLatin1(row.caption), {24, y, 250, 24});
     for (int c = 0; c < 3; ++c) {
       const auto column = static_cast<ConfigColumn>(static_cast<int>(first) + c);
-      fields_.push_back(
-          {column, MakeFieldControl(page, FieldControlName(base + columnNames[c], row.field, kind), row.field, kind,
-                                    {kColumnX + c * kColumnStep, y, 130, 24}, row.choices)});
-      if (QLineEdit* edit = fields_.back().control.Edit()) exitWatcher_->Watch(edit);
+      AddField(page, column, FieldControlName(base + columnNames[c], row.field, kind), row.field, kind,
+               {kColumnX + c * kColumnStep, y, 130, 24}, row.choices);
     }
     const int unitX = kColumnX + 3 * kColumnStep;
     if (const FieldSpec* info = FindField(row.field); info != nullptr && !info->unit.empty())
@@ -357,8 +352,7 @@ void ConfiguratorPage::BuildMakeFilePage() {
 
   Button(page, "ConfigMakeAllButton", QStringLiteral("All"), {660, 62, 120, 28});
   Button(page, "ConfigMakeNoneButton", QStringLiteral("None"), {660, 98, 120, 28});
-  configMakeWriteButton_ =
-      Button(page, "ConfigMakeWriteButton", QStringLiteral("Write To File..."), {660, 450, 160, 30});
+  Button(page, "ConfigMakeWriteButton", QStringLiteral("Write To File..."), {660, 450, 160, 30});
 }
 
 void ConfiguratorPage::BuildReadFilePage() {

@@ -94,8 +94,9 @@ class ConfiguratorPage : public QWidget {
   void BuildParamsPage(QWidget* page, const char* prefix, ConfigColumn first, std::vector<RowShape>& shapes);
   void BuildMakeFilePage();
   void BuildReadFilePage();
+  // A field's control, kept in fields_ and watched when it is an edit.
   FieldControl& AddField(QWidget* page, ConfigColumn column, const QString& name, Key field, FieldKind kind,
-                         const QRect& geometry);
+                         const QRect& geometry, const QStringList& choices = {});
   void WireActions();
 
   void RefreshMakeFilePage();
@@ -118,10 +119,7 @@ class ConfiguratorPage : public QWidget {
   QStackedWidget* configNotebook_;
   QPushButton* configBackBitBtn_;
   QPushButton* configNextBitBtn_;
-  QPushButton* configWizzardButton_;
   QPushButton* configDeviceLoadButton_;
-  QPushButton* configMakeFileButton_;
-  QPushButton* configReadFileButton_;
   std::vector<PageField> fields_;
   QLineEdit* connectedModuleTypeEdit_;
   QLabel* moduleIdenLabel_;
@@ -130,7 +128,6 @@ class ConfiguratorPage : public QWidget {
   std::vector<RowShape> veltraParamsShapes_;
   std::vector<ContentBox> contentBoxes_;
   std::array<SignatureControls, 2> signatures_;
-  QPushButton* configMakeWriteButton_;
   QTreeWidget* configFileTreeView_;
 };
 

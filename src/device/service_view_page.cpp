@@ -101,59 +101,47 @@ void ServiceViewPage::BuildLayout() {
   communicationPageControl_->setGeometry(geometry::kPages);
   communicationPageControl_->tabBar()->setUsesScrollButtons(false);
 
-  QWidget* sheet = AddSheet(Sheet::kDeviceIden, "DeviceIden", "DeviceIden", Group::kDeviceIden);
-  connect(AddSheetButton(sheet, "GetDeviceIdenBtn", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetDeviceIdenBtnClick);
-  connect(AddSheetButton(sheet, "SetDeviceIdenBtn", "SET", geometry::kSetX), &QPushButton::clicked, this,
-          &ServiceViewPage::SetDeviceIdenBtnClick);
+  using Page = ServiceViewPage;
+  QWidget* sheet = AddSheet(Sheet::kDeviceIden, "DeviceIden", Group::kDeviceIden);
+  AddSheetButtons(sheet, "GetDeviceIdenBtn", &Page::GetDeviceIdenBtnClick, "SetDeviceIdenBtn",
+                  &Page::SetDeviceIdenBtnClick);
 
-  sheet = AddSheet(Sheet::kFroskTecConfig, "FroskTecConfig", "FroskTecConfig", Group::kFroskTecConfig);
-  connect(AddSheetButton(sheet, "GetFroskTecConfigButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetFroskTecConfigButtonClick);
-  connect(AddSheetButton(sheet, "SetFroskTecConfigButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
-          &ServiceViewPage::SetFroskTecConfigButtonClick);
+  sheet = AddSheet(Sheet::kFroskTecConfig, "FroskTecConfig", Group::kFroskTecConfig);
+  AddSheetButtons(sheet, "GetFroskTecConfigButton", &Page::GetFroskTecConfigButtonClick, "SetFroskTecConfigButton",
+                  &Page::SetFroskTecConfigButtonClick);
 
-  sheet = AddSheet(Sheet::kFroskTecMonitor, "FroskTecMonitor", "FroskTecMonitor", Group::kFroskTecMonitor);
-  connect(AddSheetButton(sheet, "GetFroskTecMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetFroskTecMonitorButtonClick);
+  sheet = AddSheet(Sheet::kFroskTecMonitor, "FroskTecMonitor", Group::kFroskTecMonitor);
+  AddSheetButtons(sheet, "GetFroskTecMonitorButton", &Page::GetFroskTecMonitorButtonClick);
 
-  sheet = AddSheet(Sheet::kModuleIden, "ModuleIden", "ModuleIden", Group::kNoMemModuleIden);
+  sheet = AddSheet(Sheet::kModuleIden, "ModuleIden", Group::kNoMemModuleIden);
   moduleIdenTabControl_ = AddTabBar(sheet, "ModuleIdenTabControl", {"FroskTecModNoMem", "Module"}, 4);
-  connect(AddSheetButton(sheet, "GetModuleIdenButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetModuleIdenButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleIdenButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
-          &ServiceViewPage::SetModuleIdenButtonClick);
+  AddSheetButtons(sheet, "GetModuleIdenButton", &Page::GetModuleIdenButtonClick, "SetModuleIdenButton",
+                  &Page::SetModuleIdenButtonClick);
 
-  sheet = AddSheet(Sheet::kModuleBasicParams, "ModuleBasicParams", "ModuleBasicParams", Group::kNoMemDefault);
+  sheet = AddSheet(Sheet::kModuleBasicParams, "ModuleBasicParams", Group::kNoMemDefault);
   moduleBasicParamsATabControl_ = AddTabBar(sheet, "ModuleBasicParamsATabControl", {"FroskTecModNoMem", "Module"}, 4);
   moduleBasicParamsBTabControl_ =
       AddTabBar(sheet, "ModuleBasicParamsBTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 32);
-  connect(AddSheetButton(sheet, "GetModuleBasicParamsButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetModuleBasicParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleBasicParamsButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
-          &ServiceViewPage::SetModuleBasicParamsButtonClick);
+  AddSheetButtons(sheet, "GetModuleBasicParamsButton", &Page::GetModuleBasicParamsButtonClick,
+                  "SetModuleBasicParamsButton", &Page::SetModuleBasicParamsButtonClick);
 
-  sheet =
-      AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", "ModuleVeltraMonitor", Group::kModuleVeltraMonitor);
-  connect(AddSheetButton(sheet, "GetModuleVletraMonitorButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetModuleVletraMonitorButtonClick);
+  sheet = AddSheet(Sheet::kModuleVeltraMonitor, "ModuleVeltraMonitor", Group::kModuleVeltraMonitor);
+  AddSheetButtons(sheet, "GetModuleVletraMonitorButton", &Page::GetModuleVletraMonitorButtonClick);
 
-  sheet = AddSheet(Sheet::kModuleVeltraParams, "ModuleVeltraParams", "ModuleVeltraParams", Group::kVeltraDefault);
+  sheet = AddSheet(Sheet::kModuleVeltraParams, "ModuleVeltraParams", Group::kVeltraDefault);
   moduleVeltraParamsTabControl_ =
       AddTabBar(sheet, "ModuleVeltraParamsTabControl", {"Default", "UserSet", "UserMin", "UserMax"}, 4);
-  connect(AddSheetButton(sheet, "GetModuleVeltraParamsButton", "GET", geometry::kGetX), &QPushButton::clicked, this,
-          &ServiceViewPage::GetModuleVeltraParamsButtonClick);
-  connect(AddSheetButton(sheet, "SetModuleVeltraParamsButton", "SET", geometry::kSetX), &QPushButton::clicked, this,
-          &ServiceViewPage::SetModuleVeltraParamsButtonClick);
+  AddSheetButtons(sheet, "GetModuleVeltraParamsButton", &Page::GetModuleVeltraParamsButtonClick,
+                  "SetModuleVeltraParamsButton", &Page::SetModuleVeltraParamsButtonClick);
 
   BuildTrafficPanel();
   BuildControlPanel();
 }
 
-QWidget* ServiceViewPage::AddSheet(Sheet which, const char* name, const char* caption, Group group) {
+QWidget* ServiceViewPage::AddSheet(Sheet which, const char* name, Group group) {
   auto* sheet = new QWidget;
   sheet->setObjectName(QString::fromLatin1(name) + "TabSheet");
-  communicationPageControl_->addTab(sheet, QString::fromLatin1(caption));
+  communicationPageControl_->addTab(sheet, QString::fromLatin1(name));
   // Room for the tab bars that choose the group.
   const int top = which == Sheet::kModuleBasicParams                                   ? 68
                   : which == Sheet::kModuleIden || which == Sheet::kModuleVeltraParams ? 40
@@ -199,10 +187,14 @@ QTabBar* ServiceViewPage::AddTabBar(QWidget* sheet, const char* name, const QStr
   return bar;
 }
 
-QPushButton* ServiceViewPage::AddSheetButton(QWidget* sheet, const char* name, const char* caption, int x) {
-  QPushButton* button = Button(sheet, name, QString::fromLatin1(caption), {x, geometry::kButtonY, 90, 26});
-  idleButtons_.push_back(button);
-  return button;
+void ServiceViewPage::AddSheetButtons(QWidget* sheet, const char* get, Handler onGet, const char* set, Handler onSet) {
+  const auto add = [&](const char* name, const char* caption, int x, Handler handler) {
+    QPushButton* button = Button(sheet, name, QString::fromLatin1(caption), {x, geometry::kButtonY, 90, 26});
+    connect(button, &QPushButton::clicked, this, handler);
+    idleButtons_.push_back(button);
+  };
+  add(get, "GET", geometry::kGetX, onGet);
+  if (set != nullptr) add(set, "SET", geometry::kSetX, onSet);
 }
 
 void ServiceViewPage::BuildTrafficPanel() {
@@ -247,13 +239,13 @@ void ServiceViewPage::BuildControlPanel() {
     return made;
   };
   breakButton_ = button("BreakButton", "BREAK");
-  clearButton_ = button("ClearButton", "CLEAR");
+  QPushButton* clear = button("ClearButton", "CLEAR");
   QPushButton* serviceMode0 = button("SetServiceMode0Button", "SetServiceMode(0)");
   QPushButton* serviceMode1 = button("SetServiceMode1Button", "SetServiceMode(1)");
   QPushButton* transparent = button("SetTransparentModeButton", "SetTransparentMode(1)");
   QPushButton* configuration = button("GetConfigurationButton", "GET CONFIGURATION");
   connect(breakButton_, &QPushButton::clicked, this, &ServiceViewPage::BreakButtonClick);
-  connect(clearButton_, &QPushButton::clicked, this, &ServiceViewPage::ClearButtonClick);
+  connect(clear, &QPushButton::clicked, this, &ServiceViewPage::ClearButtonClick);
   connect(serviceMode0, &QPushButton::clicked, this, &ServiceViewPage::SetServiceMode0ButtonClick);
   connect(serviceMode1, &QPushButton::clicked, this, &ServiceViewPage::SetServiceMode1ButtonClick);
   connect(transparent, &QPushButton::clicked, this, &ServiceViewPage::SetTransparentModeButtonClick);

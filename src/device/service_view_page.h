@@ -80,11 +80,15 @@ class ServiceViewPage : public QWidget {
   };
 
   void BuildLayout();
-  QWidget* AddSheet(Sheet sheet, const char* name, const char* caption, Group group);
+  // A tab sheet named and captioned after its record, with the record's fields.
+  QWidget* AddSheet(Sheet sheet, const char* name, Group group);
   // The record's fields, named after the sheet.
   void AddFields(QWidget* sheet, Sheet which, Group group, int top, const QString& prefix);
   QTabBar* AddTabBar(QWidget* sheet, const char* name, const QStringList& tabs, int y);
-  QPushButton* AddSheetButton(QWidget* sheet, const char* name, const char* caption, int x);
+  using Handler = void (ServiceViewPage::*)();
+  // The sheet's GET button and, for a record that can be written, its SET button.
+  void AddSheetButtons(QWidget* sheet, const char* get, Handler onGet, const char* set = nullptr,
+                       Handler onSet = nullptr);
   void BuildTrafficPanel();
   void BuildControlPanel();
 
@@ -117,7 +121,6 @@ class ServiceViewPage : public QWidget {
   // Enabled only while idle.
   std::vector<QPushButton*> idleButtons_;
   QPushButton* breakButton_;
-  QPushButton* clearButton_;
   QTreeWidget* sentTreeView_;
   QTreeWidget* receivedTreeView_;
   QLabel* communicationWaitingPanel_;
