@@ -181,6 +181,9 @@ QTabBar* ServiceViewPage::AddTabBar(QWidget* sheet, const char* name, const QStr
   bar->setObjectName(name);
   bar->setUsesScrollButtons(false);
   bar->setExpanding(false);
+  // A click on a tab takes the focus first, so an edit being left goes into
+  // the group it was typed for before the tabs choose another.
+  bar->setFocusPolicy(Qt::StrongFocus);
   for (const QString& tab : tabs) bar->addTab(tab);
   bar->setGeometry(geometry::kCaptionX, y, geometry::kPages.width() - 2 * geometry::kCaptionX - 4, 26);
   connect(bar, &QTabBar::currentChanged, this, &ServiceViewPage::AnyTabControlChange);

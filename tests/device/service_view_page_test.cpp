@@ -217,6 +217,22 @@ TEST_F(ServiceViewTest, AnEditGoesIntoTheGroupShownAndOnlySetSendsIt) {
   EXPECT_EQ(SerialToText(SentRecord<DeviceIdenRecord>(sent[0]).serial), "654321-02");
 }
 
+TEST_F(ServiceViewTest, TextTypedForOneGroupGoesIntoItAlsoWhenATabIsClickedNext) {
+  OpenServiceView(1);
+  Find<QTabWidget>("CommunicationPageControl")->setCurrentIndex(4);
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  QLineEdit* edit = Find<QLineEdit>("ModuleBasicParamsTDetEdit");
+  edit->setFocus();
+  edit->setText("250");
+  QTabBar* bar = Find<QTabBar>("ModuleBasicParamsBTabControl");
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(3).center());
+  ASSERT_EQ(bar->currentIndex(), 3);
+  EXPECT_EQ(Engine().NoMemDefault().At(MODULE_BASIC_PARAMS_T_DET).GetAsInt(), 250000);
+  EXPECT_EQ(Engine().NoMemUserMax().ToRecord(), kBasicMax);
+  EXPECT_EQ(edit->text(), "260.000") << "the field shows the group now chosen";
+}
+
 TEST_F(ServiceViewTest, TheControlPanelSwitchesTheControllersModes) {
   OpenServiceView(1);
   struct Case {
