@@ -218,22 +218,7 @@ inline constexpr CommandSpec kCommands[] = {
 }  // namespace catalogue
 
 // Bytes a field takes in a record (and in a value holder's store).
-constexpr size_t FieldRecordWidth(const FieldSpec& field) {
-  switch (field.Type()) {
-    case kCStr: return static_cast<size_t>(field.cstrSize);
-    case kInt8:
-    case kUInt8:
-    case kBool: return 1;
-    case kInt16:
-    case kUInt16: return 2;
-    case kInt32:
-    case kUInt32:
-    case kFloat: return 4;
-    case kDateTime: return sizeof(DateRecord);
-    case kSerial: return sizeof(SerialRecord);
-    default: return 0;
-  }
-}
+constexpr size_t FieldRecordWidth(const FieldSpec& field) { return ValueWidth(field.Type(), field.cstrSize); }
 
 // Bytes a field's item takes on the wire, header included.
 constexpr size_t FieldItemSize(const FieldSpec& field) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -54,6 +55,25 @@ struct SerialRecord {
 };
 
 static_assert(sizeof(DateRecord) == 8);
+
+// Bytes a value of a type takes in a record and in a value holder's store;
+// text takes its buffer size (1 to 256). 0 for containers and unknown types.
+constexpr size_t ValueWidth(int typeCode, int32_t cstrSize) {
+  switch (typeCode) {
+    case kCStr: return cstrSize > 0 && cstrSize <= 256 ? static_cast<size_t>(cstrSize) : 0;
+    case kInt8:
+    case kUInt8:
+    case kBool: return 1;
+    case kInt16:
+    case kUInt16: return 2;
+    case kInt32:
+    case kUInt32:
+    case kFloat: return 4;
+    case kDateTime: return sizeof(DateRecord);
+    case kSerial: return sizeof(SerialRecord);
+    default: return 0;
+  }
+}
 
 // "YYYY-MM-DD"
 std::string DateToText(const DateRecord& date);

@@ -65,22 +65,7 @@ void VFroskClass::Init(int32_t key, int32_t cstrSize, int32_t min, int32_t max, 
   decimals_ = decimals;
 }
 
-size_t VFroskClass::RawWidth() const {
-  switch (Type()) {
-    case kCStr: return cstrSize_ > 0 && cstrSize_ <= 256 ? static_cast<size_t>(cstrSize_) : 0;
-    case kInt8:
-    case kUInt8:
-    case kBool: return 1;
-    case kInt16:
-    case kUInt16: return 2;
-    case kInt32:
-    case kUInt32:
-    case kFloat: return 4;
-    case kDateTime: return sizeof(DateRecord);
-    case kSerial: return sizeof(SerialRecord);
-    default: return 0;
-  }
-}
+size_t VFroskClass::RawWidth() const { return ValueWidth(Type(), cstrSize_); }
 
 void VFroskClass::SetRaw(const void* source) {
   if (source == nullptr) return;
