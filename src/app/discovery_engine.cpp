@@ -243,6 +243,22 @@ void DiscoveryEngine::CloseAllDevices() {
   emit DevicesChanged();
 }
 
+void DiscoveryEngine::HaltScan() {
+  CloseEntry(&probeEntry_);
+  portQueue_.clear();
+  switch (scanState_) {
+    case ScanState::ListPorts:
+    case ScanState::NextPort:
+    case ScanState::SendProbe:
+    case ScanState::AwaitProbeReply:
+      // Quietly: no "READY" line for a scan that found only part of the list.
+      scanState_ = ScanState::Ready;
+      stateTick_ = surroundings_.tickClock.Now();
+      break;
+    default: break;
+  }
+}
+
 bool DiscoveryEngine::OpenEntryLink(DeviceEntry* entry) {
   if (entry == nullptr) return false;
   if (entry->Linked()) surroundings_.links.Close(&entry->Port.link);

@@ -110,6 +110,9 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   bool ShowDeviceWindow(DeviceEntry* entry);
   void HideDeviceWindow(DeviceEntry* entry);
   void CloseAllDevices();
+  // Releases the port being probed and ends a scan without a result; the
+  // caller starts the next one.
+  void HaltScan();
 
   bool OpenEntryLink(DeviceEntry* entry);
   void CloseEntry(DeviceEntry* entry);

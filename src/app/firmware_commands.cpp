@@ -81,11 +81,13 @@ void FirmwareCommands::ForceDeviceProgramming() {
 
 void FirmwareCommands::FlashFirmware() { ProgramChosenTarget(true); }
 
-// The devices are closed first, so that no link holds the port the tool is to
-// use, and found again afterwards, whatever the dialogs' outcome.
+// The devices are closed and a running scan is halted first, so that no link
+// holds the port the tool is to use while the dialogs are up, and the devices
+// are found again afterwards, whatever the dialogs' outcome.
 void FirmwareCommands::ProgramChosenTarget(bool serviceList) {
   DiscoveryEngine& engine = surroundings_.engine;
   engine.CloseAllDevices();
+  engine.HaltScan();
   if (const std::optional<TargetChoice> choice = surroundings_.dialogs.RunTargetDialog(serviceList))
     StartProgramming(choice->target, choice->useDefaultFile ? "" : choice->file, choice->portName);
   engine.ReloadDevices();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,13 +70,16 @@ class ScriptedFirmwareDialogs : public FirmwareDialogs {
   std::vector<bool> targetDialogs;     // the service list flag of each opening
   std::optional<TargetChoice> choice;  // every target dialog's answer; none: cancelled
   std::vector<Job> jobs;
+  std::function<void()> whileOpen;  // what happens while a dialog is up (its event loop ticks the engine)
 
   std::optional<TargetChoice> RunTargetDialog(bool serviceList) override {
     targetDialogs.push_back(serviceList);
+    if (whileOpen) whileOpen();
     return choice;
   }
   void RunProgrammingDialog(int target, const std::string& portName, const std::string& file) override {
     jobs.push_back({target, portName, file});
+    if (whileOpen) whileOpen();
   }
 };
 

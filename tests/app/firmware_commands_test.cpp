@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "discovery_fixture.h"
@@ -185,6 +186,31 @@ TEST_F(FirmwareCommandsTest, ForceDeviceProgrammingWarnsFirstThenClosesEverythin
   EXPECT_EQ(windowsDestroyed_, 1);
   EXPECT_EQ(links_.openNow, 0);
   EXPECT_TRUE(dialogs_.jobs.empty()) << "cancelled at the target dialog";
+  EXPECT_EQ(engine_->State(), ScanState::ListPorts);
+  EXPECT_EQ(LastLogLine(), "2026-12-10 09:05:07  Searching for devices ... ");
+}
+
+// Programming chosen while a reload is probing: the probe lets go of its port
+// before the dialogs come up, and no probe starts while they are up.
+TEST_F(FirmwareCommandsTest, ProgrammingHaltsAScanInProgress) {
+  Found(1, 12);
+  engine_->ReloadDevices();
+  for (int i = 0; i < 3; ++i) engine_->Timer1Timer();
+  ASSERT_EQ(engine_->State(), ScanState::AwaitProbeReply);
+  ASSERT_EQ(links_.openNow, 1);
+
+  int openDuringDialogs = 0;
+  dialogs_.choice = TargetChoice{1, controller_->Port(), true, ""};
+  dialogs_.whileOpen = [&] {
+    for (int i = 0; i < 20; ++i) {
+      clock_.Advance(100);
+      engine_->Timer1Timer();
+      openDuringDialogs = std::max(openDuringDialogs, links_.openNow);
+    }
+  };
+  commands_->FlashFirmware();
+  EXPECT_EQ(dialogs_.jobs.size(), 1u);
+  EXPECT_EQ(openDuringDialogs, 0);
   EXPECT_EQ(engine_->State(), ScanState::ListPorts);
   EXPECT_EQ(LastLogLine(), "2026-12-10 09:05:07  Searching for devices ... ");
 }
