@@ -49,19 +49,19 @@ SessionEnd::SessionEnd(std::function<void()> saveSettings, QObject* parent)
   sigemptyset(&action.sa_mask);
   // The first signal asks for the orderly end; should that hang, the next one ends the program.
   action.sa_flags = SA_RESTART | SA_RESETHAND;
-  for (const int signal : kEndSignals) {
+  for (const int number : kEndSignals) {
     struct sigaction before = {};
     // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
+    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(number, &action, nullptr);
   }
 }
 
 SessionEnd::~SessionEnd() {
   if (notifier_ == nullptr) return;
-  for (const int signal : kEndSignals) {
+  for (const int number : kEndSignals) {
     struct sigaction current = {};
-    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == OnEndSignal) ::signal(signal, SIG_DFL);
+    if (sigaction(number, nullptr, &current) == 0 && current.sa_handler == OnEndSignal) signal(number, SIG_DFL);
   }
   delete notifier_;
   notifier_ = nullptr;

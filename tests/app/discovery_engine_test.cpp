@@ -518,7 +518,8 @@ TEST_F(DiscoveryEngineTest, TheClockRunsOnUnderAnOpenResultBox) {
 // A second check that finishes while the first one's box is open shows its
 // own box after the first has closed, never on top of it.
 TEST_F(DiscoveryEngineTest, ASecondResultWaitsForTheFirstBoxToClose) {
-  LocalHttpServer server({.reply = ReplyWithBuild(63)});
+  const std::string reply = ReplyWithBuild(63);
+  LocalHttpServer server({.reply = reply});
   settings_.UpdatesAutoCheck = false;
   MakeEngine(std::vector<std::string>{}, server.Address());
   ASSERT_TRUE(RunUntilState(ScanState::Ready));
@@ -527,11 +528,12 @@ TEST_F(DiscoveryEngineTest, ASecondResultWaitsForTheFirstBoxToClose) {
   int mostOpen = 0;
   prompter_.whileOpen = [&] {
     mostOpen = std::max(mostOpen, ++open);
-    // As a device window asking for a check would, while the box is up.
+    // As a device window asking for a check would, while the box is up; the
+    // second reply is in and its read pause over before this box closes.
     if (prompter_.shown.size() == 1) {
       engine_->CheckForUpdates();
-      RunUntil([&] { return !engine_->LastUpdateInfo().version.empty() && server.Connections() == 2; }, 20);
-      RunUntil([] { return false; }, 10);
+      EXPECT_TRUE(RunUntil([&] { return server.BytesSent() == 2 * reply.size(); }, 20));
+      RunUntil([] { return false; }, (UpdateCheck::kReadPauseMs + 200) / 100);
     }
     --open;
   };
