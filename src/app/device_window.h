@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace frosk {
 
@@ -38,6 +39,8 @@ class DeviceWindowHost {
   // 0 nothing more, 1 check for updates, 2 program the module through the
   // controller.
   virtual void RequestClose(const DeviceWindow* window, int action) = 0;
+  // Adds a line of a window's own to the program's log.
+  virtual void WriteLog(const std::string& line) = 0;
 
  protected:
   ~DeviceWindowHost() = default;

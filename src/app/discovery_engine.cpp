@@ -392,6 +392,10 @@ void DiscoveryEngine::RequestClose(const DeviceWindow* window, int action) {
   QCoreApplication::postEvent(this, new QEvent(kDeviceWindowRequestEvent));
 }
 
+void DiscoveryEngine::WriteLog(const std::string& line) {
+  if (log_.Note(line)) emit LogChanged();
+}
+
 bool DiscoveryEngine::event(QEvent* event) {
   if (event->type() == kMainWindowFrameEvent) {
     FrameMessage(static_cast<const FrameEvent*>(event)->Block());

@@ -135,6 +135,7 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   bool IsDeviceLinked(const DeviceWindow* window) const override;
   bool SendToDevice(const DeviceWindow* window, const uint8_t* item) override;
   void RequestClose(const DeviceWindow* window, int action) override;
+  void WriteLog(const std::string& line) override;
 
   void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
   // The firmware version check run before a device is connected; until one is

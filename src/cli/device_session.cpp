@@ -87,6 +87,8 @@ void DeviceSession::RequestClose(DeviceEngine&, CloseAction action) {
       this, [this, action] { Close(action); }, Qt::QueuedConnection);
 }
 
+void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
+
 void DeviceSession::Close(CloseAction action) {
   if (port_.link != nullptr) LinkClose(&port_.link);
   std::cerr << CloseReason(action) << "\n";

@@ -60,6 +60,8 @@ class DeviceSession : public QObject, public DeviceHost {
   bool IsDeviceLinked(const DeviceEngine& device) const override;
   void RequestClose(DeviceEngine& device, CloseAction action) override;
   bool ServiceModeSetting() const override { return options_.serviceModeSetting; }
+  // A line on standard error.
+  void WriteLog(const std::string& line) override;
 
  protected:
   bool event(QEvent* event) override;

@@ -30,6 +30,7 @@ class EngineDeviceWindow : public DeviceWindow, private DeviceHost {
     host_.RequestClose(this, static_cast<int>(action));
   }
   bool ServiceModeSetting() const override { return settings_.ServiceMode; }
+  void WriteLog(const std::string& line) override { host_.WriteLog(line); }
 
   DeviceWindowHost& host_;
   const Settings& settings_;

@@ -54,11 +54,13 @@ class FakeHost : public DeviceHost {
   bool IsDeviceLinked(const DeviceEngine&) const override { return linked; }
   void RequestClose(DeviceEngine&, CloseAction action) override { closeRequests.push_back(action); }
   bool ServiceModeSetting() const override { return serviceMode; }
+  void WriteLog(const std::string& line) override { logged.push_back(line); }
 
   std::vector<Key> SentKeys() const;
 
   std::vector<std::vector<uint8_t>> sent;
   std::vector<CloseAction> closeRequests;
+  std::vector<std::string> logged;
   bool linked = true;
   bool serviceMode = false;
 };

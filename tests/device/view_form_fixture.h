@@ -30,6 +30,7 @@ class FakeWindowHost : public DeviceWindowHost {
     return linked;
   }
   void RequestClose(const DeviceWindow*, int action) override { closeRequests.push_back(action); }
+  void WriteLog(const std::string&) override {}
 
   std::vector<std::vector<uint8_t>> sent;
   std::vector<int> closeRequests;
