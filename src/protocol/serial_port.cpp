@@ -141,4 +141,36 @@ int PortClose(int* handle) {
   return 0;
 }
 
+int PortLockTake(int* lock, const std::string& portName, PortError* error) {
+  if (lock == nullptr) return Fail(error, {}, "open", EINVAL);
+  *lock = kNoPort;
+  const std::string path = PortPath(portName);
+  if (path.empty()) return Fail(error, portName, "open", EINVAL);
+  // Read-only and non-blocking: the lock needs no more, and the tool sets the line up itself.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(error, path, "open", errno);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int why = errno;
+    close(fd);
+    return Fail(error, path, "lock", why);
+  }
+  *lock = fd;
+  return 0;
+}
+
+// A lock taken with flock belongs to the open file, not to one descriptor of
+// it: a second descriptor holds it on after the first is closed.
+int PortLockKeep(int* lock, int portHandle) {
+  if (lock == nullptr || portHandle < 0) return 1;
+  *lock = fcntl(portHandle, F_DUPFD_CLOEXEC, 0);
+  return *lock < 0 ? 1 : 0;
+}
+
+int PortLockRelease(int* lock) {
+  if (lock == nullptr || *lock < 0) return 1;
+  close(*lock);
+  *lock = kNoPort;
+  return 0;
+}
+
 }  // namespace frosk
