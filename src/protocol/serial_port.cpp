@@ -66,6 +66,16 @@ int Fail(PortError* error, const std::string& path, const char* step, int errorN
   return 1;
 }
 
+// The advisory lock every FroskManager client takes on a port it uses, so
+// that two of them never share a line. Closes the port when another holds it.
+bool TakeLock(int fd, const std::string& path, PortError* error) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  const int why = errno;
+  close(fd);
+  Fail(error, path, "lock", why);
+  return false;
+}
+
 }  // namespace
 
 bool PortError::PermissionDenied() const { return errorNumber == EACCES || errorNumber == EPERM; }
@@ -106,11 +116,7 @@ int PortOpen(int* handle, const PortSettings& settings, PortError* error) {
   // CLOCAL below makes blocking I/O safe afterwards.
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Fail(error, path, "open", errno);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int why = errno;
-    close(fd);
-    return Fail(error, path, "lock", why);
-  }
+  if (!TakeLock(fd, path, error)) return 1;
   if (ioctl(fd, TIOCEXCL) != 0) {
     const int why = errno;
     close(fd);
@@ -149,11 +155,7 @@ int PortLockTake(int* lock, const std::string& portName, PortError* error) {
   // Read-only and non-blocking: the lock needs no more, and the tool sets the line up itself.
   const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Fail(error, path, "open", errno);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int why = errno;
-    close(fd);
-    return Fail(error, path, "lock", why);
-  }
+  if (!TakeLock(fd, path, error)) return 1;
   *lock = fd;
   return 0;
 }

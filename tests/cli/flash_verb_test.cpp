@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -20,7 +19,9 @@ namespace frosk {
 namespace {
 
 using test::BinPath;
+using test::ProcessEnded;
 using test::RunProgram;
+using test::ScopedEnv;
 using test::SimProcess;
 
 // frosk-sim as a controller in its firmware-update mode.
@@ -64,13 +65,6 @@ bool AvrdudeRunsOn(const std::string& word) {
   return false;
 }
 
-// Ended, whether or not anyone has collected it yet.
-bool ProcessEnded(pid_t pid) {
-  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  const size_t name = stat.rfind(')');
-  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
-}
-
 // A copy of froskctl in a folder of its own, with whatever tools a test puts in its utils/.
 class FroskctlCopy {
  public:
@@ -84,25 +78,6 @@ class FroskctlCopy {
 
  private:
   test::TempDir dir_;
-};
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name), old_(getenv(name)) {
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
 };
 
 // 48 KiB through a line paced at 57600 baud take avrdude about 19 s, far

@@ -17,11 +17,15 @@
 #include "sim/pseudo_terminal.h"
 #include "support/event_pump.h"
 #include "support/read_until.h"
+#include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
+
+using test::ProcessEnded;
+using test::ScopedEnv;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -36,33 +40,6 @@ std::string TranscriptPath(const std::string& name) {
 
 // Neither running nor left as a zombie.
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
-
-// Ended, whether or not its parent has collected it yet.
-bool ProcessEnded(pid_t pid) {
-  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  const size_t name = stat.rfind(')');
-  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
-}
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class ProgrammerRunnerTest : public ::testing::Test {
  protected:
