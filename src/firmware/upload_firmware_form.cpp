@@ -182,8 +182,9 @@ QString TUploadFirmwareForm::JobHtml() const {
     if (!runner_.JobSwitched()) return line;
     return QStringLiteral("<b><font color=\"%1\">%2</font></b>").arg(kRedOrange.name(), line);
   };
-  html += QStringLiteral("<br>") + jobLine(QStringLiteral("Target"), TargetName(runner_.Target())) +
-          QStringLiteral("<br>") + jobLine(QStringLiteral("File"), runner_.File());
+  html += QStringLiteral("<br>") + jobLine(QStringLiteral("Target"), TargetName(runner_.Target()));
+  // The 1WIRE memory is written without a file.
+  if (!runner_.File().empty()) html += QStringLiteral("<br>") + jobLine(QStringLiteral("File"), runner_.File());
   return html;
 }
 
