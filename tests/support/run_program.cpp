@@ -7,13 +7,39 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <utility>
 
 namespace frosk::test {
 
 std::string BinPath(const std::string& program) { return std::string(FROSK_BIN_DIR) + "/" + program; }
+
+bool ProcessEnded(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string stat = content.str();
+  // The state follows the name in parentheses; Z is a process that has ended.
+  const size_t name = stat.rfind(')');
+  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    setenv(name_, old_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
                          int timeoutMs) {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,22 @@ class StartedProgram {
  private:
   explicit StartedProgram(pid_t pid) : pid_(pid) {}
   pid_t pid_;
+};
+
+// Whether a process has ended, collected by its parent or not yet.
+bool ProcessEnded(pid_t pid);
+
+// Sets an environment variable for one scope, such as the PATH a program is run with.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 }  // namespace frosk::test
