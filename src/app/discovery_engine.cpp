@@ -1,10 +1,12 @@
 #include "app/discovery_engine.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "common/frame_event.h"
 #include "protocol/frame.h"
 #include "protocol/keys.h"
+#include "protocol/port_explanation.h"
 
 namespace frosk {
 
@@ -203,7 +205,9 @@ void DiscoveryEngine::Connect(DeviceEntry* entry) {
   if (OpenEntryLink(entry)) {
     ShowDeviceWindow(entry);
   } else {
-    surroundings_.prompter.ShowMessageBox("Error opening device !", mb::kIconStop);
+    std::string text = "Error opening device !\n" + ExplainPortFailure(surroundings_.links.LastOpenError());
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    surroundings_.prompter.ShowMessageBox(text, mb::kIconStop);
   }
   RefreshCommands();
 }

@@ -8,10 +8,18 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 
 namespace frosk::test {
 
 std::string BinPath(const std::string& program) { return std::string(FROSK_BIN_DIR) + "/" + program; }
+
+std::string ThisProcessAsHolder() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name + " (process " + std::to_string(getpid()) + ")";
+}
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
                          int timeoutMs) {

@@ -19,4 +19,7 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
 // A program built beside froskctl, e.g. BinPath("froskctl").
 std::string BinPath(const std::string& program);
 
+// "NAME (process PID)" for this process, as a message names the holder of a port.
+std::string ThisProcessAsHolder();
+
 }  // namespace frosk::test
