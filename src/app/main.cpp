@@ -10,6 +10,7 @@
 #include "app/main_form.h"
 #include "app/program_options.h"
 #include "app/startup_windows.h"
+#include "common/program_version.h"
 #include "common/widget_seams.h"
 
 namespace {
@@ -41,7 +42,7 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   DesktopUrlOpener urlOpener;
   LinkLayer links;
   ApplicationBeeper beeper;
-  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
   MonitorAlternation monitorAlternation;
   DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links}, options.engine);
   // The windows go before the engine and the application object: the
@@ -55,7 +56,8 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Help needs no display: answer it before Qt looks for one.
+  // Help and the version need no display: answer them before Qt looks for one.
+  if (frosk::PrintVersionIfAsked("froskmanager", argc, argv)) return 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "-h") != 0) continue;
     std::fputs(frosk::kProgramUsage, stdout);
