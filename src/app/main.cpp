@@ -9,6 +9,7 @@
 #include "app/link_layer.h"
 #include "app/main_form.h"
 #include "app/program_options.h"
+#include "app/session_end.h"
 #include "app/startup_windows.h"
 #include "common/program_version.h"
 #include "common/widget_seams.h"
@@ -50,6 +51,7 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   StartupWindows windows(engine, settings, {tickClock, prompter, beeper, folders, monitorAlternation});
   // Not quit(): that first asks every window to close, and the splash refuses.
   QObject::connect(&windows.MainForm(), &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
+  SessionEnd sessionEnd([&settings] { SaveSettings(settings); });
   return app.exec();
 }
 

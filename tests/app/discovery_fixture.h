@@ -34,6 +34,8 @@ class FakeController {
   // it answered just now.
   bool Service();
   int ProbesSeen() const { return probes_; }
+  // How many bare requests of `key` reached the device so far (as read by Service).
+  int RequestsSeen(Key key) const;
   // Writes raw text on the line, as the device would.
   void Send(const std::string& text);
   // The identification reply frame.
@@ -49,6 +51,7 @@ class FakeController {
   uint16_t type_ = 1;
   uint16_t firmware_ = 12;
   std::string received_;
+  std::string heard_;  // everything ever read
   int probes_ = 0;
 };
 
@@ -108,7 +111,10 @@ class RecordingWindow : public DeviceWindow {
   ~RecordingWindow() override { ++*destroyed_; }
 
   void ReceiveItem(const uint8_t* item) override;
-  void Tick() override { ++ticks; }
+  void Tick() override {
+    ++ticks;
+    if (onTick) onTick();
+  }
   void Show() override { visible = true; }
   void Hide() override { visible = false; }
   bool IsVisible() const override { return visible; }
@@ -118,6 +124,8 @@ class RecordingWindow : public DeviceWindow {
   bool visible = true;
   // Runs inside ReceiveItem, after the item is recorded.
   std::function<void(const uint8_t* item)> onItem;
+  // Runs inside Tick, as a window polling its device would.
+  std::function<void()> onTick;
 
  private:
   int* destroyed_;

@@ -358,6 +358,7 @@ TEST_F(MainFormTest, YesAtTheExitQuestionEndsTheProgramThroughItsSequence) {
     Tick();
     EXPECT_FALSE(Form().isVisible());
     EXPECT_TRUE(engine_->Devices().empty());
+    EXPECT_EQ(links_.openNow, 0) << "the exit lets go of every port at once";
     ASSERT_TRUE(RunUntil([&] { return closed_ == 1; }, 20));
     EXPECT_TRUE(opener_.opened.empty());
     windows_.reset();
