@@ -1,11 +1,13 @@
 #include "app/discovery_engine.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <utility>
 
 #include "common/frame_event.h"
 #include "protocol/frame.h"
 #include "protocol/keys.h"
+#include "protocol/port_explanation.h"
 
 namespace frosk {
 
@@ -219,7 +221,9 @@ void DiscoveryEngine::Connect(DeviceEntry* entry) {
   if (OpenEntryLink(entry)) {
     ShowDeviceWindow(entry);
   } else {
-    surroundings_.prompter.ShowMessageBox("Error opening device !", mb::kIconStop);
+    std::string text = "Error opening device !\n" + ExplainPortFailure(surroundings_.links.LastOpenError());
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    surroundings_.prompter.ShowMessageBox(text, mb::kIconStop);
   }
   RefreshCommands();
 }

@@ -3,7 +3,7 @@
 namespace frosk {
 
 int LinkLayer::Open(Link** link, const PortSettings& settings, FrameSink sink) {
-  return LinkOpen(link, settings, std::move(sink));
+  return LinkOpen(link, settings, std::move(sink), &lastOpenError_);
 }
 
 int LinkLayer::Close(Link** link) { return LinkClose(link); }

@@ -21,8 +21,12 @@ class LinkLayer {
   virtual int SendItem(Link* link, const uint8_t* item);
   virtual int EnumeratePorts(std::vector<std::string>* list);
 
+  // Why the last Open that failed did so.
+  const PortError& LastOpenError() const { return lastOpenError_; }
+
  private:
   std::string sysfsRoot_;
+  PortError lastOpenError_;
 };
 
 }  // namespace frosk

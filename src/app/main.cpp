@@ -11,6 +11,7 @@
 #include "app/program_options.h"
 #include "app/session_end.h"
 #include "app/startup_windows.h"
+#include "common/program_version.h"
 #include "common/widget_seams.h"
 
 namespace {
@@ -42,7 +43,7 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   DesktopUrlOpener urlOpener;
   LinkLayer links;
   ApplicationBeeper beeper;
-  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
   MonitorAlternation monitorAlternation;
   DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links}, options.engine);
   // The windows go before the engine and the application object: the
@@ -57,7 +58,8 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Help needs no display: answer it before Qt looks for one.
+  // Help and the version need no display: answer them before Qt looks for one.
+  if (frosk::PrintVersionIfAsked("froskmanager", argc, argv)) return 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "-h") != 0) continue;
     std::fputs(frosk::kProgramUsage, stdout);

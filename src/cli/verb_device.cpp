@@ -27,7 +27,7 @@ DeviceSession::Options SessionOptions(const Invocation& invocation) {
   return {invocation.Has("yes"), settings.ServiceMode};
 }
 
-Folders ProgramFolders() { return Folders::Beside(QCoreApplication::applicationDirPath().toStdString()); }
+Folders ProgramFolders() { return Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString()); }
 
 // Opens the port and runs the reading sequence with the monitors left alone.
 int ReadDevice(DeviceSession& session, const std::string& port) {

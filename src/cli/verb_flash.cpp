@@ -104,7 +104,7 @@ int RunFlash(const Invocation& invocation) {
   if (UsesUsbProgrammer(target) && invocation.Has("port"))
     return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
 
-  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
   // The tool runs in its own folder, so a file named relative to ours is made absolute.
   std::string file = TargetDefaultFile(folders, target);
   if (const auto given = invocation.Option("file")) {

@@ -10,6 +10,7 @@
 #include "protocol/keys.h"
 #include "support/event_pump.h"
 #include "support/local_http_server.h"
+#include "support/run_program.h"
 
 namespace frosk {
 namespace {
@@ -401,7 +402,7 @@ TEST_F(DiscoveryEngineTest, AnUpdateResultArrivingDuringTheExitDoesNotStopIt) {
   EXPECT_EQ(prompter_.shown.size(), 1u) << "only the exit question";
 }
 
-TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmwareCheck) {
+TEST_F(DiscoveryEngineTest, ConnectSaysWhyAPortWillNotOpenAndHonoursTheFirmwareCheck) {
   FakeController& device = AddController("FroskTec A", 111111);
   MakeEngine(std::vector<std::string>{device.Port()});
   Scan();
@@ -413,11 +414,26 @@ TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmw
   EXPECT_FALSE(Entry(0)->Linked());
 
   engine_->SetCheckDeviceFirmware(nullptr);
+  const std::string port = device.Port();
+  PortSettings otherProgram;
+  otherProgram.portName = port;
+  int held = kNoPort;
+  ASSERT_EQ(PortOpen(&held, otherProgram), 0);
+  engine_->Connect(Entry(0));
+  PortClose(&held);
+  EXPECT_FALSE(Entry(0)->Linked());
+  EXPECT_EQ(
+      prompter_.shown,
+      (std::vector<test::ScriptedPrompter::Shown>{
+          {"Error opening device !\r" + port + ": in use by another program\rheld by " + test::ThisProcessAsHolder(),
+           mb::kIconStop}}));
+
   controllers_.clear();  // the device's port vanishes
   engine_->Connect(Entry(0));
   EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_TRUE(windows_.empty());
-  EXPECT_EQ(prompter_.shown, (std::vector<test::ScriptedPrompter::Shown>{{"Error opening device !", mb::kIconStop}}));
+  ASSERT_EQ(prompter_.shown.size(), 2u);
+  EXPECT_EQ(prompter_.shown[1].text.rfind("Error opening device !\r" + port + ": ", 0), 0u) << prompter_.shown[1].text;
   EXPECT_EQ(engine_->Devices().size(), 1u);
 }
 

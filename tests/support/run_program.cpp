@@ -41,6 +41,13 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
+std::string ThisProcessAsHolder() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name + " (process " + std::to_string(getpid()) + ")";
+}
+
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
                          int timeoutMs) {
   ProgramResult result;

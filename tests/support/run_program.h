@@ -23,6 +23,9 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
 // A program built beside froskctl, e.g. BinPath("froskctl").
 std::string BinPath(const std::string& program);
 
+// "NAME (process PID)" for this process, as a message names the holder of a port.
+std::string ThisProcessAsHolder();
+
 // Sends `signal` to a child and waits for its end. The exit code, 128 + signal
 // when killed by one, or -1 when it is still running after `timeoutMs` (it is
 // then killed).
