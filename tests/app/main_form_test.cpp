@@ -369,13 +369,20 @@ TEST_F(MainFormTest, YesAtTheExitQuestionEndsTheProgramThroughItsSequence) {
 }
 
 TEST_F(MainFormTest, ADeviceThatVanishesWhileListedLeavesTheProgramWorking) {
-  FakeController& linked = AddController("FroskTec A", 111111);
-  FakeController& unlinked = AddController("FroskTec B", 222222);
-  StartAndScan({linked.Port(), unlinked.Port()});
+  // The ports are named through links that go with their devices: a freed
+  // pseudo-terminal's number may at once name another test's device.
+  const test::TempDir names;
+  const std::string linkedPort = names.Path() + "/a";
+  const std::string unlinkedPort = names.Path() + "/b";
+  std::filesystem::create_symlink(AddController("FroskTec A", 111111).Port(), linkedPort);
+  std::filesystem::create_symlink(AddController("FroskTec B", 222222).Port(), unlinkedPort);
+  StartAndScan({linkedPort, unlinkedPort});
   Select(0);
   Item("DevicesConnectMenuItem")->trigger();
   ASSERT_TRUE(Entry(0).Linked());
   controllers_.clear();  // both pseudo-terminals go away
+  std::filesystem::remove(linkedPort);
+  std::filesystem::remove(unlinkedPort);
   RunTicks(5);
 
   Item("DevicesDisconnectMenuItem")->trigger();
