@@ -496,9 +496,8 @@ void DeviceEngine::PollMonitors() {
   // request that follows the answer.
   if (waiting_ || viewPage_ != 0 || openQuestions_ > 0 || !(device || module)) return;
   if (device && module) {
-    bool& froskTecNext = seams_.alternation.froskTecMonitorNext;
-    const Key request = froskTecNext ? GET_FROSKTEC_MONITOR : GET_MODULE_VELTRA_MONITOR;
-    froskTecNext = !froskTecNext;
+    const Key request = froskTecMonitorNext_ ? GET_FROSKTEC_MONITOR : GET_MODULE_VELTRA_MONITOR;
+    froskTecMonitorNext_ = !froskTecMonitorNext_;
     SendRequest(request);
     return;
   }

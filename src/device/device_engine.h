@@ -95,7 +95,6 @@ struct DeviceSeams {
   Prompter& prompter;
   Beeper& beeper;
   const Folders& folders;
-  MonitorAlternation& alternation;
 };
 
 // The engine of one device window (TFroskTecViewForm): the value holders, the
@@ -297,6 +296,9 @@ class DeviceEngine {
   std::vector<uint8_t> queuedItem_;
   bool deviceMonitorAuto_ = true;
   bool moduleMonitorAuto_ = true;
+  // Each device takes its own turns, so two devices polling side by side
+  // each keep both of their monitors live.
+  bool froskTecMonitorNext_ = false;
   bool waitingPanelVisible_ = false;
   uint32_t timeouts_ = 0;
   int openQuestions_ = 0;

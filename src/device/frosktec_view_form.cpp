@@ -218,14 +218,17 @@ int GainIndexOf(int code) {
   return -1;
 }
 
-TFroskTecViewForm::TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                                     const DeviceWindowShared& shared, QWidget* parent)
-    : QWidget(parent), EngineDeviceWindow(host, settings, seams), shared_(shared), valueDialog_(shared.valueDialog) {
-  BuildLayout(settings.ServiceMode);
+TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent)
+    : QWidget(parent), connection_(connection), shared_(shared), valueDialog_(shared.valueDialog) {
+  BuildLayout(connection.ServiceModeSetting());
   SetUnitLabels();
   FillGainList();
   WireActions();
   listenerId_ = Engine().AddRefreshListener([this](GroupMask stored) { EngineRefreshed(stored); });
+  // The service view's waiting panel blinks at the tick rate.
+  connect(&connection_, &DeviceConnection::Ticked, this, [this] {
+    if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
+  });
 }
 
 TFroskTecViewForm::~TFroskTecViewForm() {
@@ -526,11 +529,6 @@ void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
     case DeviceEngine::kConfiguratorPage: configuratorPage_->Refresh(); break;
     default: break;
   }
-}
-
-void TFroskTecViewForm::Tick() {
-  EngineDeviceWindow::Tick();
-  if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
 }
 
 void TFroskTecViewForm::RefreshAfterEdit() {
@@ -866,9 +864,9 @@ void TFroskTecViewForm::ServiceModeCheckBoxClick() {
   RefreshAfterEdit();
 }
 
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared) {
-  return [&settings, seams, shared](DeviceWindowHost& host, const DeviceEntry&) -> std::unique_ptr<DeviceWindow> {
-    auto window = std::make_unique<TFroskTecViewForm>(host, settings, seams, shared);
+DeviceWindowFactory FroskTecViewFormFactory(DeviceWindowShared shared) {
+  return [shared](DeviceConnection& connection) -> std::unique_ptr<DeviceWindow> {
+    auto window = std::make_unique<TFroskTecViewForm>(connection, shared);
     window->Show();
     return window;
   };

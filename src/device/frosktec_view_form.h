@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/wall_clock.h"
-#include "device/device_engine_window.h"
+#include "device/device_connection.h"
 #include "device/slider_drawing.h"
 
 class QAbstractButton;
@@ -48,24 +48,25 @@ int GainIndexOf(int code);
 // One connected controller's window: the device engine with its pages. Page 0
 // is the user view, which shows the controller's and the module's state and
 // turns the user's clicks, drags and entries into the engine's setpoint
-// operations; pages 1 and 2 hold the service view and the configurator. The
-// discovery engine owns it through the device's entry; the close box only
-// hides it.
-class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
+// operations; pages 1 and 2 hold the service view and the configurator. It
+// shows one device's connection, which outlives it; the discovery engine owns
+// both through the device's entry. The close box only hides it.
+class TFroskTecViewForm : public QWidget, public DeviceWindow {
   Q_OBJECT
 
  public:
-  // `settings` is the program's record; the service buttons follow its
-  // ServiceMode as it is when the window is made.
-  TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                    const DeviceWindowShared& shared, QWidget* parent = nullptr);
+  // The service buttons follow the ServiceMode setting as it is when the
+  // window is made.
+  TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent = nullptr);
   ~TFroskTecViewForm() override;
+
+  DeviceConnection& Connection() { return connection_; }
+  DeviceEngine& Engine() { return connection_.Engine(); }
+  ConfigFileEngine& ConfigFiles() { return connection_.ConfigFiles(); }
 
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
-  // The engine's tick, then the service view's waiting panel.
-  void Tick() override;
 
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
@@ -182,6 +183,7 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   const NumericRow* RowOfImage(const QObject* image) const;
   void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
 
+  DeviceConnection& connection_;
   const DeviceWindowShared shared_;
   TEnterValueForm& valueDialog_;
   int listenerId_ = 0;
@@ -226,8 +228,8 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
 };
 
 // Makes the device window of every device the discovery engine connects or
-// shows, and shows it. The settings, the seams and what the windows share are
-// the program's and outlive the factory.
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared);
+// shows, and shows it. What the windows share is the program's and outlives
+// the factory.
+DeviceWindowFactory FroskTecViewFormFactory(DeviceWindowShared shared);
 
 }  // namespace frosk

@@ -76,9 +76,9 @@ std::string FakeController::IdenFrame() const {
   return FrameEncode(item.data());
 }
 
-int WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink) {
+int WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error) {
   opened.push_back(settings.portName);
-  const int result = LinkLayer::Open(link, settings, std::move(sink));
+  const int result = LinkLayer::Open(link, settings, std::move(sink), error);
   if (result == 0) ++openNow;
   return result;
 }
@@ -91,11 +91,6 @@ int WatchedLinks::Close(Link** link) {
 int WatchedLinks::EnumeratePorts(std::vector<std::string>* list) {
   list->insert(list->end(), systemPorts.begin(), systemPorts.end());
   return 0;
-}
-
-void RecordingWindow::ReceiveItem(const uint8_t* item) {
-  items.emplace_back(item, item + ItemLength(item));
-  if (onItem) onItem(item);
 }
 
 }  // namespace frosk::test

@@ -96,28 +96,22 @@ class WatchedLinks : public LinkLayer {
   std::vector<std::string> opened;  // every port an open was tried on
   int openNow = 0;
 
-  int Open(Link** link, const PortSettings& settings, FrameSink sink) override;
+  int Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error = nullptr) override;
   int Close(Link** link) override;
   int EnumeratePorts(std::vector<std::string>* list) override;
 };
 
-// A device window that keeps what it is given.
+// A device window with nothing on it, which counts its ends.
 class RecordingWindow : public DeviceWindow {
  public:
   explicit RecordingWindow(int* destroyed) : destroyed_(destroyed) {}
   ~RecordingWindow() override { ++*destroyed_; }
 
-  void ReceiveItem(const uint8_t* item) override;
-  void Tick() override { ++ticks; }
   void Show() override { visible = true; }
   void Hide() override { visible = false; }
   bool IsVisible() const override { return visible; }
 
-  std::vector<std::vector<uint8_t>> items;
-  int ticks = 0;
   bool visible = true;
-  // Runs inside ReceiveItem, after the item is recorded.
-  std::function<void(const uint8_t* item)> onItem;
 
  private:
   int* destroyed_;

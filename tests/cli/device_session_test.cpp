@@ -39,10 +39,10 @@ class SessionTest : public ::testing::Test {
   bool Start(const std::vector<std::string>& simArgs, const TickClock* clock = nullptr) {
     sim_ = SimProcess::Start(simArgs);
     if (sim_ == nullptr) return false;
-    session_ = std::make_unique<DeviceSession>(Folders::Beside(FROSK_BIN_DIR),
+    session_ = std::make_unique<DeviceSession>(sim_->Path(), Folders::Beside(FROSK_BIN_DIR),
                                                DeviceSession::Options{false, true, clock, &prompter_});
     session_->Engine().SetTrafficObserver(&sent_);
-    return session_->Open(sim_->Path()) == 0;
+    return session_->Open() == 0;
   }
 
   // The reading sequence with the monitors left alone.

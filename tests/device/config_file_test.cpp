@@ -70,8 +70,7 @@ class ConfigFileTest : public EngineTest {
   // A device window of its own on a device with this module, read.
   struct Window {
     Window(ConfigFileTest& test, int moduleType)
-        : engine(host, DeviceSeams{test.clock_, prompter, test.beeper_, test.folders_, test.alternation_}),
-          device(moduleType) {
+        : engine(host, DeviceSeams{test.clock_, prompter, test.beeper_, test.folders_}), device(moduleType) {
       engine.SetDeviceMonitorAuto(false);
       engine.SetModuleMonitorAuto(false);
       for (int i = 0; i < 40; ++i) {
@@ -114,9 +113,9 @@ TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
   for (const ContentMask mask : masks) {
     const std::string path = WriterFile(mask);
     FakeHost host;
-    DeviceEngine reader(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine reader(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     ConfigFileEngine readerFiles(reader);
-    DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     ContentMask found = 0x1234;
     ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found)) << std::hex << mask;
     EXPECT_EQ(found, mask & kAllRecordsAndSignatures) << std::hex << mask;

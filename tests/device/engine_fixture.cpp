@@ -90,7 +90,7 @@ std::vector<Key> FakeHost::SentKeys() const {
 
 EngineTest::EngineTest()
     : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))),
-      engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_}) {}
+      engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_}) {}
 
 void EngineTest::AnswerLast(FakeDevice& device) {
   ASSERT_FALSE(host_.sent.empty());

@@ -91,7 +91,6 @@ class EngineTest : public ::testing::Test {
   ManualTickClock clock_{1000};
   ScriptedPrompter prompter_;
   CountingBeeper beeper_;
-  MonitorAlternation alternation_;
   FakeHost host_;
   DeviceEngine engine_;
   size_t taken_ = 0;

@@ -72,7 +72,7 @@ TEST_F(EngineTest, TheWriteButtonsSendTheGroupTheModuleCalls) {
   };
   for (const Case& c : cases) {
     FakeHost host;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
     engine.SetSequenceState(4);  // the sequence's monitor step takes the snapshot
     engine.ReceiveItem(ReplyItem(device.monitor).data());

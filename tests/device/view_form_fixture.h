@@ -12,28 +12,65 @@
 #include <memory>
 #include <vector>
 
+#include "common/frame_event.h"
 #include "device/enter_serial_form.h"
 #include "device/enter_value_form.h"
 #include "device/frosktec_view_form.h"
 #include "engine_fixture.h"
+#include "protocol/frame.h"
 #include "protocol/item.h"
+#include "settings/settings_store.h"
 
 namespace frosk::test {
 
 using namespace key;
 
-class FakeWindowHost : public DeviceWindowHost {
+// A window's connection in a test: links that go nowhere (an open gives a
+// link that is never followed, every item sent is kept) and an owner that
+// keeps the close requests.
+class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
  public:
-  bool IsDeviceLinked(const DeviceWindow*) const override { return linked; }
-  bool SendToDevice(const DeviceWindow*, const uint8_t* item) override {
-    sent.emplace_back(item, item + ItemLength(item));
-    return linked;
+  explicit FakeConnectionHost(const Settings& settings) : settings_(settings) {}
+
+  int Open(Link** link, const PortSettings&, FrameSink, PortError*) override {
+    *link = FakeLink();
+    return 0;
   }
-  void RequestClose(const DeviceWindow*, int action) override { closeRequests.push_back(action); }
+  int Close(Link** link) override {
+    *link = nullptr;
+    return 0;
+  }
+  int SendItem(Link*, const uint8_t* item) override {
+    sent.emplace_back(item, item + ItemLength(item));
+    return 0;
+  }
+  bool ServiceModeSetting() const override { return settings_.ServiceMode; }
+  bool DevicesReachable() const override { return linked; }
+  void CloseRequested(DeviceConnection&, CloseAction action) override {
+    closeRequests.push_back(static_cast<int>(action));
+  }
+
+  // Hands an item to the connection as its link does: as a frame event.
+  static void Deliver(DeviceConnection& connection, const uint8_t* item) {
+    auto block = std::make_unique<FrameBlock>();
+    block->owner = FakeLink();
+    const std::string frame = FrameEncode(item);
+    block->count = static_cast<uint32_t>(frame.size());
+    std::memcpy(block->bytes, frame.data(), frame.size());
+    FrameEvent event(kMainWindowFrameEvent, std::move(block));
+    QCoreApplication::sendEvent(&connection, &event);
+  }
+  static Link* FakeLink() {
+    static char stand;
+    return reinterpret_cast<Link*>(&stand);
+  }
 
   std::vector<std::vector<uint8_t>> sent;
   std::vector<int> closeRequests;
   bool linked = true;
+
+ private:
+  const Settings& settings_;
 };
 
 // User sets with a band around them, for the controller's module and the VELTRA module.
@@ -74,10 +111,13 @@ class FroskTecViewFormTest : public ::testing::Test {
     device_->monitor.supOn = 1;
     device_->monitor.fanOn = 1;
     if (prepare) prepare(*device_);
-    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, shared_);
+    form_.reset();  // a window goes before the connection it shows
+    connection_ = std::make_unique<DeviceConnection>("ttyFAKE0", host_, seams_, host_);
+    connection_->Open();
+    form_ = std::make_unique<TFroskTecViewForm>(*connection_, shared_);
     form_->show();
     for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
-      form_->Tick();
+      connection_->Tick();
       if (Engine().Waiting()) AnswerLast();
     }
     ASSERT_TRUE(Engine().ViewReady());
@@ -89,12 +129,12 @@ class FroskTecViewFormTest : public ::testing::Test {
   void AnswerLast() {
     clock_.Advance(10);
     const std::vector<uint8_t> reply = device_->Answer(host_.sent.back());
-    form_->ReceiveItem(reply.data());
+    host_.Deliver(*connection_, reply.data());
   }
   // One automatic monitor poll, answered.
   void Poll() {
     clock_.Advance(100);
-    form_->Tick();
+    connection_->Tick();
     ASSERT_TRUE(Engine().Waiting());
     AnswerLast();
   }
@@ -137,15 +177,15 @@ class FroskTecViewFormTest : public ::testing::Test {
   ManualTickClock clock_{1000};
   ScriptedPrompter prompter_;
   CountingBeeper beeper_;
-  MonitorAlternation alternation_;
-  DeviceSeams seams_{clock_, prompter_, beeper_, folders_, alternation_};
+  DeviceSeams seams_{clock_, prompter_, beeper_, folders_};
   Settings settings_;
-  FakeWindowHost host_;
+  FakeConnectionHost host_{settings_};
   TEnterValueForm dialog_;
   TEnterSerialForm serialDialog_;
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
   DeviceWindowShared shared_{dialog_, serialDialog_, wall_};
   std::unique_ptr<FakeDevice> device_;
+  std::unique_ptr<DeviceConnection> connection_;
   std::unique_ptr<TFroskTecViewForm> form_;
   size_t taken_ = 0;
 };

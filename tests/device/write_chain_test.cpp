@@ -39,7 +39,7 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
   for (const ChainCase& c : cases) {
     FakeHost host;
     ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
     FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
     ConfiguratorEngine configurator(engine, wall);
     FakeDevice device(c.moduleType);

@@ -1,9 +1,9 @@
-#include "app/link_layer.h"
+#include "common/link_layer.h"
 
 namespace frosk {
 
-int LinkLayer::Open(Link** link, const PortSettings& settings, FrameSink sink) {
-  return LinkOpen(link, settings, std::move(sink));
+int LinkLayer::Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error) {
+  return LinkOpen(link, settings, std::move(sink), error);
 }
 
 int LinkLayer::Close(Link** link) { return LinkClose(link); }
