@@ -84,6 +84,7 @@ void DeviceConnection::Dispose(std::unique_ptr<DeviceConnection> connection, std
   }
   // The connection now owns itself; the end of its outermost call posts the
   // event in which it goes, outside every call of it.
+  if (window != nullptr) window->Hide();
   connection->disposed_ = std::move(window);
   connection.release();
 }
