@@ -90,7 +90,7 @@ ControllerSettings::ControllerSettings() {
   moduleIden.hardVer = 1;
   CopyText(moduleIden.name, "KAZ-7");
   moduleIden.serial = SerialRecord{25, 412};
-  CopyText(moduleIden.detName, "PVI-4TE-10.6");
+  CopyText(moduleIden.detName, "KD-4T-105");
   moduleIden.detSerial = SerialRecord{3, 250117};
   moduleIden.prodDate = Date(2025, 1, 17);
   moduleIden.tecType = 1;
