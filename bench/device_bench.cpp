@@ -56,7 +56,7 @@ void BM_VeltraReadingSequence(benchmark::State& state) {
     engine.SetModuleMonitorAuto(false);
     const auto started = Clock::now();
     engine.Tick();  // the first tick starts the sequence; do not wait up to 100 ms for it
-    if (session.RunUntilIdle() != 0 || engine.SequenceState() != DeviceEngine::kIdle) {
+    if (session.RunUntilIdle() != 0 || engine.SequenceState() != SequenceState::kIdle) {
       state.SkipWithError("the reading sequence did not complete");
       break;
     }
@@ -97,7 +97,7 @@ void BM_ReplyToDispatch(benchmark::State& state) {
     return;
   }
   DeviceEngine& engine = session.Engine();
-  engine.SetSequenceState(DeviceEngine::kIdle);
+  engine.Break();
   engine.SetDeviceMonitorAuto(false);
   engine.SetModuleMonitorAuto(false);
 

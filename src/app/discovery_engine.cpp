@@ -27,7 +27,7 @@ DeviceCommands CommandsFor(const DeviceEntry* selected) {
 }
 
 int IconFor(uint16_t type, bool linked) {
-  if (type == 1 || type == 4) return linked ? 3 : 2;
+  if (IsController(type)) return linked ? 3 : 2;
   return 0;
 }
 

@@ -112,7 +112,7 @@ int RunLoad(const Invocation& invocation) {
   DeviceEngine& engine = session.Engine();
   const uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask) {
-    if (engine.SequenceState() == DeviceEngine::kSendingConfiguration) return;
+    if (engine.SequenceState() == SequenceState::kSendingConfiguration) return;
     session.Stop(engine.Timeouts() != timeouts ? kExitFailed : kExitDone);
   });
   return session.RunUntilStopped();

@@ -218,16 +218,12 @@ int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignme
 // clamped to the band the controller allows (its own limits in service mode).
 void Apply(DeviceEngine& engine, const Assignment& assignment) {
   const Key key = assignment.field->key;
-  const auto settings = engine.ControllerSettings();
-  VFroskClass& field = assignment.veltra ? engine.VeltraUserSet().At(key) : settings.userSet.At(key);
-  const VFroskClass& userMin = assignment.veltra ? engine.VeltraUserMin().At(key) : settings.userMin.At(key);
-  const VFroskClass& userMax = assignment.veltra ? engine.VeltraUserMax().At(key) : settings.userMax.At(key);
-
+  const VFroskClass& field = engine.UserSetting(key)->value;
   VFroskClass parsed = field;
   SetFieldFromText(parsed, assignment.text);
-  engine.ClampAndSet(field, parsed.GetAsInt(), userMin, userMax);
+  const DeviceEngine::SettingChange change = engine.SetSetting(key, parsed.GetAsInt());
   const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
-  if (field.GetAsInt() != parsed.GetAsInt() || (asked && *asked != parsed.GetAsInt()))
+  if (change.clamped || (asked && *asked != parsed.GetAsInt()))
     std::cerr << assignment.field->name << "=" << assignment.text << " clamped to " << field.ValueToText() << "\n";
 }
 

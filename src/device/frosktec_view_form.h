@@ -34,17 +34,6 @@ struct DeviceWindowShared {
   const WallClock& wallClock;
 };
 
-// One entry of the gain list: the gain factor and the preamplifier's code for it.
-struct GainEntry {
-  double gain;
-  int code;
-};
-// GainTable, in the order of the gain list.
-inline constexpr GainEntry kGainTable[] = {{0.5, 48}, {1.0, 56}, {1.5, 60}, {2.0, 64}, {3.0, 69}, {5.0, 75},
-                                           {7.0, 80}, {10, 85},  {15, 93},  {20, 99},  {30, 111}};
-// The list's index of the first entry with this code; -1 for none.
-int GainIndexOf(int code);
-
 // One connected controller's window: the device engine with its pages. Page 0
 // is the user view, which shows the controller's and the module's state and
 // turns the user's clicks, drags and entries into the engine's setpoint
@@ -130,16 +119,6 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
     QLabel* panel;
     QLabel* unit;
   };
-  // The user setting's holder and the holders that bound and reset it.
-  struct FieldHolders {
-    VFroskClass& value;
-    VFroskClass& defaults;
-    VFroskClass& min;
-    VFroskClass& max;
-
-    // The slider spans the field's own limits.
-    SliderValues Slider() const { return {value.Min(), value.Max(), min.GetAsInt(), max.GetAsInt(), value.GetAsInt()}; }
-  };
   // The derived flags and switches the whole page depends on; when one of
   // them changes, every area is brought up to date.
   struct PageState {
@@ -178,8 +157,8 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   // engine's mask only names what the device stored.
   void RefreshAfterEdit();
 
-  FieldHolders Holders(Side side, Key field);
-  bool Write(Side side);
+  // The engine's setting of a line's field.
+  DeviceEngine::Setting Holders(Key field) { return *Engine().UserSetting(field); }
   const NumericRow* RowOfImage(const QObject* image) const;
   void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
 

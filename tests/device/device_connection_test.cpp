@@ -70,7 +70,7 @@ TEST_F(ConnectionTest, ACloseRequestReachesTheOwnerOnlyOnceTheDispatchThatAskedH
   };
   std::vector<size_t> requestsInDispatch;
   connection_->Engine().AddRefreshListener([&](GroupMask) {
-    if (connection_->Engine().SequenceState() == DeviceEngine::kCheckDeclined)
+    if (connection_->Engine().SequenceState() == SequenceState::kCheckDeclined)
       requestsInDispatch.push_back(host_.closeRequests.size());
   });
   Read(device);

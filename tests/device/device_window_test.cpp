@@ -100,8 +100,8 @@ TEST_F(DeviceWindowTest, AConnectedDeviceIsReadThroughTheMainWindowsEngine) {
 
   // Linked, the configurator asks the controller into service mode.
   engine.StartConfigurator();
-  EXPECT_EQ(engine.SequenceState(), 20);
-  ASSERT_TRUE(RunUntil([&] { return engine.SequenceState() == 21; }));
+  EXPECT_EQ(engine.SequenceState(), SequenceState::kConfiguratorServiceMode);
+  ASSERT_TRUE(RunUntil([&] { return engine.SequenceState() == SequenceState::kConfiguratorStart; }));
 }
 
 TEST_F(DeviceWindowTest, TheModuleChecksCloseRequestUnlinksTheDeviceAfterItsDispatch) {

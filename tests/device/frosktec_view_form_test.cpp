@@ -519,10 +519,10 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
   EXPECT_EQ(notebook->currentIndex(), 0);
   Find<QPushButton>("ConfiguratorBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 2);
-  EXPECT_EQ(Engine().SequenceState(), 20);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kConfiguratorServiceMode);
   Find<QPushButton>("UserViewBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 0);
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
 
   // The Auto boxes stop and start the polls.
   AnswerLast();

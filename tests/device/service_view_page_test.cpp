@@ -74,7 +74,7 @@ TEST_F(ServiceViewTest, WhileAReadingSequenceRunsOnlyBreakCanBePressed) {
   expectIdle(true, "idle");
 
   Find<QPushButton>("GetConfigurationButton")->click();
-  EXPECT_EQ(Engine().SequenceState(), 2);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kReadDeviceIden);
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_DEVICE_IDEN});
   expectIdle(false, "awaiting the first reply");
   AnswerLast();
@@ -83,7 +83,7 @@ TEST_F(ServiceViewTest, WhileAReadingSequenceRunsOnlyBreakCanBePressed) {
 
   // BREAK gives up the request in flight; the sequence stops where it was.
   Find<QPushButton>("BreakButton")->click();
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
   expectIdle(true, "after BREAK");
 
   // A single request is a wait of its own.

@@ -74,8 +74,10 @@ TEST_F(EngineTest, TheWriteButtonsSendTheGroupTheModuleCalls) {
     FakeHost host;
     DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
-    engine.SetSequenceState(4);  // the sequence's monitor step takes the snapshot
-    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    engine.GetConfiguration();
+    for (const Key get : {GET_DEVICE_IDEN, GET_FROSKTEC_CONFIG})
+      engine.ReceiveItem(device.Answer(BareRequest(get)).data());
+    engine.ReceiveItem(ReplyItem(device.monitor).data());  // the sequence's monitor step takes the snapshot
     engine.Break();
     engine.ControllerSettings().userSet.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(250000);
     engine.ControllerSettings().defaults.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(230000);

@@ -47,10 +47,10 @@ class FroskTecViewFormTest : public ::testing::Test {
   void Open(int moduleType, const std::function<void(FakeDevice&)>& prepare = {}) {
     device_ = std::make_unique<FakeDevice>(moduleType);
     for (int group : {0, 4}) {
-      device_->Hold(BasicParamsGetKey(group), ReplyItem(kBasicDefault));
-      device_->Hold(BasicParamsGetKey(group + 1), ReplyItem(kBasicSet));
-      device_->Hold(BasicParamsGetKey(group + 2), ReplyItem(kBasicMin));
-      device_->Hold(BasicParamsGetKey(group + 3), ReplyItem(kBasicMax));
+      device_->Hold(SlotOf(kBasicParamsGroups[group]).get, ReplyItem(kBasicDefault));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 1]).get, ReplyItem(kBasicSet));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 2]).get, ReplyItem(kBasicMin));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 3]).get, ReplyItem(kBasicMax));
     }
     device_->Hold(GET_MODULE_VELTRA_DEFAULT, ReplyItem(kVeltraDefault));
     device_->Hold(GET_MODULE_VELTRA_USER_SET, ReplyItem(kVeltraSet));
@@ -65,7 +65,7 @@ class FroskTecViewFormTest : public ::testing::Test {
     connection_->Open();
     form_ = std::make_unique<TFroskTecViewForm>(*connection_, shared_);
     form_->show();
-    for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
+    for (int i = 0; i < 40 && !(Engine().SequenceState() == SequenceState::kIdle && !Engine().Waiting()); ++i) {
       connection_->Tick();
       if (Engine().Waiting()) AnswerLast();
     }
