@@ -42,7 +42,7 @@ class DiscoveryEngineTest : public ::testing::Test {
         DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_, beeper_, folders_},
         std::move(options));
     engine_->SetDeviceWindowFactory([this](DeviceConnection&) {
-      auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
+      auto window = std::make_unique<test::CountedWindow>(&windowsDestroyed_);
       windows_.push_back(window.get());
       return window;
     });
@@ -97,7 +97,7 @@ class DiscoveryEngineTest : public ::testing::Test {
   } beeper_;
   const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
   std::vector<std::unique_ptr<FakeController>> controllers_;
-  std::vector<test::RecordingWindow*> windows_;
+  std::vector<test::CountedWindow*> windows_;
   int windowsDestroyed_ = 0;
   std::vector<std::string> statusTexts_;
   int exitsFinished_ = 0;

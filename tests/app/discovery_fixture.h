@@ -10,6 +10,7 @@
 #include "app/discovery_engine.h"
 #include "firmware/firmware_dialogs.h"
 #include "sim/pseudo_terminal.h"
+#include "support/counted_window.h"
 #include "support/scripted_prompter.h"
 
 namespace frosk::test {
@@ -99,22 +100,6 @@ class WatchedLinks : public LinkLayer {
   int Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error = nullptr) override;
   int Close(Link** link) override;
   int EnumeratePorts(std::vector<std::string>* list) override;
-};
-
-// A device window with nothing on it, which counts its ends.
-class RecordingWindow : public DeviceWindow {
- public:
-  explicit RecordingWindow(int* destroyed) : destroyed_(destroyed) {}
-  ~RecordingWindow() override { ++*destroyed_; }
-
-  void Show() override { visible = true; }
-  void Hide() override { visible = false; }
-  bool IsVisible() const override { return visible; }
-
-  bool visible = true;
-
- private:
-  int* destroyed_;
 };
 
 }  // namespace frosk::test

@@ -50,7 +50,7 @@ class FirmwareCommandsTest : public ::testing::Test {
             std::vector<std::string>{controller_->Port()},
             *ParseUpdateServer("127.0.0.1:" + std::to_string(test::LocalHttpServer::ClosedPort()))});
     engine_->SetDeviceWindowFactory([this](DeviceConnection&) {
-      auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
+      auto window = std::make_unique<test::CountedWindow>(&windowsDestroyed_);
       window_ = window.get();
       return window;
     });
@@ -85,7 +85,7 @@ class FirmwareCommandsTest : public ::testing::Test {
   const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
   test::ScriptedFirmwareDialogs dialogs_;
   int windowsDestroyed_ = 0;
-  test::RecordingWindow* window_ = nullptr;
+  test::CountedWindow* window_ = nullptr;
   std::unique_ptr<test::FakeController> controller_;
   std::unique_ptr<DiscoveryEngine> engine_;
   std::unique_ptr<FirmwareCommands> commands_;

@@ -7,25 +7,13 @@
 #include <QPointer>
 
 #include "engine_fixture.h"
+#include "support/counted_window.h"
 #include "support/event_pump.h"
 
 namespace frosk::test {
 namespace {
 
 using namespace key;
-
-class CountedWindow : public DeviceWindow {
- public:
-  explicit CountedWindow(int* destroyed) : destroyed_(destroyed) {}
-  ~CountedWindow() override { ++*destroyed_; }
-  void Show() override { visible = true; }
-  void Hide() override { visible = false; }
-  bool IsVisible() const override { return visible; }
-  bool visible = true;
-
- private:
-  int* destroyed_;
-};
 
 class ConnectionTest : public ::testing::Test {
  protected:

@@ -5,6 +5,7 @@
 
 #include "app/discovery_engine.h"
 #include "protocol/item.h"
+#include "support/counted_window.h"
 #include "support/event_pump.h"
 #include "support/reading_sequence.h"
 #include "support/scripted_prompter.h"
@@ -32,16 +33,6 @@ class NoUrlOpener : public UrlOpener {
   void Open(const std::string&) override {}
 };
 
-class HeadlessWindow : public DeviceWindow {
- public:
-  void Show() override { visible_ = true; }
-  void Hide() override { visible_ = false; }
-  bool IsVisible() const override { return visible_; }
-
- private:
-  bool visible_ = true;
-};
-
 // The discovery engine over real links, with a window of no widgets for every
 // connected device; one manual clock times both engines.
 class DeviceWindowTest : public ::testing::Test {
@@ -56,7 +47,7 @@ class DeviceWindowTest : public ::testing::Test {
     discovery_ = std::make_unique<DiscoveryEngine>(
         DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_, beeper_, folders_},
         std::move(options));
-    discovery_->SetDeviceWindowFactory([](DeviceConnection&) { return std::make_unique<HeadlessWindow>(); });
+    discovery_->SetDeviceWindowFactory([](DeviceConnection&) { return std::make_unique<CountedWindow>(); });
     discovery_->ReloadDevices();
     if (!RunUntil([this] { return discovery_->State() == ScanState::Ready; }) || discovery_->Devices().empty())
       return nullptr;
