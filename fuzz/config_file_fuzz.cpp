@@ -23,6 +23,7 @@ class NoHost : public DeviceHost {
   bool IsDeviceLinked(const DeviceEngine&) const override { return false; }
   void RequestClose(DeviceEngine&, CloseAction) override { __builtin_trap(); }
   bool ServiceModeSetting() const override { return false; }
+  void WriteLog(const std::string&) override {}
 };
 
 class NoPrompter : public Prompter, public Beeper {
@@ -64,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (decoded.result.status != FrameStatus::kBadCheck) return 0;
   static constexpr char kHex[] = "0123456789ABCDEF";
   const uint16_t crc = decoded.result.computedCrc;
-  const size_t at = 1 + 2 * decoded.result.itemLength;
+  const std::string_view frame = ConfigFrameText(text);
+  const size_t at = static_cast<size_t>(frame.data() - text.data()) + 1 + 2 * decoded.result.itemLength;
   for (int i = 0; i < 4; ++i) text[at + i] = kHex[(crc >> (12 - 4 * i)) & 15];
   Read(window, text);
   return 0;

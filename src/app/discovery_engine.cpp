@@ -1,10 +1,13 @@
 #include "app/discovery_engine.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <utility>
 
 #include "common/frame_event.h"
 #include "protocol/frame.h"
 #include "protocol/keys.h"
+#include "protocol/port_explanation.h"
 
 namespace frosk {
 
@@ -38,7 +41,7 @@ DiscoveryEngine::DiscoveryEngine(Surroundings surroundings, Options options, QOb
       updateCheck_(surroundings.tickClock, options_.updateServer),
       log_(surroundings.wallClock),
       stateTick_(surroundings.tickClock.Now()) {
-  connect(&updateCheck_, &UpdateCheck::Finished, this, &DiscoveryEngine::ReportUpdateResult);
+  connect(&updateCheck_, &UpdateCheck::Finished, this, &DiscoveryEngine::HoldUpdateResult);
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &DiscoveryEngine::Timer1Timer);
 }
@@ -51,7 +54,8 @@ DiscoveryEngine::~DiscoveryEngine() {
 void DiscoveryEngine::StartTimer() { timer_.start(); }
 
 void DiscoveryEngine::Timer1Timer() {
-  // A result due now moves the state before this tick reads it.
+  // The check measures its pauses and gives up on this clock; a result it
+  // reaches is shown once this tick has returned.
   updateCheck_.Poll();
 
   const size_t rowCount = devices_.size();
@@ -66,7 +70,13 @@ void DiscoveryEngine::Timer1Timer() {
       lineText = "Initialization ... ";
       break;
     case ScanState::UpdateCheckDelay:
-      // The check runs at every start; UpdatesAutoCheck is only kept for the dialog.
+      if (!surroundings_.settings.UpdatesAutoCheck) {
+        // Nothing to wait for: the start goes straight on to the scan.
+        next = ScanState::ListPorts;
+        appendText = "finished.";
+        lineText = "Searching for devices ... ";
+        break;
+      }
       if (age > kUpdateCheckDelayMs) {
         StartUpdateCheck();
         next = ScanState::UpdateCheckWait;
@@ -82,9 +92,11 @@ void DiscoveryEngine::Timer1Timer() {
       break;
     case ScanState::NextPort:
       if (portQueue_.empty()) {
-        next = ScanState::Ready;
-        lineText = "READY";
         appendText = rowCount == 0 ? "NOT FOUND !" : std::to_string(rowCount) + " device(s) found.";
+        // A check asked for during the scan has waited for its end; its result follows now.
+        const bool checkWaits = UpdateCheckOutstanding();
+        next = checkWaits ? ScanState::UpdateCheckWait : ScanState::Ready;
+        lineText = checkWaits ? "Checking for updates ... " : "READY";
         break;
       }
       probeEntry_.Port.portName = portQueue_.front();
@@ -107,6 +119,7 @@ void DiscoveryEngine::Timer1Timer() {
       break;
     case ScanState::Ready: break;
     case ScanState::Exiting:
+      HaltScan();
       CloseAllDevices();
       if (mainWindowShown_) {
         mainWindowShown_ = false;
@@ -150,6 +163,7 @@ int DiscoveryEngine::ListSystemPorts(std::vector<std::string>* list) {
 }
 
 void DiscoveryEngine::ChangeState(ScanState state, const std::string& lineText, const std::string& appendText) {
+  ++stateChanges_;
   scanState_ = state;
   stateTick_ = surroundings_.tickClock.Now();
   if (log_.Write(lineText, appendText)) emit LogChanged();
@@ -160,6 +174,7 @@ void DiscoveryEngine::ChangeState(ScanState state, const std::string& lineText, 
     emit MainWindowShownChanged(true);
   }
   RefreshCommands();
+  if (heldResult_ != kUpdateNone && !ScanRunning()) PostUpdateResult();
 }
 
 void DiscoveryEngine::RefreshCommands() { emit CommandsRefreshed(); }
@@ -170,8 +185,11 @@ void DiscoveryEngine::ReloadDevices() {
 }
 
 void DiscoveryEngine::CheckForUpdates() {
+  // A confirmed exit stands: a device window's last request may still arrive.
+  if (scanState_ >= ScanState::Exiting) return;
   StartUpdateCheck();
   updateResult_ = kUpdateNone;
+  if (ScanRunning()) return;
   ChangeState(ScanState::UpdateCheckWait, "Checking for updates ... ", "");
 }
 
@@ -190,7 +208,9 @@ void DiscoveryEngine::Connect(DeviceEntry* entry) {
   if (OpenEntryLink(entry)) {
     ShowDeviceWindow(entry);
   } else {
-    surroundings_.prompter.ShowMessageBox("Error opening device !", mb::kIconStop);
+    std::string text = "Error opening device !\n" + ExplainPortFailure(surroundings_.links.LastOpenError());
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    surroundings_.prompter.ShowMessageBox(text, mb::kIconStop);
   }
   RefreshCommands();
 }
@@ -235,17 +255,11 @@ void DiscoveryEngine::CloseAllDevices() {
 void DiscoveryEngine::HaltScan() {
   CloseEntry(&probeEntry_);
   portQueue_.clear();
-  switch (scanState_) {
-    case ScanState::ListPorts:
-    case ScanState::NextPort:
-    case ScanState::SendProbe:
-    case ScanState::AwaitProbeReply:
-      // Quietly: no "READY" line for a scan that found only part of the list.
-      scanState_ = ScanState::Ready;
-      stateTick_ = surroundings_.tickClock.Now();
-      break;
-    default: break;
-  }
+  if (!ScanRunning()) return;
+  // Quietly: no "READY" line for a scan that found only part of the list.
+  ++stateChanges_;
+  scanState_ = ScanState::Ready;
+  stateTick_ = surroundings_.tickClock.Now();
 }
 
 std::unique_ptr<DeviceConnection> DiscoveryEngine::MakeConnection(const std::string& portName) {
@@ -292,13 +306,47 @@ bool DiscoveryEngine::AddFoundDevice(const DeviceEntry& probe) {
   return true;
 }
 
-bool DiscoveryEngine::StartUpdateCheck() { return updateCheck_.StartUpdateCheck(); }
+bool DiscoveryEngine::ScanRunning() const {
+  return scanState_ >= ScanState::ListPorts && scanState_ <= ScanState::AwaitProbeReply;
+}
+
+bool DiscoveryEngine::UpdateCheckOutstanding() const { return updateCheck_.Running() || heldResult_ != kUpdateNone; }
+
+// A newer check makes the result of an older one that is still held moot.
+bool DiscoveryEngine::StartUpdateCheck() {
+  heldResult_ = kUpdateNone;
+  return updateCheck_.StartUpdateCheck();
+}
+
+// The check finishes inside a tick or a socket's handler. Its box must not
+// open there: a box's own event loop never runs the handler it was opened
+// from again, so the 100 ms clock would stop for as long as the box stays up.
+void DiscoveryEngine::HoldUpdateResult(int code) {
+  heldResult_ = code;
+  PostUpdateResult();
+}
+
+void DiscoveryEngine::PostUpdateResult() {
+  QMetaObject::invokeMethod(this, &DiscoveryEngine::DeliverUpdateResult, Qt::QueuedConnection);
+}
+
+void DiscoveryEngine::DeliverUpdateResult() {
+  // Only one result box at a time, and none while a scan runs: the scan's end delivers it.
+  if (heldResult_ == kUpdateNone || reportingResult_ || ScanRunning()) return;
+  const int code = std::exchange(heldResult_, kUpdateNone);
+  reportingResult_ = true;
+  ReportUpdateResult(code);
+  reportingResult_ = false;
+  // A newer check may have finished while the box was open.
+  if (heldResult_ != kUpdateNone) PostUpdateResult();
+}
 
 void DiscoveryEngine::ReportUpdateResult(int code) {
   const bool visible = mainWindowShown_;
   updateResult_ = code;
   // A confirmed exit stands: a late answer must neither ask nor start a scan.
   if (scanState_ >= ScanState::Exiting) return;
+  const unsigned changesBefore = stateChanges_;
   std::string appendText;
   switch (code) {
     case kUpdateFailed:
@@ -320,6 +368,9 @@ void DiscoveryEngine::ReportUpdateResult(int code) {
       break;
     default: break;
   }
+  // While the box was open the program moved on (a newer check, a scan, the
+  // exit): this result no longer owns the state or the log line.
+  if (stateChanges_ != changesBefore) return;
   const ScanState next = visible ? ScanState::Ready : ScanState::ListPorts;
   if (next != scanState_) ChangeState(next, visible ? "READY" : "Searching for devices ... ", appendText);
 }
@@ -327,6 +378,10 @@ void DiscoveryEngine::ReportUpdateResult(int code) {
 void DiscoveryEngine::CloseRequested(DeviceConnection& connection, CloseAction action) {
   closeRequests_.push_back({&connection, action});
   QCoreApplication::postEvent(this, new QEvent(kDeviceWindowRequestEvent));
+}
+
+void DiscoveryEngine::WriteLog(const std::string& line) {
+  if (log_.Note(line)) emit LogChanged();
 }
 
 bool DiscoveryEngine::event(QEvent* event) {

@@ -108,6 +108,8 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
 
   // The main window's commands.
   void ReloadDevices();
+  // A check asked for during a scan runs under it; its result waits for the
+  // scan's end, so it can neither cut the scan short nor change what it found.
   void CheckForUpdates();
   // Asked on every attempt to close the main window: true when it may close
   // now; otherwise the exit sequence may have started.
@@ -128,6 +130,9 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   bool AddFoundDevice(const DeviceEntry& probe);
 
   bool StartUpdateCheck();
+  // Shows a result and moves on from the check. It may ask the user, so it
+  // runs only from the event loop, never inside a tick: the clock goes on
+  // under its box.
   void ReportUpdateResult(int code);
 
   // The system's list of serial ports, or the --ports list that replaces it
@@ -139,6 +144,7 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   bool ServiceModeSetting() const override { return surroundings_.settings.ServiceMode; }
   bool DevicesReachable() const override { return scanState_ <= ScanState::Ready; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
+  void WriteLog(const std::string& line) override;
 
   void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
   // The firmware version check run before a device is connected; until one is
@@ -193,6 +199,11 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   void ProcessCloseRequests();
   std::unique_ptr<DeviceConnection> MakeConnection(const std::string& portName);
   void FillPortQueue();
+  bool ScanRunning() const;
+  bool UpdateCheckOutstanding() const;
+  void HoldUpdateResult(int code);
+  void PostUpdateResult();
+  void DeliverUpdateResult();
 
   Surroundings surroundings_;
   const Options options_;
@@ -206,6 +217,12 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   DeviceEntry probeEntry_;
   std::vector<std::unique_ptr<DeviceEntry>> devices_;
   int updateResult_ = kUpdateNone;
+  // A result not yet shown: it waits for the tick to return and for a scan to end.
+  int heldResult_ = kUpdateNone;
+  bool reportingResult_ = false;
+  // Counts state changes, so that a result whose box was open meanwhile can
+  // tell that the program has moved on without it.
+  unsigned stateChanges_ = 0;
   bool downloadRequested_ = false;
   bool mainWindowShown_ = false;
   bool exitFinished_ = false;

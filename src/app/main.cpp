@@ -8,8 +8,10 @@
 #include "app/discovery_engine.h"
 #include "app/main_form.h"
 #include "app/program_options.h"
+#include "app/session_end.h"
 #include "app/startup_windows.h"
 #include "common/link_layer.h"
+#include "common/program_version.h"
 #include "common/widget_seams.h"
 
 namespace {
@@ -41,20 +43,22 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   DesktopUrlOpener urlOpener;
   LinkLayer links;
   ApplicationBeeper beeper;
-  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
   DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links, beeper, folders}, options.engine);
   // The windows go before the engine and the application object: the
   // settings dialog saves the settings as it goes.
   StartupWindows windows(engine, settings, {tickClock, prompter, beeper, folders});
   // Not quit(): that first asks every window to close, and the splash refuses.
   QObject::connect(&windows.MainForm(), &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
+  SessionEnd sessionEnd([&settings] { SaveSettings(settings); });
   return app.exec();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Help needs no display: answer it before Qt looks for one.
+  // Help and the version need no display: answer them before Qt looks for one.
+  if (frosk::PrintVersionIfAsked("froskmanager", argc, argv)) return 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "-h") != 0) continue;
     std::fputs(frosk::kProgramUsage, stdout);

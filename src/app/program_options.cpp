@@ -8,7 +8,8 @@ const char kProgramUsage[] =
     "usage: froskmanager [--ports LIST] [--update-server HOST[:PORT]]\n"
     "  --ports LIST                 probe exactly these ports this run, e.g. COM3,ttyUSB0,/dev/pts/4;\n"
     "                               the stored settings are left as they are\n"
-    "  --update-server HOST[:PORT]  ask this server whether a newer build exists\n";
+    "  --update-server HOST[:PORT]  ask this server whether a newer build exists\n"
+    "  --version                    the program's name and version\n";
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "protocol/port_explanation.h"
+
 namespace frosk::cli {
 
 std::optional<std::string> Invocation::Option(const std::string& option) const {
@@ -35,14 +37,7 @@ std::string SysfsRoot() {
   return root != nullptr ? root : "/sys";
 }
 
-std::string OpenFailureText(const PortError& error) {
-  std::string text = "cannot open " + DescribePortError(error);
-  if (error.PermissionDenied())
-    text +=
-        "\nthe user may not use serial ports: add it to the dialout group (sudo adduser $USER dialout) and log in "
-        "again";
-  return text;
-}
+std::string OpenFailureText(const PortError& error) { return "cannot open " + ExplainPortFailure(error); }
 
 int UsageError(const std::string& message) {
   std::cerr << "froskctl: " << message << "\n";

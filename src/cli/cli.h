@@ -50,7 +50,8 @@ std::string EscapeText(std::string_view text);
 // FROSK_SYSFS_ROOT names (containers and tests).
 std::string SysfsRoot();
 
-// Why a port did not open, with the remedy when the user may not use serial ports.
+// Why a port did not open, with the remedy where there is one (the group to
+// join, the process that holds it).
 std::string OpenFailureText(const PortError& error);
 
 // A usage or input error: the message on standard error, exit code 2.

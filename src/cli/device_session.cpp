@@ -65,6 +65,8 @@ void DeviceSession::CloseRequested(DeviceConnection& connection, CloseAction act
   Stop(kExitFailed);
 }
 
+void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
+
 void DeviceSession::OnTick() {
   if (interrupted != 0) {
     Stop(kExitDone);

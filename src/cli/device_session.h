@@ -70,6 +70,8 @@ class DeviceSession : public QObject, private ConnectionOwner {
   bool ServiceModeSetting() const override { return options_.serviceModeSetting; }
   bool DevicesReachable() const override { return true; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
+  // A line on standard error.
+  void WriteLog(const std::string& line) override;
 
   int Loop(bool untilIdle);
   void CheckIdle();

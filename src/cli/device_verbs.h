@@ -13,7 +13,7 @@ namespace frosk::cli {
 // The session's options for the invocation: --yes, and the ServiceMode
 // setting read from the stored settings, as the program reads it.
 DeviceSession::Options SessionOptions(const Invocation& invocation);
-// The folders beside froskctl.
+// The data folders of froskctl.
 Folders ProgramFolders();
 // Opens the session's port and runs the reading sequence with the monitors
 // left alone. 0, or the exit code after saying why not.

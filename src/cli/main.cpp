@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "common/program_version.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ void PrintOverview() {
     name.resize(std::max<size_t>(name.size() + 2, 16), ' ');
     std::cout << name << verb.summary << "\n";
   }
-  std::cout << "\n'froskctl VERB --help' describes one verb.\n";
+  std::cout << "\n'froskctl VERB --help' describes one verb; 'froskctl --version' names the version.\n";
 }
 
 void PrintVerbHelp(const Verb& verb) {
@@ -72,6 +73,7 @@ int ParseInvocation(const Verb& verb, const std::vector<std::string>& words, Inv
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (frosk::PrintVersionIfAsked("froskctl", argc, argv)) return frosk::cli::kExitDone;
   QCoreApplication app(argc, argv);
   std::vector<std::string> words(argv + 1, argv + argc);
   if (words.empty()) {

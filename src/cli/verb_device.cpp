@@ -27,7 +27,7 @@ DeviceSession::Options SessionOptions(const Invocation& invocation) {
   return {invocation.Has("yes"), settings.ServiceMode};
 }
 
-Folders ProgramFolders() { return Folders::Beside(QCoreApplication::applicationDirPath().toStdString()); }
+Folders ProgramFolders() { return Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString()); }
 
 int ReadDevice(DeviceSession& session) {
   if (const int opened = session.Open(); opened != kExitDone) return opened;

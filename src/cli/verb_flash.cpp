@@ -1,6 +1,7 @@
 // flash: programs a target through the same runner the programming dialog uses.
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -28,8 +29,6 @@ std::string ShellWord(const std::string& word) {
   return quoted + "'";
 }
 
-// Targets 1 to 3 reach the controller on its serial port; 5 and 6 use the USB programmer.
-bool NeedsPort(int target) { return target <= 3; }
 bool UsesUsbProgrammer(int target) { return target >= 5; }
 
 // How long a programmer that has verified may take to close its session with the device.
@@ -59,6 +58,40 @@ class ProgressPrinter {
   int progress_ = 0;
 };
 
+// The signal that ended the run, or 0.
+volatile sig_atomic_t endingSignal = 0;
+
+// A tool left writing into a device nobody follows any more is how a device
+// is bricked: it is ended here, at once, before anything else.
+void OnEndingSignal(int signal) {
+  EndRunningTools();
+  endingSignal = signal;
+}
+
+// Ends the tool on SIGINT and SIGTERM for as long as the run lasts. (The
+// system kills it when we die of anything else.)
+class EndToolOnSignals {
+ public:
+  EndToolOnSignals() {
+    endingSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = OnEndingSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &oldInterrupt_);
+    sigaction(SIGTERM, &action, &oldTerminate_);
+  }
+  ~EndToolOnSignals() {
+    sigaction(SIGINT, &oldInterrupt_, nullptr);
+    sigaction(SIGTERM, &oldTerminate_, nullptr);
+  }
+  EndToolOnSignals(const EndToolOnSignals&) = delete;
+  EndToolOnSignals& operator=(const EndToolOnSignals&) = delete;
+
+ private:
+  struct sigaction oldInterrupt_ {};
+  struct sigaction oldTerminate_ {};
+};
+
 }  // namespace
 
 int RunFlash(const Invocation& invocation) {
@@ -67,11 +100,11 @@ int RunFlash(const Invocation& invocation) {
   if (!parsed || *parsed < 1 || *parsed > kTargetCount) return UsageError("TARGET must be 1 to 6");
   const int target = static_cast<int>(*parsed);
   const std::string port = invocation.Option("port").value_or("");
-  if (NeedsPort(target) && port.empty()) return UsageError("target " + invocation.args[0] + " needs --port");
+  if (TargetUsesPort(target) && port.empty()) return UsageError("target " + invocation.args[0] + " needs --port");
   if (UsesUsbProgrammer(target) && invocation.Has("port"))
     return UsageError("target " + invocation.args[0] + " programs through the USB programmer and takes no --port");
 
-  const Folders folders = Folders::Beside(QCoreApplication::applicationDirPath().toStdString());
+  const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
   // The tool runs in its own folder, so a file named relative to ours is made absolute.
   std::string file = TargetDefaultFile(folders, target);
   if (const auto given = invocation.Option("file")) {
@@ -79,6 +112,7 @@ int RunFlash(const Invocation& invocation) {
     file = std::filesystem::absolute(*given, ignored).string();
   }
 
+  const EndToolOnSignals endToolOnSignals;
   SteadyTickClock clock;
   ProgrammerRunner runner(clock, folders);
   ProgressPrinter printer(runner);
@@ -90,11 +124,18 @@ int RunFlash(const Invocation& invocation) {
   if (runner.State() == ProgrammingState::kInProgress) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&runner] {
-      runner.Tick();
-      if (runner.State() != ProgrammingState::kInProgress) QCoreApplication::quit();
+      if (endingSignal == 0) runner.Tick();
+      if (endingSignal != 0 || runner.State() != ProgrammingState::kInProgress) QCoreApplication::quit();
     });
     timer.start(100);
     QCoreApplication::exec();
+  }
+  if (endingSignal != 0) {
+    const bool halfWritten = runner.State() == ProgrammingState::kInProgress && runner.Step() >= step::kUploading;
+    std::cerr << "froskctl: interrupted" << (halfWritten ? "; the device is half-written: program it again" : "")
+              << "\n";
+    // As a shell reports a program ended by the signal: 130 for SIGINT.
+    return 128 + endingSignal;
   }
   runner.WaitForTool(kSessionEndMs);
 
@@ -104,6 +145,7 @@ int RunFlash(const Invocation& invocation) {
     return kExitDone;
   }
   std::cerr << runner.ErrorText() << "\n";
+  if (!runner.Detail().empty()) std::cerr << runner.Detail() << "\n";
   if (runner.Step() == step::kRepeatProgramming) {
     std::cerr << "A retry programs target " << runner.Target() << " with " << runner.File() << ":\n  froskctl flash "
               << runner.Target() << " --port " << ShellWord(runner.PortName()) << " --file " << ShellWord(runner.File())

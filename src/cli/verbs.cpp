@@ -55,7 +55,11 @@ const std::vector<Verb>& Verbs() {
        "Targets 1 to 3 need the controller's --port (COM3, ttyUSB0, /dev/pts/7); 5 and 6 use the USB programmer.\n"
        "FILE defaults to the target's file in the firmware folder. Prints each status and the progress as it\n"
        "moves; exit 0 when the device is programmed, 1 with the error text when not. When the other bootloader\n"
-       "variant answered, it names the target and file a retry would program.",
+       "variant answered, it names the target and file a retry would program.\n"
+       "The tool is looked for before anything is sent (utils/ beside froskctl, then the PATH for avrdude).\n"
+       "While it runs, the port is held: other FroskManager clients find it in use. A tool that prints\n"
+       "nothing for 60 s once writing has begun is stopped. SIGINT and SIGTERM stop the tool with froskctl\n"
+       "(exit 130 and 143).",
        {{"port", true, "the controller's serial port"},
         {"file", true, "the file to write instead of the target's default"},
         {"log", false, "print the tool's output when the run ends"}},

@@ -2,8 +2,8 @@
 
 namespace frosk {
 
-int LinkLayer::Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error) {
-  return LinkOpen(link, settings, std::move(sink), error);
+int LinkLayer::Open(Link** link, const PortSettings& settings, FrameSink sink) {
+  return LinkOpen(link, settings, std::move(sink), &lastOpenError_);
 }
 
 int LinkLayer::Close(Link** link) { return LinkClose(link); }

@@ -16,13 +16,17 @@ class LinkLayer {
   explicit LinkLayer(std::string sysfsRoot = "/sys") : sysfsRoot_(std::move(sysfsRoot)) {}
   virtual ~LinkLayer() = default;
 
-  virtual int Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error = nullptr);
+  virtual int Open(Link** link, const PortSettings& settings, FrameSink sink);
   virtual int Close(Link** link);
   virtual int SendItem(Link* link, const uint8_t* item);
   virtual int EnumeratePorts(std::vector<std::string>* list);
 
+  // Why the last Open that failed did so.
+  const PortError& LastOpenError() const { return lastOpenError_; }
+
  private:
   std::string sysfsRoot_;
+  PortError lastOpenError_;
 };
 
 }  // namespace frosk

@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <array>
 
+#include "common/file_replace.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
 
@@ -122,10 +122,17 @@ ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMa
   });
 }
 
+std::string_view ConfigFrameText(std::string_view text) {
+  constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+  const size_t first = text.find_first_not_of(kWhiteSpace);
+  if (first == std::string_view::npos) return text.substr(text.size());
+  return text.substr(first, text.find_last_not_of(kWhiteSpace) + 1 - first);
+}
+
 DecodedConfig DecodeConfigText(std::string_view text) {
   DecodedConfig decoded;
   decoded.root.resize(kConfigTreeCapacity);
-  decoded.result = DecodeItem(decoded.root.data(), decoded.root.size(), text);
+  decoded.result = DecodeItem(decoded.root.data(), decoded.root.size(), ConfigFrameText(text));
   decoded.root.resize(decoded.ok() ? decoded.result.itemLength : 0);
   return decoded;
 }
@@ -145,7 +152,7 @@ std::optional<std::string> Unreadable(std::string* why, const QString& text) {
 }  // namespace
 
 std::optional<std::string> ReadConfigFileText(const std::string& fileName, std::string* why) {
-  constexpr auto kMaxSize = static_cast<qint64>(kConfigFileMaxSize);
+  constexpr auto kMaxSize = static_cast<qint64>(kConfigFileMaxSize + kConfigFileWhiteSpaceRoom);
   const QString kTooLong = "longer than any configuration file";
   QFile file(QString::fromStdString(fileName));
   if (QFileInfo(file).isDir()) return Unreadable(why, "is a folder");
@@ -167,14 +174,7 @@ bool WriteConfigFileText(const std::string& fileName, std::string_view text, std
   constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
   if (existing.exists() && !existing.isDir() && (existing.permissions() & kAnyWrite) == 0)
     return Fail(why, "is read-only");
-  QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly)) return Fail(why, file.errorString());
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-    file.cancelWriting();
-    return Fail(why, file.errorString());
-  }
-  if (!file.commit()) return Fail(why, file.errorString());
-  return true;
+  return ReplaceFileContent(fileName, text, why);
 }
 
 }  // namespace frosk

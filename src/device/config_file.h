@@ -37,9 +37,13 @@ const ConfigRecord* FindConfigRecord(ContentMask bit);
 std::span<const ContentMask> SendingOrder();
 
 // The largest item tree a file holds (the tree buffer on both sides), and so
-// the longest valid file: 2 * 10240 + 6 characters.
+// the longest valid frame: 2 * 10240 + 6 characters.
 inline constexpr size_t kConfigTreeCapacity = 10240;
 inline constexpr size_t kConfigFileMaxSize = 2 * kConfigTreeCapacity + 6;
+// White space around the frame is no part of it: editors end a file with a
+// line end, and a file passed around may gain a blank line or an indent. A
+// file may carry this much of it before it counts as too long.
+inline constexpr size_t kConfigFileWhiteSpaceRoom = 64;
 
 // The signature of a serial number: CRC-16/ARC of number * 100 + suffix (32
 // bits, wrapping), most significant byte first. 123456-07 signs as 0xB6A9.
@@ -62,8 +66,12 @@ ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const Con
 // Stores the requested records of a valid root into the engine's holders; the bits stored.
 ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMask requested);
 
+// The frame of a file's text: the text without the white space around it.
+std::string_view ConfigFrameText(std::string_view text);
+
 // A file decoded into its root item. The frame must be whole and intact and
 // its item tree valid: a tree whose lengths do not fit is no configuration.
+// White space around the frame is passed over.
 struct DecodedConfig {
   FrameDecodeResult result;
   std::vector<uint8_t> root;  // the decoded bytes; root.data() is the root item when ok
@@ -73,12 +81,13 @@ struct DecodedConfig {
 DecodedConfig DecodeConfigText(std::string_view text);
 
 // The file's characters, or an empty optional when it cannot be opened or
-// read, is a folder, or is longer than any valid file (found out without
-// reading it all). `why` says which.
+// read, is a folder, or is longer than any valid file with its room for
+// white space (found out without reading it all). `why` says which.
 std::optional<std::string> ReadConfigFileText(const std::string& fileName, std::string* why = nullptr);
-// Replaces the file's content as one step: a new file beside it is written
-// and renamed over it, so an interrupted save leaves the old file whole. A
-// file marked read-only is left alone. False, with `why`, when nothing was written.
+// Replaces the file's content as one step (ReplaceFileContent): a save that
+// fails at any point leaves the earlier file as it was. A file marked
+// read-only and anything but a regular file are left alone. False, with the
+// reason in `why`, when the content was not replaced.
 bool WriteConfigFileText(const std::string& fileName, std::string_view text, std::string* why = nullptr);
 
 }  // namespace frosk

@@ -24,9 +24,12 @@ ConfigFileEngine::~ConfigFileEngine() { engine_.SetConfigSender(nullptr); }
 bool ConfigFileEngine::WriteConfigFile(const std::string& fileName, ContentMask mask) {
   const std::vector<uint8_t> root = BuildConfigRoot(engine_, mask);
   const std::string frame = FrameEncode(root.data());
-  const bool written = frame.size() == 2 * root.size() + 6 && WriteConfigFileText(fileName, frame);
+  std::string why;
+  const bool written = frame.size() == 2 * root.size() + 6 && WriteConfigFileText(fileName, frame, &why);
   tree_.Clear();
   if (written) tree_.ShowItemTree(root.data());
+  // The failure's message box has a fixed text; the reason goes to the log.
+  if (!why.empty()) engine_.WriteLog("Cannot write " + fileName + ": " + why);
   return written;
 }
 
@@ -174,6 +177,11 @@ bool ConfigFileEngine::ReadConfigurationFromFile() {
 }
 
 bool ConfigFileEngine::WriteConfigurationToFile(ContentMask ticked) {
+  // A file of nothing would be written and reported as made.
+  if (ticked == 0) {
+    engine_.Ask("No content selected for the file !", mb::kIconStop);
+    return false;
+  }
   const std::optional<std::string> fileName = engine_.Questions().AskSaveFileName(kConfigFileDialog);
   if (!fileName) return false;
   if (!WriteConfigFile(*fileName, ticked)) {

@@ -34,7 +34,8 @@ class ConfigFileEngine : public ConfigSender {
 
   // --- Files ----------------------------------------------------------------
   // Writes the mask's records from the holders; shows the written tree. False,
-  // with the tree cleared, when no file was written.
+  // with the tree cleared and the reason in the engine's log, when no file
+  // was written.
   bool WriteConfigFile(const std::string& fileName, ContentMask mask);
   // Reads the file, shows its tree and stores the requested records it holds
   // into the holders; `found` gets their bits (0 on entry). False, with the
@@ -71,7 +72,8 @@ class ConfigFileEngine : public ConfigSender {
   // then the read-file page. True when the file was read.
   bool ReadConfigurationFromFile();
   // ConfigMakeWriteButtonClick: the ticked records to a file, then the
-  // read-file page. True when the file was written.
+  // read-file page. True when the file was written; refused with a message,
+  // before any file is asked for, when nothing is ticked.
   bool WriteConfigurationToFile(ContentMask ticked);
 
  private:

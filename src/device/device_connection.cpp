@@ -62,7 +62,9 @@ DeviceConnection::~DeviceConnection() {
 bool DeviceConnection::Open(PortError* error) {
   Close();
   port_.baudRate = kDeviceBaudRate;
-  return links_.Open(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent), error) == 0;
+  if (links_.Open(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent)) == 0) return true;
+  if (error != nullptr) *error = links_.LastOpenError();
+  return false;
 }
 
 void DeviceConnection::Close() {

@@ -43,6 +43,9 @@ class ConnectionOwner {
   // owner must not destroy the connection inside this call; it closes it
   // later or at once with Close().
   virtual void CloseRequested(DeviceConnection& connection, CloseAction action) = 0;
+  // A line for the person at the program beside the message boxes: the
+  // desktop program's status log, froskctl's standard error.
+  virtual void WriteLog(const std::string& line) = 0;
 
  protected:
   ~ConnectionOwner() = default;
@@ -118,6 +121,7 @@ class DeviceConnection : public QObject, private DeviceHost {
   bool SendToDevice(DeviceEngine& device, const uint8_t* item) override;
   bool IsDeviceLinked(const DeviceEngine& device) const override;
   void RequestClose(DeviceEngine& device, CloseAction action) override;
+  void WriteLog(const std::string& line) override { owner_.WriteLog(line); }
 
   void Returned();
 

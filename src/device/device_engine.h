@@ -176,6 +176,8 @@ class DeviceEngine {
   int Ask(const std::string& text, unsigned flags);
   // The prompter, for the file dialogs of the actions beside the engine.
   Prompter& Questions() { return seams_.prompter; }
+  // A line in the host's log.
+  void WriteLog(const std::string& line) { host_.WriteLog(line); }
 
   // The module firmware check of the reading sequence. False when the engine
   // has asked to be closed.

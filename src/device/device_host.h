@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace frosk {
 
@@ -27,6 +28,10 @@ class DeviceHost {
   virtual void RequestClose(DeviceEngine& device, CloseAction action) = 0;
   // The program-wide ServiceMode setting.
   virtual bool ServiceModeSetting() const = 0;
+  // A line for the person at the program, beside the message boxes: the
+  // system's reason behind a failure that a box names only by its text. The
+  // desktop program's status log, froskctl's standard error.
+  virtual void WriteLog(const std::string& line) = 0;
 };
 
 // The service view's window on the traffic. Called only while the ServiceMode

@@ -1,8 +1,10 @@
 #include "firmware/programmer_runner.h"
 
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <charconv>
+#include <cstdlib>
+#include <iterator>
+#include <sstream>
 
 #include "common/frame_event.h"
 #include "firmware/firmware_files.h"
@@ -36,11 +38,35 @@ std::string ExecutableIn(const std::string& folder, const std::string& name) {
   return tool.isFile() && tool.isExecutable() ? tool.absoluteFilePath().toStdString() : std::string();
 }
 
-std::string FindTool(const Folders& folders, const std::string& name, bool orFromPath) {
-  std::string program = ExecutableIn(folders.utils, name);
-  if (program.empty() && orFromPath)
-    program = QStandardPaths::findExecutable(QString::fromStdString(name)).toStdString();
-  return program;
+// The utils folder, then, for a tool a system may have installed, each folder of the PATH.
+std::vector<std::string> ToolFolders(const Folders& folders, bool orFromPath) {
+  std::vector<std::string> searched = {folders.utils};
+  const char* path = orFromPath ? std::getenv("PATH") : nullptr;
+  if (path == nullptr) return searched;
+  std::istringstream entries(path);
+  for (std::string folder; std::getline(entries, folder, ':');) {
+    // An empty entry would mean whatever folder we happen to run in: never a place for a tool.
+    if (folder.empty()) continue;
+    if (folder.back() != '/') folder += '/';
+    searched.push_back(folder);
+  }
+  return searched;
+}
+
+void FindTool(ToolCommand& command, const Folders& folders, const std::string& name, bool orFromPath) {
+  command.tool = name;
+  command.searched = ToolFolders(folders, orFromPath);
+  for (const std::string& folder : command.searched) {
+    command.program = ExecutableIn(folder, name);
+    if (!command.program.empty()) return;
+  }
+}
+
+std::string MissingToolText(int target, const ToolCommand& command) {
+  if (command.tool.empty()) return "no programming tool for " + TargetName(target);
+  std::string text = command.tool + " not found; looked in ";
+  for (size_t i = 0; i < command.searched.size(); ++i) text += (i == 0 ? "" : ", ") + command.searched[i];
+  return text;
 }
 
 }  // namespace
@@ -59,7 +85,7 @@ ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::st
       command.arguments = {"-p", "x32a4", "-P", device, "-c", "avr109", "-b", "57600", "-U", "flash:w:" + file + ":i"};
       break;
     case 3:
-      command.program = FindTool(folders, "wsd", false);
+      FindTool(command, folders, "wsd", false);
       command.arguments = {file, "/c:" + ModulePortArgument(portName), "/r", "/v", "/d"};
       return command;
     case 5:
@@ -79,9 +105,20 @@ ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::st
       break;
     default: return command;
   }
-  command.program = FindTool(folders, "avrdude", true);
+  FindTool(command, folders, "avrdude", true);
   return command;
 }
+
+std::string TargetName(int target) {
+  static const char* const kNames[] = {
+      "QUVA V2 Firmware via Bootloader", "QUVA Firmware via Bootloader",   "KAZ module via QUVA",
+      "1WIRE memory via QUVA",           "QUVA V2 Bootloader via AVR ISP", "QUVA Bootloader via AVR ISP",
+  };
+  if (target < 1 || target > static_cast<int>(std::size(kNames))) return "target " + std::to_string(target);
+  return kNames[target - 1];
+}
+
+bool TargetUsesPort(int target) { return target >= 1 && target <= 3; }
 
 std::vector<std::string> InstructionLines(int target) {
   switch (target) {
@@ -141,12 +178,17 @@ std::string StepErrorText(int step) {
 ProgrammerRunner::ProgrammerRunner(const TickClock& clock, const Folders& folders, QObject* parent)
     : QObject(parent), clock_(clock), folders_(folders), stateTime_(clock.Now()) {}
 
-ProgrammerRunner::~ProgrammerRunner() { LinkClose(&link_); }
+ProgrammerRunner::~ProgrammerRunner() {
+  LinkClose(&link_);
+  tool_.reset();
+  PortLockRelease(&portLock_);
+}
 
 void ProgrammerRunner::SetJob(int target, const std::string& portName, const std::string& file) {
   target_ = target;
   portName_ = portName;
   file_ = file;
+  jobSwitched_ = false;
 }
 
 void ProgrammerRunner::SetState(ProgrammingState state) {
@@ -156,23 +198,49 @@ void ProgrammerRunner::SetState(ProgrammingState state) {
   emit Changed();
 }
 
-void ProgrammerRunner::Fail(int errorStep) {
+void ProgrammerRunner::Fail(int errorStep, const std::string& detail) {
+  if (!detail.empty()) {
+    detail_ = detail;
+    if (!log_.empty() && log_.back() != '\n') log_ += '\n';
+    log_ += detail + '\n';
+  }
   step_ = errorStep;
+  ReleasePortIfToolGone();
   SetState(ProgrammingState::kError);
 }
 
 void ProgrammerRunner::Start() {
+  // The previous run's tool, and its hold on the port, must be gone first.
+  WaitForTool(kPreviousToolGraceMs);
   log_.clear();
+  detail_.clear();
+  // Found before anything is sent: a controller switched to transparent mode
+  // for a tool that is not there is left deaf to everyone.
+  command_ = ProgrammingCommand(folders_, target_, portName_, file_);
+  if (command_.program.empty()) {
+    Fail(step::kLaunchFailed, MissingToolText(target_, command_));
+    return;
+  }
   if (target_ == 3) {
     StartTransparentMode();
     return;
   }
+  if (TargetUsesPort(target_) && !HoldPort()) return;
   if (!Launch()) {
-    Fail(step::kLaunchFailed);
+    Fail(step::kLaunchFailed, LaunchFailure());
     return;
   }
   step_ = step::kStarted;
   SetState(ProgrammingState::kInProgress);
+}
+
+// Another client's requests on the line would corrupt what the tool writes,
+// and the tool's bytes would reach the other client as garbage.
+bool ProgrammerRunner::HoldPort() {
+  PortError error;
+  if (PortLockTake(&portLock_, portName_, &error) == 0) return true;
+  Fail(step::kDeviceNotAvailable, DescribePortError(error));
+  return false;
 }
 
 // The module is reached through the controller: asked over a link of our own,
@@ -182,8 +250,9 @@ void ProgrammerRunner::StartTransparentMode() {
   LinkClose(&link_);
   PortSettings settings;
   settings.portName = portName_;
-  if (LinkOpen(&link_, settings, PostFrameEvents(this, kProgrammingFrameEvent)) != 0) {
-    Fail(step::kDeviceNotAvailable);
+  PortError error;
+  if (LinkOpen(&link_, settings, PostFrameEvents(this, kProgrammingFrameEvent), &error) != 0) {
+    Fail(step::kDeviceNotAvailable, DescribePortError(error));
     return;
   }
   // A request that cannot be written goes unanswered: the time-out ends the wait.
@@ -208,13 +277,16 @@ void ProgrammerRunner::ReceiveTransparentModeAnswer(const FrameBlock& block) {
   // Anything but the answer asked for is not an answer: the wait goes on.
   TransparentModeRecord answer{};
   if (!ParseFrom(answer, item)) return;
+  // The port passes from our link to the module tool without a moment in
+  // which another client could open it.
+  if (answer.enable != 0) LinkKeepPortLock(link_, &portLock_);
   LinkClose(&link_);
   if (answer.enable == 0) {
     Fail(step::kDeviceNotReady);
     return;
   }
   if (!Launch()) {
-    Fail(step::kLaunchFailed);
+    Fail(step::kLaunchFailed, LaunchFailure() + "; the controller was switched to transparent mode");
     return;
   }
   step_ = step::kUploading;
@@ -227,14 +299,20 @@ void ProgrammerRunner::ReceiveTransparentModeAnswer(const FrameBlock& block) {
 void ProgrammerRunner::Retry() { SetState(ProgrammingState::kReady); }
 
 bool ProgrammerRunner::Launch() {
-  // A tool left to close its previous session must be gone before another opens the port.
-  WaitForTool(kPreviousToolGraceMs);
-  const ToolCommand command = ProgrammingCommand(folders_, target_, portName_, file_);
-  if (command.program.empty()) return false;
   tool_ = std::make_unique<ToolProcess>();
-  if (tool_->Start(command, target_ != 3)) return true;
-  tool_.reset();
+  if (tool_->Start(command_, target_ != 3)) {
+    lastActivity_ = clock_.Now();
+    return true;
+  }
   return false;
+}
+
+std::string ProgrammerRunner::LaunchFailure() const {
+  return command_.tool + " could not be started: " + (tool_ ? tool_->StartError() : std::string("no tool"));
+}
+
+bool ProgrammerRunner::Writing() const {
+  return target_ != 3 && (step_ == step::kUploading || step_ == step::kVerifying);
 }
 
 void ProgrammerRunner::Tick() {
@@ -247,32 +325,57 @@ void ProgrammerRunner::Tick() {
     return;
   }
 
+  const size_t logBefore = log_.size();
+  const int progressBefore = progress_;
   const bool running = tool_ && (target_ == 3 ? !tool_->HasEnded() : tool_->ReadOutput(log_, kReadLimit));
   if (const auto verdict = ParseProgrammerOutput(log_, Elapsed(), target_, running)) {
     step_ = verdict->step;
     progress_ = verdict->progress;
     if (verdict->endTool && tool_) tool_->End();
   }
-
-  // The other bootloader variant answered: the next try programs the firmware made for it.
-  if (step_ == step::kRepeatProgramming) {
-    const bool toV2 = target_ != 1;
-    target_ = toV2 ? 1 : 2;
-    file_ = FirmwareFilePath(folders_, toV2 ? 4 : 1);
+  if (log_.size() != logBefore || progress_ != progressBefore) lastActivity_ = clock_.Now();
+  if (Writing() && clock_.Now() - lastActivity_ > kNoProgressMs) {
+    EndToolWithoutProgress();
+    return;
   }
+
+  if (step_ == step::kRepeatProgramming) SwitchVariant();
 
   if (step_ < step::kFinished) {
     emit Changed();
     return;
   }
-  if (tool_) tool_->LetGo();
+  // A tool that has verified still closes its session with the device: it is
+  // left to finish, and keeps the port until it has.
+  if (tool_ && !tool_->HasEnded()) tool_->LetGo();
+  ReleasePortIfToolGone();
   SetState(step_ == step::kFinished ? ProgrammingState::kDone : ProgrammingState::kError);
 }
 
+void ProgrammerRunner::EndToolWithoutProgress() {
+  if (tool_) tool_->End();
+  Fail(step::kDeviceNotAvailable,
+       "no progress for " + std::to_string(kNoProgressMs / 1000) + " s; " + command_.tool + " was stopped");
+}
+
+// The other bootloader variant answered: the next try programs the firmware made for it.
+void ProgrammerRunner::SwitchVariant() {
+  const bool toV2 = target_ != 1;
+  target_ = toV2 ? 1 : 2;
+  file_ = FirmwareFilePath(folders_, toV2 ? 4 : 1);
+  jobSwitched_ = true;
+}
+
 void ProgrammerRunner::WaitForTool(int ms) {
-  if (!tool_) return;
-  tool_->WaitForEnd(ms);
+  if (tool_) tool_->WaitForEnd(ms);
   tool_.reset();
+  PortLockRelease(&portLock_);
+}
+
+void ProgrammerRunner::ReleasePortIfToolGone() {
+  if (tool_ && !tool_->HasEnded()) return;
+  tool_.reset();
+  PortLockRelease(&portLock_);
 }
 
 }  // namespace frosk

@@ -29,9 +29,14 @@ enum class ProgrammingState { kReady = 0, kInProgress = 1, kDone = 2, kError = 3
 // utils/wsd for the module; working folder utils/ when it exists, else the
 // programs' folder. The port goes to avrdude as its device path and to the
 // module tool as n for COMn, else as its device path. No program for target 4
-// or when the tool is missing.
+// or when the tool is missing; the folders looked in are named either way.
 ToolCommand ProgrammingCommand(const Folders& folders, int target, const std::string& portName,
                                const std::string& file);
+
+// The target as the service list names it ("QUVA V2 Firmware via Bootloader").
+std::string TargetName(int target);
+// Targets 1 to 3 reach the controller on its serial port; 5 and 6 use the USB programmer.
+bool TargetUsesPort(int target);
 
 // The Ready page: "Instructions:" and one line per step for the target.
 std::vector<std::string> InstructionLines(int target);
@@ -45,12 +50,21 @@ std::string StepErrorText(int step);
 // Start and Retry from the buttons, Tick every 100 ms while the run is shown.
 // For target 3 the controller is first switched into transparent mode over a
 // link of the runner's own, whose answer arrives as an event.
+//
+// A run can leave a device half-written, so it guards the device: the tool is
+// found before anything is sent; while it runs, the port's lock is held, so no
+// other FroskManager client talks to the device under it; and a tool that
+// stops making progress once writing has begun is ended.
 class ProgrammerRunner : public QObject {
   Q_OBJECT
 
  public:
   // Output read from the tool per tick, at most.
   static constexpr size_t kReadLimit = 10239;
+  // A tool that has begun to write and neither prints nor moves on this long
+  // is taken for lost: a bootloader that vanished mid-write leaves avrdude
+  // waiting for ever. The slowest phase prints a mark every second or so.
+  static constexpr uint32_t kNoProgressMs = 60000;
 
   ProgrammerRunner(const TickClock& clock, const Folders& folders, QObject* parent = nullptr);
   ~ProgrammerRunner() override;
@@ -69,6 +83,13 @@ class ProgrammerRunner : public QObject {
   // The status line in progress and "ERROR: " with the error text in Error.
   std::string StatusText() const { return StepStatusText(step_); }
   std::string ErrorText() const { return "ERROR: " + StepErrorText(step_); }
+  // What the error text alone does not say: the tool that is missing and the
+  // folders looked in, the port that would not open and why, a run ended for
+  // want of progress. Empty when the tool's log says it all. Also in the log.
+  const std::string& Detail() const { return detail_; }
+  // The target and file are no longer those of SetJob: a run found the other
+  // bootloader variant and switched them for the next try.
+  bool JobSwitched() const { return jobSwitched_; }
 
   // Stores the state, clears the progress, restarts the state's time and refreshes.
   void SetState(ProgrammingState state);
@@ -79,7 +100,7 @@ class ProgrammerRunner : public QObject {
   void Tick();
 
   // A tool that was left to close its session after the run ended is given
-  // up to `ms` to end, then ended.
+  // up to `ms` to end, then ended; the port is free again after it.
   void WaitForTool(int ms);
 
  signals:
@@ -91,11 +112,18 @@ class ProgrammerRunner : public QObject {
   bool event(QEvent* event) override;
 
  private:
-  void Fail(int errorStep);
+  void Fail(int errorStep, const std::string& detail = {});
   void StartTransparentMode();
   void ReceiveTransparentModeAnswer(const FrameBlock& block);
+  bool HoldPort();
   bool Launch();
+  std::string LaunchFailure() const;
+  void EndToolWithoutProgress();
+  void SwitchVariant();
+  // Gives the port back once no tool of ours is left on it.
+  void ReleasePortIfToolGone();
   uint32_t Elapsed() const { return clock_.Now() - stateTime_; }
+  bool Writing() const;
 
   const TickClock& clock_;
   Folders folders_;
@@ -107,8 +135,13 @@ class ProgrammerRunner : public QObject {
   int progress_ = 0;
   uint32_t stateTime_ = 0;
   std::string log_;
+  std::string detail_;
+  bool jobSwitched_ = false;
+  uint32_t lastActivity_ = 0;  // when the tool last printed or the progress last moved
+  ToolCommand command_;        // found at Start, run once the device is ready for it
   std::unique_ptr<ToolProcess> tool_;
-  Link* link_ = nullptr;  // open only while waiting for transparent mode
+  Link* link_ = nullptr;    // open only while waiting for transparent mode
+  int portLock_ = kNoPort;  // held while our tool may be on the port
 };
 
 }  // namespace frosk

@@ -13,16 +13,14 @@
 #include <vector>
 
 #include "common/form_basics.h"
+#include "firmware/firmware_files.h"
+#include "firmware/programmer_runner.h"
 
 namespace frosk {
 
 namespace {
 
-// Entry i is target i + 1 in both lists.
-const char* const kServiceTargets[] = {
-    "QUVA V2 Firmware via Bootloader", "QUVA Firmware via Bootloader",   "KAZ module via QUVA",
-    "1WIRE memory via QUVA",           "QUVA V2 Bootloader via AVR ISP", "QUVA Bootloader via AVR ISP",
-};
+// Entry i is target i + 1 in both lists; the service list offers every target by its name.
 const char* const kUserTargets[] = {
     "QUVA V2 Firmware (default hardware version)",
     "QUVA V1 Firmware (obsolete hardware version)",
@@ -138,7 +136,8 @@ void TSelectFirmwareForm::FormShow() {
     const QSignalBlocker quiet(deviceTypeComboBox_);
     deviceTypeComboBox_->clear();
     if (serviceList_) {
-      for (const char* name : kServiceTargets) deviceTypeComboBox_->addItem(QLatin1String(name));
+      for (int target = 1; target <= kTargetCount; ++target)
+        deviceTypeComboBox_->addItem(QString::fromStdString(TargetName(target)));
     } else {
       for (const char* name : kUserTargets) deviceTypeComboBox_->addItem(QLatin1String(name));
     }

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 namespace frosk {
@@ -19,7 +21,34 @@ constexpr int kEndGraceMs = 1000;
 // this bounds the wait even then.
 constexpr int kKillWaitMs = 5000;
 
+// The process groups of the tools running now, for EndRunningTools. A signal
+// handler reads them, so they are lock-free atomics and never allocated. A
+// tool that finds no free place is still killed when we die (the parent-death
+// signal), only not before.
+constexpr size_t kMaxRunningTools = 8;
+std::atomic<pid_t> runningGroups[kMaxRunningTools];
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+void Remember(pid_t group) {
+  for (auto& slot : runningGroups) {
+    pid_t none = 0;
+    if (slot.compare_exchange_strong(none, group)) return;
+  }
+}
+
+void Forget(pid_t group) {
+  for (auto& slot : runningGroups) {
+    pid_t expected = group;
+    slot.compare_exchange_strong(expected, 0);
+  }
+}
+
 }  // namespace
+
+void EndRunningTools() {
+  for (const auto& slot : runningGroups)
+    if (const pid_t group = slot.load(); group > 0) kill(-group, SIGKILL);
+}
 
 ToolProcess::~ToolProcess() {
   if (letGo_) {
@@ -47,29 +76,48 @@ bool ToolProcess::Start(const ToolCommand& command, bool captureOutput) {
     outputFd_ = fds[0];
     writeFd = fds[1];
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    // In the child, between fork and exec: only async-signal-safe calls.
-    // A tool that is let go must not die of a broken pipe mid-session.
-    process_.setChildProcessModifier([writeFd] {
-      dup2(writeFd, STDOUT_FILENO);
-      dup2(writeFd, STDERR_FILENO);
-      signal(SIGPIPE, SIG_IGN);
-    });
   } else {
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
   }
+  const pid_t parent = getpid();
+  // In the child, between fork and exec: only async-signal-safe calls.
+  process_.setChildProcessModifier([writeFd, parent] {
+    // A group of its own, so that ending the tool ends whatever it started too.
+    setpgid(0, 0);
+    // Killed when we die, however we die. A parent that died before this took
+    // hold has handed us to another, which the test after it sees.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    if (writeFd < 0) return;
+    dup2(writeFd, STDOUT_FILENO);
+    dup2(writeFd, STDERR_FILENO);
+    // A tool that is let go must not die of a broken pipe mid-session.
+    signal(SIGPIPE, SIG_IGN);
+  });
   process_.start();
   const bool started = process_.waitForStarted();
   if (writeFd >= 0) close(writeFd);
-  if (!started) ClosePipe();
-  return started;
+  if (!started) {
+    ClosePipe();
+    return false;
+  }
+  group_ = static_cast<pid_t>(process_.processId());
+  Remember(group_);
+  return true;
+}
+
+bool ToolProcess::Collected() {
+  if (process_.state() != QProcess::NotRunning) return false;
+  Forget(group_);
+  return true;
 }
 
 bool ToolProcess::HasEnded() {
-  if (process_.state() == QProcess::NotRunning) return true;
+  if (Collected()) return true;
   // Collects the tool's end without needing the event loop to have run.
   process_.waitForFinished(0);
-  return process_.state() == QProcess::NotRunning;
+  return Collected();
 }
 
 bool ToolProcess::ReadOutput(std::string& log, size_t limit) {
@@ -93,9 +141,12 @@ bool ToolProcess::ReadOutput(std::string& log, size_t limit) {
 
 void ToolProcess::End() {
   ClosePipe();
-  if (process_.state() == QProcess::NotRunning) return;
-  process_.kill();
+  if (Collected()) return;
+  // The group, not the tool alone: what it started goes with it. Its number
+  // cannot have been reused, as the tool is not collected yet.
+  kill(-group_, SIGKILL);
   process_.waitForFinished(kKillWaitMs);
+  Collected();
 }
 
 void ToolProcess::LetGo() {
@@ -105,7 +156,8 @@ void ToolProcess::LetGo() {
 
 void ToolProcess::WaitForEnd(int ms) {
   ClosePipe();
-  if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(ms)) End();
+  if (!Collected() && !process_.waitForFinished(ms)) End();
+  Collected();
 }
 
 void ToolProcess::ClosePipe() {

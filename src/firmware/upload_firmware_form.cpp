@@ -105,6 +105,8 @@ QWidget* TUploadFirmwareForm::BuildReadyPage() {
   infoRichEdit_->setReadOnly(true);
   infoRichEdit_->setFrameShape(QFrame::NoFrame);
   infoRichEdit_->setFocusPolicy(Qt::NoFocus);
+  // A file's path has no blanks to break at.
+  infoRichEdit_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   QWidget* page = NewPage({infoRichEdit_}, pages_);
   page->layout()->setContentsMargins(16, 8, 16, 0);
   return page;
@@ -131,8 +133,10 @@ QWidget* TUploadFirmwareForm::BuildDonePage() {
 
 QWidget* TUploadFirmwareForm::BuildErrorPage() {
   errorLabel_ = NewLabel("ErrorLabel", QString(), kRedOrange, true, nullptr);
+  errorDetailLabel_ = NewLabel("ErrorDetailLabel", QString(), kRedOrange, false, nullptr);
+  errorDetailLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return NewPage(
-      {errorLabel_,
+      {errorLabel_, errorDetailLabel_,
        NewLabel("Error2Label", QStringLiteral("Click <Retry> if you want to try again."), kRedOrange, false, nullptr),
        NewButton("ViewLog2Button", QStringLiteral("View Log..."), nullptr)},
       pages_);
@@ -165,8 +169,27 @@ void TUploadFirmwareForm::ViewLogButtonClick() {
   viewLogForm_->exec();
 }
 
-// The instructions follow the target, which a run that found the other
-// bootloader variant has switched for the retry.
+// What Start will write where, under the instructions. After a run found the
+// other bootloader variant, the target and file are another image than the
+// one chosen: they are marked, or the technician would not see it.
+QString TUploadFirmwareForm::JobHtml() const {
+  QString html;
+  for (const std::string& line : InstructionLines(runner_.Target()))
+    html += QString::fromStdString(line).toHtmlEscaped() + QStringLiteral("<br>");
+  const QString changed = runner_.JobSwitched() ? QStringLiteral(" (changed)") : QString();
+  const auto jobLine = [&](const QString& name, const std::string& value) {
+    const QString line = name + changed + QStringLiteral(": ") + QString::fromStdString(value).toHtmlEscaped();
+    if (!runner_.JobSwitched()) return line;
+    return QStringLiteral("<b><font color=\"%1\">%2</font></b>").arg(kRedOrange.name(), line);
+  };
+  html += QStringLiteral("<br>") + jobLine(QStringLiteral("Target"), TargetName(runner_.Target()));
+  // The 1WIRE memory is written without a file.
+  if (!runner_.File().empty()) html += QStringLiteral("<br>") + jobLine(QStringLiteral("File"), runner_.File());
+  return html;
+}
+
+// The instructions and the job follow the target, which a run that found the
+// other bootloader variant has switched for the retry.
 void TUploadFirmwareForm::ShowRun() {
   const ProgrammingState state = runner_.State();
   pages_->setCurrentIndex(static_cast<int>(state));
@@ -175,18 +198,17 @@ void TUploadFirmwareForm::ShowRun() {
   cancelBtn_->setText(state == ProgrammingState::kReady ? QStringLiteral("Cancel") : QStringLiteral("Close"));
   retryBtn_->setVisible(state == ProgrammingState::kError);
   switch (state) {
-    case ProgrammingState::kReady: {
-      QStringList lines;
-      for (const std::string& line : InstructionLines(runner_.Target())) lines << QString::fromStdString(line);
-      infoRichEdit_->setPlainText(lines.join('\n'));
-      break;
-    }
+    case ProgrammingState::kReady: infoRichEdit_->setHtml(JobHtml()); break;
     case ProgrammingState::kInProgress:
       statusLabel_->setText(QString::fromStdString(runner_.StatusText()));
       progressBar_->setValue(runner_.Progress());
       break;
     case ProgrammingState::kDone: break;
-    case ProgrammingState::kError: errorLabel_->setText(QString::fromStdString(runner_.ErrorText())); break;
+    case ProgrammingState::kError:
+      errorLabel_->setText(QString::fromStdString(runner_.ErrorText()));
+      errorDetailLabel_->setText(QString::fromStdString(runner_.Detail()));
+      errorDetailLabel_->setVisible(!runner_.Detail().empty());
+      break;
   }
 }
 

@@ -51,6 +51,7 @@ class TUploadFirmwareForm : public QDialog {
   QWidget* BuildDonePage();
   QWidget* BuildErrorPage();
   void ShowRun();
+  QString JobHtml() const;
   bool Running() const { return runner_.State() == ProgrammingState::kInProgress; }
 
   ProgrammerRunner& runner_;
@@ -62,6 +63,7 @@ class TUploadFirmwareForm : public QDialog {
   QLabel* statusLabel_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QLabel* errorLabel_ = nullptr;
+  QLabel* errorDetailLabel_ = nullptr;
   QPushButton* viewLogButton_ = nullptr;
   QPushButton* startBtn_ = nullptr;
   QPushButton* cancelBtn_ = nullptr;

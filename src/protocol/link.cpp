@@ -111,6 +111,8 @@ int LinkClose(Link** link) {
   return 0;
 }
 
+int LinkKeepPortLock(const Link* link, int* lock) { return link == nullptr ? 1 : PortLockKeep(lock, link->port); }
+
 int LinkSendItem(Link* link, const uint8_t* item) {
   if (link == nullptr || item == nullptr) return 1;
   const std::string frame = FrameEncode(item);

@@ -39,6 +39,10 @@ int LinkOpen(Link** link, const PortSettings& settings, FrameSink sink, PortErro
 // Returns within milliseconds. 1 when there is no link.
 int LinkClose(Link** link);
 
+// Keeps the port's lock after LinkClose (PortLockKeep), for handing the port
+// to a programming tool without a moment in which another client could take it.
+int LinkKeepPortLock(const Link* link, int* lock);
+
 // Encodes one item as a frame and writes it. 0 when every byte was written.
 int LinkSendItem(Link* link, const uint8_t* item);
 // Writes raw bytes to the port, all of them. 0 on success, 1 on a write error.

@@ -66,6 +66,16 @@ int Fail(PortError* error, const std::string& path, const char* step, int errorN
   return 1;
 }
 
+// The advisory lock every FroskManager client takes on a port it uses, so
+// that two of them never share a line. Closes the port when another holds it.
+bool TakeLock(int fd, const std::string& path, PortError* error) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  const int why = errno;
+  close(fd);
+  Fail(error, path, "lock", why);
+  return false;
+}
+
 }  // namespace
 
 bool PortError::PermissionDenied() const { return errorNumber == EACCES || errorNumber == EPERM; }
@@ -106,11 +116,7 @@ int PortOpen(int* handle, const PortSettings& settings, PortError* error) {
   // CLOCAL below makes blocking I/O safe afterwards.
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Fail(error, path, "open", errno);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int why = errno;
-    close(fd);
-    return Fail(error, path, "lock", why);
-  }
+  if (!TakeLock(fd, path, error)) return 1;
   if (ioctl(fd, TIOCEXCL) != 0) {
     const int why = errno;
     close(fd);
@@ -138,6 +144,34 @@ int PortClose(int* handle) {
   if (handle == nullptr || *handle < 0) return 1;
   Release(*handle);
   *handle = kNoPort;
+  return 0;
+}
+
+int PortLockTake(int* lock, const std::string& portName, PortError* error) {
+  if (lock == nullptr) return Fail(error, {}, "open", EINVAL);
+  *lock = kNoPort;
+  const std::string path = PortPath(portName);
+  if (path.empty()) return Fail(error, portName, "open", EINVAL);
+  // Read-only and non-blocking: the lock needs no more, and the tool sets the line up itself.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(error, path, "open", errno);
+  if (!TakeLock(fd, path, error)) return 1;
+  *lock = fd;
+  return 0;
+}
+
+// A lock taken with flock belongs to the open file, not to one descriptor of
+// it: a second descriptor holds it on after the first is closed.
+int PortLockKeep(int* lock, int portHandle) {
+  if (lock == nullptr || portHandle < 0) return 1;
+  *lock = fcntl(portHandle, F_DUPFD_CLOEXEC, 0);
+  return *lock < 0 ? 1 : 0;
+}
+
+int PortLockRelease(int* lock) {
+  if (lock == nullptr || *lock < 0) return 1;
+  close(*lock);
+  *lock = kNoPort;
   return 0;
 }
 

@@ -48,6 +48,18 @@ int PortOpen(int* handle, const PortSettings& settings, PortError* error = nullp
 // Closes the handle and sets it to kNoPort. 1 when there was none.
 int PortClose(int* handle);
 
+// A port held for a programming tool. The lock is the advisory one PortOpen
+// takes, so no FroskManager client opens the port meanwhile; the terminal's
+// exclusive flag stays off, or the tool itself could not open it.
+// Takes the lock on the named port without setting it up. 0 on success; 1
+// with nothing held, the reason in `error` when given.
+int PortLockTake(int* lock, const std::string& portName, PortError* error = nullptr);
+// Keeps the lock of a port open with PortOpen after that port is closed, so
+// the port is never free in between. 0 on success.
+int PortLockKeep(int* lock, int portHandle);
+// Gives the lock back and sets it to kNoPort. 1 when none was held.
+int PortLockRelease(int* lock);
+
 // Appends the serial ports present, read from sysfs under `sysfsRoot` without
 // opening any (Linux raises DTR and RTS on every open): on-board ports as
 // "COM<n+1>" for ttyS<n>, in number order, then USB adapters (ttyACM*,

@@ -246,6 +246,7 @@ std::string Usage() {
     text += head + std::string(option.help) + "\n";
   }
   text += "  --help                      this text\n";
+  text += "  --version                   the program's name and version\n";
   return text;
 }
 

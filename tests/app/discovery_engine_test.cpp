@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include "discovery_fixture.h"
 #include "protocol/frame.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
 #include "support/event_pump.h"
 #include "support/local_http_server.h"
+#include "support/run_program.h"
 
 namespace frosk {
 namespace {
@@ -17,6 +20,10 @@ using test::LocalHttpServer;
 using Answer = FakeController::Answer;
 
 const std::string kStamp = "2026-12-10 09:05:07  ";
+const test::ScriptedPrompter::Shown kUpToDateBox{"Your software is up to date !", mb::kIconInformation};
+const test::ScriptedPrompter::Shown kFailedBox{"Checking for updates failed !", mb::kIconStop};
+const test::ScriptedPrompter::Shown kOfferBox{"Software update is available.\rDo you want to download it now?",
+                                              mb::kYesNo | mb::kIconQuestion};
 
 std::string ReplyWithBuild(int build, const std::string& page = "https://example.invalid/new") {
   return "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[FroskManager]\r\nVersion=1.2.0\r\nBuild=" +
@@ -85,6 +92,10 @@ class DiscoveryEngineTest : public ::testing::Test {
 
   DeviceEntry* Entry(size_t row) { return engine_->Devices().at(row).get(); }
   DeviceEngine& EngineOf(size_t row) { return Entry(row)->Connection->Engine(); }
+  std::vector<std::string> LastLogLines(size_t count) const {
+    const std::vector<std::string>& lines = engine_->Log().Lines();
+    return {lines.end() - static_cast<long>(std::min(count, lines.size())), lines.end()};
+  }
 
   ManualTickClock clock_{4294960000u};  // wraps during the tests
   FixedWallClock wall_{{2026, 12, 10, 9, 5, 7}};
@@ -409,7 +420,7 @@ TEST_F(DiscoveryEngineTest, AnUpdateResultArrivingDuringTheExitDoesNotStopIt) {
   EXPECT_EQ(prompter_.shown.size(), 1u) << "only the exit question";
 }
 
-TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmwareCheck) {
+TEST_F(DiscoveryEngineTest, ConnectSaysWhyAPortWillNotOpenAndHonoursTheFirmwareCheck) {
   FakeController& device = AddController("FroskTec A", 111111);
   MakeEngine(std::vector<std::string>{device.Port()});
   Scan();
@@ -421,11 +432,26 @@ TEST_F(DiscoveryEngineTest, ConnectReportsAPortThatWillNotOpenAndHonoursTheFirmw
   EXPECT_FALSE(Entry(0)->Linked());
 
   engine_->SetCheckDeviceFirmware(nullptr);
+  const std::string port = device.Port();
+  PortSettings otherProgram;
+  otherProgram.portName = port;
+  int held = kNoPort;
+  ASSERT_EQ(PortOpen(&held, otherProgram), 0);
+  engine_->Connect(Entry(0));
+  PortClose(&held);
+  EXPECT_FALSE(Entry(0)->Linked());
+  EXPECT_EQ(
+      prompter_.shown,
+      (std::vector<test::ScriptedPrompter::Shown>{
+          {"Error opening device !\r" + port + ": in use by another program\rheld by " + test::ThisProcessAsHolder(),
+           mb::kIconStop}}));
+
   controllers_.clear();  // the device's port vanishes
   engine_->Connect(Entry(0));
   EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_TRUE(windows_.empty());
-  EXPECT_EQ(prompter_.shown, (std::vector<test::ScriptedPrompter::Shown>{{"Error opening device !", mb::kIconStop}}));
+  ASSERT_EQ(prompter_.shown.size(), 2u);
+  EXPECT_EQ(prompter_.shown[1].text.rfind("Error opening device !\r" + port + ": ", 0), 0u) << prompter_.shown[1].text;
   EXPECT_EQ(engine_->Devices().size(), 1u);
 }
 
@@ -451,6 +477,210 @@ TEST_F(DiscoveryEngineTest, CommandsFollowTheSelectedEntry) {
   engine_->Disconnect(entry);
   EXPECT_EQ(commands(entry), (std::vector<bool>{true, false, false, false, true}));
   EXPECT_EQ(IconFor(7, true), 0);
+}
+
+}  // namespace
+}  // namespace frosk
+
+namespace frosk {
+namespace {
+
+// The result box opens once the tick has returned, so the clock goes on under
+// it and a connected device is polled ten times a second. The ticks come from
+// a timer, as the program's do, each one 100 ms on the test's clock: a box
+// opened inside a tick would stop them all.
+TEST_F(DiscoveryEngineTest, TheClockRunsOnUnderAnOpenResultBox) {
+  struct Case {
+    const char* name;
+    LocalHttpServer::Script server;
+    test::ScriptedPrompter::Shown box;
+  } cases[] = {
+      {"up to date", {.reply = ReplyWithBuild(63)}, kUpToDateBox},
+      {"update declined", {.reply = ReplyWithBuild(64)}, kOfferBox},
+      {"failed", {.mode = LocalHttpServer::Mode::kCloseAtOnce}, kFailedBox},
+  };
+  settings_.UpdatesAutoCheck = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine_.reset();
+    controllers_.clear();
+    windows_.clear();
+    prompter_ = {};
+    LocalHttpServer server(c.server);
+    FakeController& device = AddController("FroskTec A", 111111);
+    MakeEngine(std::vector<std::string>{device.Port()}, server.Address());
+    ASSERT_TRUE(RunUntilState(ScanState::Ready));
+    engine_->Connect(Entry(0));
+    DeviceConnection& connection = *Entry(0)->Connection;
+    DeviceEngine& polling = connection.Engine();
+    polling.Break();  // idle: every tick polls the controller's monitor
+
+    std::optional<uint32_t> boxOpenedAt;
+    int polled = 0;
+    int polledInTheBoxsFirstSecond = 0;
+    QObject::connect(&connection, &DeviceConnection::Ticked, [&] {
+      if (!polling.Waiting() || polling.PendingKey() != key::GET_FROSKTEC_MONITOR) return;
+      ++polled;
+      if (boxOpenedAt && clock_.Now() - *boxOpenedAt <= 1000) ++polledInTheBoxsFirstSecond;
+      polling.Break();  // the controller never answers; the next tick polls again
+    });
+    bool inTick = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      clock_.Advance(100);
+      inTick = true;
+      Tick();
+      inTick = false;
+    });
+    prompter_.whileOpen = [&] {
+      EXPECT_FALSE(inTick) << "the box is up inside a tick";
+      boxOpenedAt = clock_.Now();
+      EXPECT_TRUE(test::WaitFor([&] { return clock_.Now() - *boxOpenedAt > 1000; }));
+    };
+
+    engine_->CheckForUpdates();
+    ticker.start(2);
+    ASSERT_TRUE(test::WaitFor([&] { return engine_->State() == ScanState::Ready; }, 20000));
+    ticker.stop();
+    EXPECT_EQ(prompter_.shown, std::vector<test::ScriptedPrompter::Shown>{c.box});
+    EXPECT_EQ(polledInTheBoxsFirstSecond, 10);
+    EXPECT_TRUE(test::WaitFor([&] {
+      device.Service();
+      return device.RequestsSeen(key::GET_FROSKTEC_MONITOR) == polled;
+    })) << "every request reached the device";
+  }
+}
+
+// A second check that finishes while the first one's box is open shows its
+// own box after the first has closed, never on top of it.
+TEST_F(DiscoveryEngineTest, ASecondResultWaitsForTheFirstBoxToClose) {
+  const std::string reply = ReplyWithBuild(63);
+  LocalHttpServer server({.reply = reply});
+  settings_.UpdatesAutoCheck = false;
+  MakeEngine(std::vector<std::string>{}, server.Address());
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+
+  int open = 0;
+  int mostOpen = 0;
+  prompter_.whileOpen = [&] {
+    mostOpen = std::max(mostOpen, ++open);
+    // As a device window asking for a check would, while the box is up; the
+    // second reply is in and its read pause over before this box closes.
+    if (prompter_.shown.size() == 1) {
+      engine_->CheckForUpdates();
+      EXPECT_TRUE(RunUntil([&] { return server.BytesSent() == 2 * reply.size(); }, 20));
+      RunUntil([] { return false; }, (UpdateCheck::kReadPauseMs + 200) / 100);
+    }
+    --open;
+  };
+  engine_->CheckForUpdates();
+  ASSERT_TRUE(RunUntil([&] { return prompter_.shown.size() == 2 && engine_->State() == ScanState::Ready; }, 50));
+  EXPECT_EQ(mostOpen, 1);
+  EXPECT_EQ(server.Connections(), 2);
+  EXPECT_EQ(prompter_.shown, (std::vector<test::ScriptedPrompter::Shown>{kUpToDateBox, kUpToDateBox}));
+  EXPECT_EQ(LastLogLines(3), (std::vector<std::string>{kStamp + "Checking for updates ... ",
+                                                       kStamp + "Checking for updates ... your software is up to date.",
+                                                       kStamp + "READY"}));
+}
+
+// A check asked for during a scan of eight ports, two of them answering, lets
+// the scan run to its end: both devices are listed, every port is probed once
+// and let go, and only then does the result show. A check asked for before a
+// reload, whose silent server gives up in the middle of the scan, waits the
+// same way.
+TEST_F(DiscoveryEngineTest, ACheckDuringAScanWaitsForItsEnd) {
+  using Mode = LocalHttpServer::Mode;
+  struct Case {
+    const char* name;
+    LocalHttpServer::Script server;
+    bool askedBeforeTheReload;
+    std::string result;  // closes the check's log line
+    test::ScriptedPrompter::Shown box;
+  } cases[] = {
+      {"up to date", {.reply = ReplyWithBuild(63)}, false, "your software is up to date.", kUpToDateBox},
+      {"garbage", {.reply = "\x16\x03\x01 garbage\r\n"}, false, "CONNECTION FAILED !", kFailedBox},
+      {"reset", {.mode = Mode::kCloseAtOnce}, false, "CONNECTION FAILED !", kFailedBox},
+      {"silent, asked before the reload", {.mode = Mode::kSilent}, true, "CONNECTION FAILED !", kFailedBox},
+  };
+  settings_.UpdatesAutoCheck = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    engine_.reset();
+    controllers_.clear();
+    prompter_ = {};
+    LocalHttpServer server(c.server);
+    std::vector<std::string> ports;
+    const auto add = [&](const std::string& name, uint32_t serial, Answer answer) -> FakeController& {
+      FakeController& controller = AddController(name, serial, answer);
+      ports.push_back(controller.Port());
+      return controller;
+    };
+    add("", 0, Answer::kNever);
+    FakeController& first = add("FroskTec A", 111111, Answer::kAtOnce);
+    add("", 0, Answer::kGarbage);
+    ports.push_back("/dev/frosk-no-such-port");
+    const std::string third = add("", 0, Answer::kNever).Port();
+    FakeController& second = add("FroskTec B", 222222, Answer::kAtOnce);
+    add("", 0, Answer::kNever);
+    add("", 0, Answer::kNever);
+    MakeEngine(ports, server.Address());
+    ASSERT_TRUE(RunUntilState(ScanState::Ready));
+    links_.opened.clear();
+
+    uint32_t askedAt = clock_.Now();
+    if (c.askedBeforeTheReload) {
+      engine_->CheckForUpdates();
+      ASSERT_TRUE(RunUntil([&] { return clock_.Now() - askedAt >= 7000; }));
+      engine_->ReloadDevices();
+    } else {
+      engine_->ReloadDevices();
+      ASSERT_TRUE(RunUntil([&] {
+        return engine_->State() == ScanState::AwaitProbeReply && engine_->ProbeEntry().Port.portName == third;
+      }));
+      askedAt = clock_.Now();
+      engine_->CheckForUpdates();
+      EXPECT_EQ(engine_->State(), ScanState::AwaitProbeReply) << "the probe goes on";
+    }
+    prompter_.whileOpen = [&] {
+      EXPECT_EQ(engine_->Devices().size(), 2u);
+      EXPECT_EQ(links_.openNow, 0);
+      if (c.askedBeforeTheReload) {
+        EXPECT_GT(clock_.Now() - askedAt, UpdateCheck::kGiveUpMs) << "the server was given up during the scan";
+      }
+    };
+    ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready && !prompter_.shown.empty(); }));
+
+    EXPECT_EQ(Rows(), (std::vector<std::string>{Row(first, "111111-07"), Row(second, "222222-07")}));
+    EXPECT_EQ(links_.opened, ports) << "every port probed once";
+    EXPECT_EQ(links_.openNow, 0);
+    EXPECT_EQ(prompter_.shown, std::vector<test::ScriptedPrompter::Shown>{c.box});
+    EXPECT_EQ(LastLogLines(3),
+              (std::vector<std::string>{kStamp + "Searching for devices ... 2 device(s) found.",
+                                        kStamp + "Checking for updates ... " + c.result, kStamp + "READY"}));
+  }
+}
+
+// Unticked "Automatic Check for Updates": the start goes straight to the
+// scan without a word to the server; the menu's command still checks.
+TEST_F(DiscoveryEngineTest, WithTheAutomaticCheckOffOnlyTheMenuChecks) {
+  LocalHttpServer server({.reply = ReplyWithBuild(63)});
+  settings_.UpdatesAutoCheck = false;
+  FakeController& device = AddController("FroskTec One", 123456);
+  MakeEngine(std::vector<std::string>{device.Port()}, server.Address());
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  RunUntil([] { return false; }, 10);
+  EXPECT_EQ(server.Connections(), 0);
+  EXPECT_EQ(engine_->Log().Lines(), (std::vector<std::string>{
+                                        kStamp + "Initialization ... finished.",
+                                        kStamp + "Searching for devices ... 1 device(s) found.",
+                                        kStamp + "READY",
+                                    }));
+  EXPECT_EQ(engine_->UpdateResult(), kUpdateNone);
+
+  engine_->CheckForUpdates();
+  ASSERT_TRUE(RunUntilState(ScanState::Ready));
+  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(prompter_.shown, std::vector<test::ScriptedPrompter::Shown>{kUpToDateBox});
 }
 
 }  // namespace

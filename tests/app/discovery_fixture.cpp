@@ -21,6 +21,7 @@ bool FakeController::Service() {
     const ssize_t n = read(pty_->DeviceFd(), buffer, sizeof buffer);
     if (n <= 0) break;
     received_.append(buffer, static_cast<size_t>(n));
+    heard_.append(buffer, static_cast<size_t>(n));
   }
   const std::string probe = FrameEncode(BareRequest(key::GET_DEVICE_IDEN).data());
   bool answered = false;
@@ -33,6 +34,14 @@ bool FakeController::Service() {
     answered = true;
   }
   return answered;
+}
+
+int FakeController::RequestsSeen(Key key) const {
+  const std::string request = FrameEncode(BareRequest(key).data());
+  int count = 0;
+  for (size_t at = heard_.find(request); at != std::string::npos; at = heard_.find(request, at + request.size()))
+    ++count;
+  return count;
 }
 
 // What a confused device might say: noise, a frame with a wrong check value,
@@ -76,9 +85,9 @@ std::string FakeController::IdenFrame() const {
   return FrameEncode(item.data());
 }
 
-int WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error) {
+int WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink) {
   opened.push_back(settings.portName);
-  const int result = LinkLayer::Open(link, settings, std::move(sink), error);
+  const int result = LinkLayer::Open(link, settings, std::move(sink));
   if (result == 0) ++openNow;
   return result;
 }

@@ -35,6 +35,8 @@ class FakeController {
   // it answered just now.
   bool Service();
   int ProbesSeen() const { return probes_; }
+  // How many bare requests of `key` reached the device so far (as read by Service).
+  int RequestsSeen(Key key) const;
   // Writes raw text on the line, as the device would.
   void Send(const std::string& text);
   // The identification reply frame.
@@ -50,6 +52,7 @@ class FakeController {
   uint16_t type_ = 1;
   uint16_t firmware_ = 12;
   std::string received_;
+  std::string heard_;  // everything ever read
   int probes_ = 0;
 };
 
@@ -97,7 +100,7 @@ class WatchedLinks : public LinkLayer {
   std::vector<std::string> opened;  // every port an open was tried on
   int openNow = 0;
 
-  int Open(Link** link, const PortSettings& settings, FrameSink sink, PortError* error = nullptr) override;
+  int Open(Link** link, const PortSettings& settings, FrameSink sink) override;
   int Close(Link** link) override;
   int EnumeratePorts(std::vector<std::string>* list) override;
 };

@@ -1,9 +1,13 @@
 // froskctl show, save and load, against frosk-sim.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,6 +61,30 @@ std::vector<std::string> RecordsReceived(const std::string& log) {
   return keys;
 }
 
+// Files this process and its children write may grow to `bytes` and no
+// further, while the object lives: a write past it fails with EFBIG instead
+// of ending the writer.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    savedHandler_ = signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, savedHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t savedHandler_;
+};
+
 class ConfigVerbsTest : public ::testing::Test {
  protected:
   // froskctl reads the ServiceMode setting from the user's settings: give it a
@@ -92,16 +120,20 @@ class ConfigVerbsTest : public ::testing::Test {
 };
 
 TEST_F(ConfigVerbsTest, ShowPrintsTheTreeAndTheContentMask) {
-  const std::string file = dir_.Write("signature.froskconfig", "$0000000E0200000A02150006123475DE#");
-  auto result = Froskctl({"show", file});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out,
-            " (container)\n  DEVICE_CHECK (container)\n    DEVICE_CHECK_VALUE (uint16: 4660)\nmask=0x40000000\n");
+  ProgramResult result;
+  for (const char* lineEnd : {"", "\r\n"}) {
+    const std::string file =
+        dir_.Write("signature.froskconfig", std::string("$0000000E0200000A02150006123475DE#") + lineEnd);
+    result = Froskctl({"show", file});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              " (container)\n  DEVICE_CHECK (container)\n    DEVICE_CHECK_VALUE (uint16: 4660)\nmask=0x40000000\n");
+  }
 
   const std::pair<const char*, std::string> bad[] = {
       {"$0000#", "0 bytes decoded"},
       {"$0000000E0200000A02150006123475DF#", "check value"},
-      {"$0000000E0200000A02150006123475DE#\n", "missing \"#\""},
+      {"$0000000E0200000A02150006123475DE#.", "missing \"#\""},
   };
   for (const auto& [content, why] : bad) {
     result = Froskctl({"show", dir_.Write("bad.froskconfig", content)});
@@ -188,17 +220,32 @@ TEST_F(ConfigVerbsTest, AFileThatIsNoConfigurationIsAnIntegrityError) {
   EXPECT_TRUE(RecordsReceived(log_).empty());
 }
 
-TEST_F(ConfigVerbsTest, ASaveThatCannotBeWrittenFailsAndKeepsWhatWasThere) {
+TEST_F(ConfigVerbsTest, ASaveThatCannotBeWrittenFailsWithTheReasonAndKeepsWhatWasThere) {
   const std::string port = Sim({"--module", "nomem"});
   const std::string readOnly = dir_.Write("read-only.froskconfig", "kept");
   ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
-  for (const std::string& target : {readOnly, dir_.Path(), dir_.Path() + "no-folder/file.froskconfig"}) {
+  const std::string pipe = dir_.Path() + "pipe.froskconfig";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  const std::string filling = dir_.Write("filling.froskconfig", "the earlier file");
+  const std::pair<std::string, std::string> cases[] = {
+      {readOnly, "is read-only"},      {dir_.Path(), "is a folder"},
+      {pipe, "is not a regular file"}, {dir_.Path() + "no-folder/file.froskconfig", "No such file or directory"},
+      {filling, "File too large"},
+  };
+  for (const auto& [target, why] : cases) {
+    // Past 100 bytes a write fails as it does on a full disk; froskctl inherits the limit.
+    std::optional<FileSizeLimit> limit;
+    if (target == filling) limit.emplace(100);
     const auto result = Froskctl({"save", port, target});
     EXPECT_EQ(result.exitCode, 1) << target;
-    EXPECT_EQ(result.err, "Confiuration write failed !\n");
+    EXPECT_EQ(result.err, "Cannot write " + target + ": " + why + "\nConfiuration write failed !\n");
     EXPECT_EQ(result.out, "");
   }
   EXPECT_EQ(FileText(readOnly), "kept");
+  EXPECT_EQ(FileText(filling), "the earlier file");
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+    EXPECT_EQ(entry.path().extension() == ".tmp", false) << entry.path() << " left beside the target";
 
   const std::string target = dir_.Write("replaced.froskconfig", "old");
   const auto result = Froskctl({"save", port, target});

@@ -1,12 +1,16 @@
 // froskctl flash with Debian's avrdude against the simulated bootloader.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
+#include "protocol/serial_port.h"
 #include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -15,7 +19,9 @@ namespace frosk {
 namespace {
 
 using test::BinPath;
+using test::ProcessEnded;
 using test::RunProgram;
+using test::ScopedEnv;
 using test::SimProcess;
 
 // frosk-sim as a controller in its firmware-update mode.
@@ -32,12 +38,62 @@ test::ProgramResult Froskctl(const std::vector<std::string>& args) {
 
 std::string Firmware(const std::string& name) { return BinPath("firmware/" + name); }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+// Polls what another process does, never longer than `timeoutMs`.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+// Whether a program runs whose command line holds `word` (a port's path).
+bool AvrdudeRunsOn(const std::string& word) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string cmdline = ReadFile(entry.path().string() + "/cmdline");
+    const std::string program = std::filesystem::path(cmdline.substr(0, cmdline.find('\0'))).filename();
+    if (program == "avrdude" && cmdline.find(word + '\0') != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A copy of froskctl in a folder of its own, with whatever tools a test puts in its utils/.
+class FroskctlCopy {
+ public:
+  FroskctlCopy() { std::filesystem::copy_file(BinPath("froskctl"), Path()); }
+  std::string Path() const { return dir_.Path() + "froskctl"; }
+  std::string Folder() const { return dir_.Path(); }
+  void Tool(const std::string& name, const std::string& script) const {
+    const std::string path = dir_.Write("utils/" + name, "#!/bin/sh\n" + script + "\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
+
+ private:
+  test::TempDir dir_;
+};
+
 // 48 KiB through a line paced at 57600 baud take avrdude about 19 s, far
 // past the 5 s a run may take to reach a phase the parser knows.
+// While it runs, no other FroskManager client gets the port.
 TEST(FroskctlFlashTest, ARealSizeUploadThroughAPacedLineIsDone) {
   const auto device = Bootloader("x128a4u", {"--line-rate"});
   ASSERT_TRUE(device);
-  const auto result = Froskctl({"flash", "1", "--port", device->Path()});
+  test::ProgramResult result;
+  std::thread flash([&] { result = Froskctl({"flash", "1", "--port", device->Path()}); });
+  const bool started = WaitUntil([&] { return AvrdudeRunsOn(device->Path()); }, 10000);
+  const auto other = Froskctl({"request", device->Path(), "GET_DEVICE_IDEN"});
+  flash.join();
+  ASSERT_TRUE(started);
+  EXPECT_EQ(other.exitCode, 1);
+  EXPECT_EQ(other.err, "cannot open " + device->Path() + ": in use by another program\n");
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   std::istringstream lines(result.out);
@@ -175,6 +231,80 @@ TEST(FroskctlFlashTest, TheModuleIsProgrammedThroughTheControllersTransparentMod
   }
 }
 
+// A tool that is not there, or a port another client holds: the error says
+// which, and the controller never hears of it.
+TEST(FroskctlFlashTest, AFlashThatCannotBeginSendsNothing) {
+  test::TempDir dir;
+  const FroskctlCopy froskctl;
+  const ScopedEnv path("PATH", dir.Path() + "bin");
+  const auto controller = SimProcess::Start({"--log", dir.Path() + "frames.log"});
+  ASSERT_TRUE(controller);
+  int held = kNoPort;
+  PortSettings settings;
+  settings.portName = controller->Path();
+  struct Case {
+    const char* target;
+    bool portHeld;
+    std::string err;
+  } cases[] = {
+      {"1", false,
+       "ERROR: Internal error!\navrdude not found; looked in " + froskctl.Folder() + "utils/, " + dir.Path() +
+           "bin/\n"},
+      {"3", false, "ERROR: Internal error!\nwsd not found; looked in " + froskctl.Folder() + "utils/\n"},
+      {"2", true, "ERROR: Device not available!\n" + controller->Path() + ": in use by another program\n"},
+  };
+  for (const Case& c : cases) {
+    if (c.portHeld) {
+      ASSERT_EQ(PortOpen(&held, settings), 0);
+      froskctl.Tool("avrdude", "echo ran > '" + dir.Path() + "ran'");
+    }
+    const auto result = RunProgram(froskctl.Path(), {"flash", c.target, "--port", controller->Path()});
+    EXPECT_EQ(result.exitCode, 1) << c.target;
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, "");
+  }
+  PortClose(&held);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "ran"));
+  EXPECT_EQ(Froskctl({"request", controller->Path(), "GET_DEVICE_IDEN"}).exitCode, 0);
+  test::WaitForLine(dir.Path() + "frames.log", {"GET_DEVICE_IDEN"});
+  EXPECT_EQ(ReadFile(dir.Path() + "frames.log").find("TRANSPARENT"), std::string::npos);
+}
+
+// However froskctl ends mid-write, the tool does not write on.
+TEST(FroskctlFlashTest, TheToolEndsWithFroskctl) {
+  test::TempDir dir;
+  const FroskctlCopy froskctl;
+  froskctl.Tool("avrdude", "echo \"$$ $PPID\" > '" + dir.Path() + "pids.tmp'\nmv '" + dir.Path() + "pids.tmp' '" +
+                               dir.Path() + "pids'\necho 'avrdude: writing 49152 bytes flash ...'\nexec sleep 600");
+  const auto device = Bootloader("x128a4u");
+  ASSERT_TRUE(device);
+  struct Case {
+    int signal;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {SIGTERM, 128 + SIGTERM, "froskctl: interrupted"},
+      {SIGINT, 130, "froskctl: interrupted"},
+      {SIGKILL, 128 + SIGKILL, ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(dir.Path() + "pids");
+    test::ProgramResult result;
+    std::thread flash([&] { result = RunProgram(froskctl.Path(), {"flash", "1", "--port", device->Path()}); });
+    pid_t tool = 0, parent = 0;
+    if (WaitUntil([&] { return std::filesystem::exists(dir.Path() + "pids"); }, 10000)) {
+      std::istringstream(ReadFile(dir.Path() + "pids")) >> tool >> parent;
+      kill(parent, c.signal);
+    }
+    flash.join();
+    ASSERT_GT(tool, 0) << c.signal;
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.signal;
+    // Whether the run had seen the tool write by then is a matter of timing.
+    EXPECT_EQ(result.err.substr(0, c.err.size()), c.err) << c.signal;
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(tool); }, 5000)) << c.signal;
+  }
+}
+
 TEST(FroskctlFlashTest, TargetsAndPortsAreChecked) {
   struct Case {
     std::vector<std::string> args;
@@ -186,7 +316,7 @@ TEST(FroskctlFlashTest, TargetsAndPortsAreChecked) {
       {{"flash", "3"}, 2, "froskctl: target 3 needs --port\n"},
       {{"flash", "5", "--port", "COM3"}, 2,
        "froskctl: target 5 programs through the USB programmer and takes no --port\n"},
-      {{"flash", "4"}, 1, "ERROR: Internal error!\n"},
+      {{"flash", "4"}, 1, "ERROR: Internal error!\nno programming tool for 1WIRE memory via QUVA\n"},
       {{"flash", "6"}, 1, "ERROR: Device not available!\n"},
   };
   for (const Case& c : cases) {

@@ -230,8 +230,8 @@ TEST_F(ConfigFileTest, AFileThatIsNotAWholeValidFrameReadsAsFailedAndChangesNoth
       {"empty", ""},
       {"truncated", std::string(kSignatureOnlyFile).substr(0, 20)},
       {"no end", std::string(kSignatureOnlyFile).substr(0, 33)},
-      {"a line end after the frame", std::string(kSignatureOnlyFile) + "\n"},
-      {"a blank before the frame", std::string(" ") + kSignatureOnlyFile},
+      {"white space alone", " \r\n"},
+      {"white space inside the frame", "$0000000E0200000A 02150006123475DE#"},
       {"no item at all", "$0000#"},
       {"a root longer than the file", FrameOf(root(deviceCheck, 2))},
       {"a root length below 4", FrameOf({0x00, 0x00, 0x00, 0x02})},
@@ -257,6 +257,30 @@ TEST_F(ConfigFileTest, AFileThatIsNotAWholeValidFrameReadsAsFailedAndChangesNoth
     EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found)) << path;
   }
   EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x4321);
+}
+
+TEST_F(ConfigFileTest, WhiteSpaceAroundTheFrameIsPassedOver) {
+  // The longest frame a file holds: a root of 10240 bytes, filled with
+  // signatures and one child of an unknown key.
+  std::vector<uint8_t> largest = {0x00, 0x00, 0x28, 0x00};
+  for (int i = 0; i < 1023; ++i)
+    largest.insert(largest.end(), {0x02, 0x00, 0x00, 0x0A, 0x02, 0x15, 0x00, 0x06, 0x12, 0x34});
+  largest.insert(largest.end(), {0x77, 0x75, 0x00, 0x06, 0x00, 0x07});
+  ASSERT_EQ(largest.size(), kConfigTreeCapacity);
+  const std::string frame = kSignatureOnlyFile;
+  const std::pair<const char*, std::string> cases[] = {
+      {"a final line end", frame + "\n"},
+      {"a final CRLF", frame + "\r\n"},
+      {"blank lines and an indent", "\r\n\t " + frame + "\r\n\r\n"},
+      {"the longest frame with a final CRLF", FrameOf(largest) + "\r\n"},
+  };
+  for (const auto& [name, content] : cases) {
+    engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
+    ContentMask found = 0;
+    EXPECT_TRUE(configFiles_.ReadConfigFile(Write("spaced.froskconfig", content), content::kEverything, found)) << name;
+    EXPECT_EQ(found, content::kDeviceSignature) << name;
+    EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x1234) << name;
+  }
 }
 
 TEST_F(ConfigFileTest, ChildrenThatHoldNoRequestedRecordArePassedOver) {
@@ -316,16 +340,26 @@ TEST_F(ConfigFileTest, AFileThatCannotBeWrittenLeavesWhatWasThere) {
   const std::string readOnly = Write("read-only.froskconfig", "kept");
   ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
   std::filesystem::create_directory(dir_.Path() + "folder.froskconfig");
+  const std::string pipe = dir_.Path() + "pipe.froskconfig";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
   const std::vector<std::string> before = FolderEntries(dir_.Path());
 
   configFiles_.WriteConfigFile(previous, content::kDeviceSignature);
   ASSERT_EQ(configFiles_.ConfigFileTree().NodeCount(), 3u);
-  for (const std::string& target :
-       {readOnly, dir_.Path() + "folder.froskconfig", dir_.Path() + "no-folder/file.froskconfig"}) {
+  const std::pair<std::string, std::string> cases[] = {
+      {readOnly, "is read-only"},
+      {dir_.Path() + "folder.froskconfig", "is a folder"},
+      {pipe, "is not a regular file"},
+      {dir_.Path() + "no-folder/file.froskconfig", "No such file or directory"},
+  };
+  for (const auto& [target, why] : cases) {
+    host_.logged.clear();
     EXPECT_FALSE(configFiles_.WriteConfigFile(target, content::kDeviceSignature)) << target;
     EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u) << target;
+    EXPECT_EQ(host_.logged, std::vector<std::string>{"Cannot write " + target + ": " + why});
   }
   EXPECT_EQ(FileText(readOnly), "kept");
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   EXPECT_EQ(FolderEntries(dir_.Path()), before) << "no file left half-written beside the targets";
   EXPECT_NE(FileText(previous), "previous") << "an ordinary file is replaced";
 }
@@ -372,6 +406,7 @@ TEST_F(ConfigFileTest, ASaveThatFailsSaysSoAndACancelledOneDoesNothing) {
   prompter_.fileNames = {dir_.Path()};
   EXPECT_FALSE(configFiles_.SaveConfiguration());
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Confiuration write failed !", 16}}));
+  EXPECT_EQ(host_.logged, std::vector<std::string>{"Cannot write " + dir_.Path() + ": is a folder"});
   prompter_.shown.clear();
   EXPECT_FALSE(configFiles_.SaveConfiguration());
   EXPECT_TRUE(prompter_.shown.empty());
@@ -579,11 +614,17 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
     EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.deviceCheck) << c.name;
     EXPECT_EQ(engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(), c.moduleCheck) << c.name;
   }
+  prompter_.shown.clear();
+  prompter_.fileNames = {target};
+  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0)) << "nothing ticked";
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"No content selected for the file !", 16}}));
+  EXPECT_EQ(prompter_.fileNames.size(), 1u) << "refused before a file is asked for";
   ContentMask found = 0;
   ASSERT_TRUE(configFiles_.ReadConfigFile(target, content::kEverything, found));
   EXPECT_EQ(found, 0x40000003u);
 
   prompter_.shown.clear();
+  prompter_.fileNames.clear();
   EXPECT_FALSE(configFiles_.ReadConfigurationFromFile()) << "the open dialog cancelled";
   EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0x3)) << "the save dialog cancelled";
   EXPECT_TRUE(prompter_.shown.empty());

@@ -60,11 +60,13 @@ class FakeHost : public DeviceHost {
   bool IsDeviceLinked(const DeviceEngine&) const override { return linked; }
   void RequestClose(DeviceEngine&, CloseAction action) override { closeRequests.push_back(action); }
   bool ServiceModeSetting() const override { return serviceMode; }
+  void WriteLog(const std::string& line) override { logged.push_back(line); }
 
   std::vector<Key> SentKeys() const;
 
   std::vector<std::vector<uint8_t>> sent;
   std::vector<CloseAction> closeRequests;
+  std::vector<std::string> logged;
   bool linked = true;
   bool serviceMode = false;
 };
@@ -76,7 +78,7 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
  public:
   explicit FakeConnectionHost(const Settings& settings) : settings_(settings) {}
 
-  int Open(Link** link, const PortSettings&, FrameSink, PortError*) override {
+  int Open(Link** link, const PortSettings&, FrameSink) override {
     *link = FakeLink();
     return 0;
   }
@@ -93,6 +95,7 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
   void CloseRequested(DeviceConnection&, CloseAction action) override {
     closeRequests.push_back(static_cast<int>(action));
   }
+  void WriteLog(const std::string& line) override { logged.push_back(line); }
 
   // Hands an item to the connection as its link does: as a frame event.
   static void Deliver(DeviceConnection& connection, const uint8_t* item) {
@@ -111,6 +114,7 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
 
   std::vector<std::vector<uint8_t>> sent;
   std::vector<int> closeRequests;
+  std::vector<std::string> logged;
   bool linked = true;
 
  private:

@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <functional>
 
+#include "common/form_basics.h"
 #include "firmware/firmware_files.h"
 #include "firmware/select_firmware_form.h"
 #include "firmware/upload_firmware_form.h"
 #include "firmware/view_log_form.h"
+#include "sim/pseudo_terminal.h"
 #include "support/event_pump.h"
 #include "support/next_modal.h"
 #include "support/scripted_prompter.h"
@@ -234,9 +236,9 @@ class UploadFirmwareFormTest : public ::testing::Test {
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
   }
 
-  void Open(int target, const std::string& port = "/dev/pts/99", const std::string& file = "/fw/FroskTec.hex") {
+  void Open(int target, const std::string& file = "/fw/FroskTec.hex") {
     form_.hide();
-    form_.SetJob(target, port, file);
+    form_.SetJob(target, port_->ClientPath(), file);
     form_.show();
   }
 
@@ -265,6 +267,7 @@ class UploadFirmwareFormTest : public ::testing::Test {
     return shown;
   }
 
+  std::unique_ptr<PseudoTerminal> port_ = PseudoTerminal::Open();
   test::TempDir dir_;
   ManualTickClock clock_{1000};
   Settings settings_;
@@ -273,17 +276,19 @@ class UploadFirmwareFormTest : public ::testing::Test {
   TUploadFirmwareForm form_{runner_, settings_};
 };
 
-TEST_F(UploadFirmwareFormTest, TheReadyPageShowsTheTargetsInstructions) {
+TEST_F(UploadFirmwareFormTest, TheReadyPageShowsTheTargetsInstructionsAndWhatWillBeWritten) {
   EXPECT_EQ(form_.windowTitle(), "Firmware Upgrade");
   const Qt::WindowFlags flags = form_.windowFlags();
   EXPECT_FALSE(flags & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint))
       << "no title-bar buttons";
   for (const int target : {1, 3, 4, 5}) {
     SCOPED_TRACE(target);
-    Open(target);
+    Open(target, target == 4 ? "" : "/fw/FroskTec.hex");
     EXPECT_EQ(Page(), 0);
     QStringList lines;
     for (const std::string& line : InstructionLines(target)) lines << QString::fromStdString(line);
+    lines << "" << QString::fromStdString("Target: " + TargetName(target));
+    if (target != 4) lines << "File: /fw/FroskTec.hex";
     EXPECT_EQ(Child<QTextEdit>(form_, "InfoRichEdit")->toPlainText(), lines.join('\n'));
     EXPECT_EQ(BottomButtons(), (std::vector<std::string>{"Start", "Cancel"}));
   }
@@ -357,6 +362,43 @@ TEST_F(UploadFirmwareFormTest, ProgressAndTheDonePageFollowTheToolsOutput) {
     Button("CancelBtn")->click();
     EXPECT_FALSE(form_.isVisible());
   }
+}
+
+// The other bootloader variant answered: the retry writes another image than
+// the one chosen, and the Ready page says so.
+TEST_F(UploadFirmwareFormTest, AnAutomaticSwitchIsMarkedOnTheReadyPage) {
+  Tool("cat '" + std::string(FROSK_SOURCE_DIR) + "/tests/firmware/avrdude/signature_x32a4_on_x128a4u.log'");
+  Open(2);
+  auto* info = Child<QTextEdit>(form_, "InfoRichEdit");
+  EXPECT_TRUE(info->toPlainText().endsWith("\n\nTarget: QUVA Firmware via Bootloader\nFile: /fw/FroskTec.hex"))
+      << info->toPlainText().toStdString();
+  EXPECT_FALSE(info->toHtml().contains(kRedOrange.name()));
+  Button("StartBtn")->click();
+  ASSERT_TRUE(TickUntilSettled());
+  EXPECT_EQ(Shown("ErrorLabel"), "ERROR: Need to repeat programming");
+  EXPECT_FALSE(Child(form_, "ErrorDetailLabel")->isVisible()) << "the log says it all";
+
+  Button("RetryBtn")->click();
+  EXPECT_EQ(Page(), 0);
+  EXPECT_TRUE(info->toPlainText().endsWith("\n\nTarget (changed): QUVA V2 Firmware via Bootloader\nFile (changed): " +
+                                           QString::fromStdString(folders_.firmware) + "FroskTecV2.hex"))
+      << info->toPlainText().toStdString();
+  EXPECT_TRUE(info->toHtml().contains(kRedOrange.name())) << "marked in the error colour";
+  EXPECT_TRUE(info->toPlainText().startsWith("Instructions:\n1. Turn off your QUVA device."));
+
+  // A job chosen anew is the user's own again.
+  Open(2);
+  EXPECT_TRUE(info->toPlainText().endsWith("\nTarget: QUVA Firmware via Bootloader\nFile: /fw/FroskTec.hex"));
+}
+
+TEST_F(UploadFirmwareFormTest, TheErrorPageNamesAMissingTool) {
+  Open(3);
+  Button("StartBtn")->click();
+  EXPECT_EQ(Page(), 3);
+  EXPECT_EQ(Shown("ErrorLabel"), "ERROR: Internal error!");
+  EXPECT_TRUE(Child(form_, "ErrorDetailLabel")->isVisible());
+  EXPECT_EQ(Shown("ErrorDetailLabel"), "wsd not found; looked in " + dir_.Path() + "utils/");
+  EXPECT_EQ(TextColour(Child(form_, "ErrorDetailLabel")), QColor(220, 55, 12));
 }
 
 // Debian's avrdude against frosk-sim playing a QUVA (V1) bootloader. The V2

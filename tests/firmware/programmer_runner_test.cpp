@@ -1,7 +1,9 @@
 #include "firmware/programmer_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,11 +17,15 @@
 #include "sim/pseudo_terminal.h"
 #include "support/event_pump.h"
 #include "support/read_until.h"
+#include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace frosk {
 namespace {
+
+using test::ProcessEnded;
+using test::ScopedEnv;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -34,33 +40,6 @@ std::string TranscriptPath(const std::string& name) {
 
 // Neither running nor left as a zombie.
 bool ProcessGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
-
-// Ended, whether or not its parent has collected it yet.
-bool ProcessEnded(pid_t pid) {
-  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  const size_t name = stat.rfind(')');
-  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
-}
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class ProgrammerRunnerTest : public ::testing::Test {
  protected:
@@ -95,10 +74,21 @@ class ProgrammerRunnerTest : public ::testing::Test {
   }
 
   void StartTarget(int target, const std::string& file = "/fw/FroskTec.hex") {
-    runner_.SetJob(target, "/dev/pts/99", file);
+    runner_.SetJob(target, port_->ClientPath(), file);
     runner_.Start();
   }
 
+  // Whether another FroskManager client could open the port now.
+  static bool PortIsFree(const std::string& path) {
+    int handle = kNoPort;
+    PortSettings settings;
+    settings.portName = path;
+    if (PortOpen(&handle, settings) != 0) return false;
+    PortClose(&handle);
+    return true;
+  }
+
+  std::unique_ptr<PseudoTerminal> port_ = PseudoTerminal::Open();
   test::TempDir dir_;
   Folders folders_ = Folders::Beside(dir_.Path());
   ManualTickClock clock_{1000};
@@ -272,22 +262,45 @@ TEST_F(ProgrammerRunnerTest, AFloodingToolIsReadInBoundedSlicesAndEnded) {
   EXPECT_TRUE(ProcessGone(pid));
 }
 
-TEST_F(ProgrammerRunnerTest, AToolPastARecognisedPhaseIsNotHurried) {
-  Tool("avrdude", "printf 'avrdude: writing 49152 bytes flash ...\\n\\nWriting | ###'\nexec sleep 600");
+// A bootloader that vanishes mid-write leaves avrdude waiting for ever,
+// printing nothing. Output that still comes keeps the run going; a minute
+// without any ends it, the tool and what it started with it.
+TEST_F(ProgrammerRunnerTest, AToolThatStopsMakingProgressWhileWritingIsEndedAfterAMinute) {
+  const std::string waitForGo = "while [ ! -f '" + dir_.Path() + "go' ]; do sleep 0.05; done\n";
+  Tool("avrdude", "printf 'avrdude: writing 49152 bytes flash ...\\n\\nWriting | ###'\n" + waitForGo +
+                      "printf '##'\nsleep 600 &\necho $! > \"$(dirname \"$0\")/child\"\nwait");
   StartTarget(1);
   const pid_t pid = ToolPid();
   WaitFor([&] {
     runner_.Tick();
     return runner_.Step() == step::kUploading;
   });
-  clock_.Advance(60000);
-  runner_.Tick();
-  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress);
-  EXPECT_EQ(runner_.StatusText(), "Uploading firmware...");
   EXPECT_EQ(runner_.Progress(), 11);
-  EXPECT_FALSE(ProcessGone(pid));
-  runner_.WaitForTool(0);
+  clock_.Advance(ProgrammerRunner::kNoProgressMs - 1000);
+  runner_.Tick();
+  dir_.Write("go", "");
+  WaitFor([&] {
+    runner_.Tick();
+    return runner_.Progress() == 13;
+  });
+  WaitFor([&] { return ReadFile(dir_.Path() + "utils/child").find('\n') != std::string::npos; });
+  const pid_t child = static_cast<pid_t>(std::stoi(ReadFile(dir_.Path() + "utils/child")));
+
+  clock_.Advance(ProgrammerRunner::kNoProgressMs);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kInProgress) << "a minute since the last mark";
+  EXPECT_EQ(runner_.StatusText(), "Uploading firmware...");
+  EXPECT_FALSE(PortIsFree(port_->ClientPath()));
+  clock_.Advance(1);
+  runner_.Tick();
+  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
+  EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
+  EXPECT_EQ(runner_.Detail(), "no progress for 60 s; avrdude was stopped");
+  EXPECT_EQ(runner_.Log(),
+            "avrdude: writing 49152 bytes flash ...\n\nWriting | #####\nno progress for 60 s; avrdude was stopped\n");
   EXPECT_TRUE(ProcessGone(pid));
+  EXPECT_TRUE(test::WaitFor([&] { return ProcessEnded(child); }, 5000)) << "the tool's own child goes with it";
+  EXPECT_TRUE(PortIsFree(port_->ClientPath()));
 }
 
 // A programmer that has verified still ends its session with the device: it
@@ -303,37 +316,91 @@ TEST_F(ProgrammerRunnerTest, DoneComesWithTheVerdictAndTheToolIsLeftToFinish) {
   EXPECT_TRUE(ProcessGone(pid));
 }
 
-TEST_F(ProgrammerRunnerTest, WhatCannotBeLaunchedIsAnInternalError) {
-  const ScopedEnv noPath("PATH", dir_.Path());
-  StartTarget(4, "");
-  EXPECT_EQ(runner_.State(), ProgrammingState::kError);
-  EXPECT_EQ(runner_.Step(), step::kLaunchFailed);
-  StartTarget(1);
-  EXPECT_EQ(runner_.Step(), step::kLaunchFailed) << "no avrdude anywhere";
+// Nothing is sent for a tool that is not there; the message names the
+// folders looked in, in the order they were looked in.
+TEST_F(ProgrammerRunnerTest, WhatCannotBeLaunchedIsAnInternalErrorThatNamesTheTool) {
+  const ScopedEnv noPath("PATH", dir_.Path() + "bin::/nowhere/");
+  struct Case {
+    int target;
+    std::string detail;
+  } cases[] = {
+      {4, "no programming tool for 1WIRE memory via QUVA"},
+      {1, "avrdude not found; looked in " + dir_.Path() + "utils/, " + dir_.Path() + "bin/, /nowhere/"},
+      {3, "wsd not found; looked in " + dir_.Path() + "utils/"},
+  };
+  for (const Case& c : cases) {
+    StartTarget(c.target);
+    EXPECT_EQ(runner_.State(), ProgrammingState::kError) << c.target;
+    EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!") << c.target;
+    EXPECT_EQ(runner_.Detail(), c.detail);
+    EXPECT_EQ(runner_.Log(), c.detail + "\n");
+    EXPECT_TRUE(PortIsFree(port_->ClientPath())) << c.target;
+  }
+  EXPECT_EQ(test::ReadUntil(
+                port_->DeviceFd(), [](const std::string&) { return false; }, 200),
+            "")
+      << "nothing was sent to the controller";
+
   const std::string broken = dir_.Write("utils/avrdude", "#!/nonexistent/interpreter\n");
   chmod(broken.c_str(), 0755);
-  StartTarget(5);
+  StartTarget(2);
   EXPECT_EQ(runner_.Step(), step::kLaunchFailed) << "an avrdude that cannot start";
-  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
-  EXPECT_TRUE(runner_.Log().empty());
+  EXPECT_EQ(runner_.Detail().rfind("avrdude could not be started: ", 0), 0u) << runner_.Detail();
+  EXPECT_TRUE(PortIsFree(port_->ClientPath()));
 }
 
-// Debian's avrdude itself, for the failures that need no device.
-TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingPortAndAMissingFile) {
+// While the tool runs no other FroskManager client can open the port, yet the
+// tool can: the terminal is not made exclusive. A port another client holds,
+// or one that is not there, fails before the tool starts.
+TEST_F(ProgrammerRunnerTest, ThePortIsHeldForTheToolWhileItRuns) {
+  Tool("avrdude", "( : < \"$4\" ) && echo opened > \"$(dirname \"$0\")/opened\"\nexec sleep 600");
+  StartTarget(1);
+  const pid_t pid = ToolPid();
+  WaitFor([&] { return ReadFile(dir_.Path() + "utils/opened") == "opened\n"; });
+  PortError error;
+  int handle = kNoPort;
+  PortSettings settings;
+  settings.portName = port_->ClientPath();
+  EXPECT_EQ(PortOpen(&handle, settings, &error), 1);
+  EXPECT_TRUE(error.InUse()) << DescribePortError(error);
+  int exclusive = 1;
+  const int fd = open(port_->ClientPath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  close(fd);
+  EXPECT_EQ(exclusive, 0);
+  runner_.WaitForTool(0);
+  EXPECT_TRUE(ProcessGone(pid));
+  EXPECT_TRUE(PortIsFree(port_->ClientPath()));
+
+  ASSERT_EQ(PortOpen(&handle, settings), 0);
+  std::remove((dir_.Path() + "utils/pid").c_str());
+  struct Case {
+    std::string port;
+    std::string detail;
+  } cases[] = {
+      {port_->ClientPath(), port_->ClientPath() + ": in use by another program"},
+      {dir_.Path() + "gone", dir_.Path() + "gone: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    runner_.SetJob(2, c.port, "/fw/FroskTec.hex");
+    runner_.Start();
+    EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
+    EXPECT_EQ(runner_.Detail(), c.detail);
+    EXPECT_EQ(ReadFile(dir_.Path() + "utils/pid"), "") << "the tool never started";
+  }
+  PortClose(&handle);
+}
+
+// Debian's avrdude itself, for a failure that needs no device.
+TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingFile) {
   const auto device = test::SimProcess::Start({"--bootloader", "x128a4u"});
   ASSERT_TRUE(device);
   runner_.SetJob(1, device->Path(), dir_.Path() + "missing.hex");
   runner_.Start();
   TickUntilSettled();
   EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
+  EXPECT_EQ(runner_.Detail(), "");
   EXPECT_NE(runner_.Log().find("missing.hex"), std::string::npos) << runner_.Log();
-
-  const std::string file = dir_.Write("f.hex", ":00000001FF\n");
-  runner_.SetJob(2, "ttyFROSK-missing", file);
-  runner_.Start();
-  TickUntilSettled();
-  EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
-  EXPECT_NE(runner_.Log().find("/dev/ttyFROSK-missing"), std::string::npos) << runner_.Log();
 }
 
 // Target 3: the runner asks the controller, played here on a pseudo-terminal,
@@ -341,7 +408,7 @@ TEST_F(ProgrammerRunnerTest, TheRealAvrdudeNamesAMissingPortAndAMissingFile) {
 class TransparentModeTest : public ProgrammerRunnerTest {
  protected:
   void SetUp() override {
-    Tool("wsd", "exit 0");
+    Tool("wsd", "port=${2#/c:}\n( : < \"$port\" ) && echo opened > \"$(dirname \"$0\")/opened\"\nexit 0");
     runner_.SetJob(3, controller_->ClientPath(), "/fw/Kaz.hex");
     runner_.Start();
   }
@@ -366,14 +433,7 @@ class TransparentModeTest : public ProgrammerRunnerTest {
     WaitFor([&] { return runner_.Step() != step::kWaitingForTransparentMode; });
   }
 
-  // The port is free again once the runner's link is closed.
-  bool PortIsFree() {
-    PortSettings settings;
-    settings.portName = controller_->ClientPath();
-    if (LinkOpen(&settings.link, settings, [](std::unique_ptr<FrameBlock>) {}) != 0) return false;
-    LinkClose(&settings.link);
-    return true;
-  }
+  bool PortIsFree() { return ProgrammerRunnerTest::PortIsFree(controller_->ClientPath()); }
 
   std::unique_ptr<PseudoTerminal> controller_ = PseudoTerminal::Open();
 };
@@ -416,8 +476,9 @@ TEST_F(TransparentModeTest, WhenGrantedTheModuleToolIsJudgedByItsRunTime) {
     DeliverAnswer();
     EXPECT_EQ(runner_.Step(), step::kUploading);
     EXPECT_EQ(runner_.StatusText(), "Uploading firmware...");
-    EXPECT_TRUE(PortIsFree());
+    EXPECT_FALSE(PortIsFree()) << "the port passed from our link to the tool";
     const pid_t pid = ToolPid();
+    WaitFor([&] { return ReadFile(dir_.Path() + "utils/opened") == "opened\n"; });
     EXPECT_EQ(ToolArguments(), "/fw/Kaz.hex\n/c:" + controller_->ClientPath() + "\n/r\n/v\n/d\n");
     WaitFor([&] { return ProcessEnded(pid); });
     clock_.Advance(c.toolRanMs);
@@ -427,6 +488,7 @@ TEST_F(TransparentModeTest, WhenGrantedTheModuleToolIsJudgedByItsRunTime) {
       EXPECT_EQ(runner_.ErrorText(), c.text);
     }
     EXPECT_TRUE(ProcessGone(pid));
+    EXPECT_TRUE(PortIsFree());
     runner_.Retry();
   }
 }
@@ -465,19 +527,11 @@ TEST_F(TransparentModeTest, WithoutAnAnswerTheWaitEndsAfterFiveSeconds) {
   EXPECT_EQ(runner_.State(), ProgrammingState::kError);
 }
 
-TEST_F(TransparentModeTest, APortThatCannotBeOpenedOrAMissingModuleToolFails) {
+TEST_F(TransparentModeTest, APortThatCannotBeOpenedFailsNamingIt) {
   runner_.SetJob(3, dir_.Path() + "no-such-port", "/fw/Kaz.hex");
   runner_.Start();
   EXPECT_EQ(runner_.ErrorText(), "ERROR: Device not available!");
-
-  std::remove((dir_.Path() + "utils/wsd").c_str());
-  runner_.SetJob(3, controller_->ClientPath(), "/fw/Kaz.hex");
-  runner_.Start();
-  Request();
-  Answer(TransparentModeFrame(true));
-  DeliverAnswer();
-  EXPECT_EQ(runner_.Step(), step::kLaunchFailed);
-  EXPECT_EQ(runner_.ErrorText(), "ERROR: Internal error!");
+  EXPECT_EQ(runner_.Detail(), dir_.Path() + "no-such-port: No such file or directory");
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ void LocalHttpServer::Serve() {
     if (poll(fds, 2, -1) <= 0 || (fds[1].revents != 0)) continue;
     const int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
+    ++connections_;
     Answer(client);
     close(client);
   }

@@ -39,6 +39,8 @@ class LocalHttpServer {
   void Release() { released_ = true; }
   // Bytes written so far on all connections.
   size_t BytesSent() const { return sent_; }
+  // Connections accepted so far.
+  int Connections() const { return connections_; }
 
   // A port on 127.0.0.1 that refuses connections.
   static uint16_t ClosedPort();
@@ -56,6 +58,7 @@ class LocalHttpServer {
   std::atomic<bool> stopping_{false};
   std::atomic<bool> released_{false};
   std::atomic<size_t> sent_{0};
+  std::atomic<int> connections_{0};
   mutable std::mutex mutex_;
   std::string lastRequest_;
   std::thread thread_;

@@ -7,11 +7,46 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <utility>
 
 namespace frosk::test {
 
 std::string BinPath(const std::string& program) { return std::string(FROSK_BIN_DIR) + "/" + program; }
+
+bool ProcessEnded(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string stat = content.str();
+  // The state follows the name in parentheses; Z is a process that has ended.
+  const size_t name = stat.rfind(')');
+  return stat.empty() || (name != std::string::npos && stat.compare(name, 3, ") Z") == 0);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    setenv(name_, old_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+
+std::string ThisProcessAsHolder() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name + " (process " + std::to_string(getpid()) + ")";
+}
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
                          int timeoutMs) {
@@ -70,6 +105,49 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+int StopProcess(pid_t pid, int signal, int timeoutMs) {
+  kill(pid, signal);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 || std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::unique_ptr<StartedProgram> StartedProgram::Start(const std::string& path, const std::vector<std::string>& args,
+                                                      const std::vector<std::string>& environment) {
+  const pid_t pid = fork();
+  if (pid < 0) return nullptr;
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    for (const int fd : {0, 1, 2}) dup2(null, fd);
+    for (const std::string& variable : environment) putenv(const_cast<char*>(variable.c_str()));
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+  return std::unique_ptr<StartedProgram>(new StartedProgram(pid));
+}
+
+StartedProgram::~StartedProgram() {
+  if (pid_ > 0) StopProcess(pid_, SIGKILL, 5000);
+}
+
+int StartedProgram::Stop(int signal, int timeoutMs) {
+  if (pid_ <= 0) return -1;
+  return StopProcess(std::exchange(pid_, -1), signal, timeoutMs);
 }
 
 }  // namespace frosk::test

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +17,54 @@ struct ProgramResult {
 
 // Runs a program with an argument list (no shell), feeds it `input` on standard
 // input and collects both outputs. Gives up and kills it after `timeoutMs`.
-ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                         const std::string& input = {}, int timeoutMs = 30000);
+ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input = {},
+                         int timeoutMs = 30000);
 
 // A program built beside froskctl, e.g. BinPath("froskctl").
 std::string BinPath(const std::string& program);
+
+// "NAME (process PID)" for this process, as a message names the holder of a port.
+std::string ThisProcessAsHolder();
+
+// Sends `signal` to a child and waits for its end. The exit code, 128 + signal
+// when killed by one, or -1 when it is still running after `timeoutMs` (it is
+// then killed).
+int StopProcess(pid_t pid, int signal, int timeoutMs);
+
+// A program left running beside the test, started with an argument list and
+// extra environment ("NAME=value"), its outputs thrown away. Killed when the
+// object goes, unless stopped before.
+class StartedProgram {
+ public:
+  // Null when it cannot be started.
+  static std::unique_ptr<StartedProgram> Start(const std::string& path, const std::vector<std::string>& args,
+                                               const std::vector<std::string>& environment);
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  // As StopProcess; -1 once stopped.
+  int Stop(int signal, int timeoutMs = 5000);
+
+ private:
+  explicit StartedProgram(pid_t pid) : pid_(pid) {}
+  pid_t pid_;
+};
+
+// Whether a process has ended, collected by its parent or not yet.
+bool ProcessEnded(pid_t pid);
+
+// Sets an environment variable for one scope, such as the PATH a program is run with.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 }  // namespace frosk::test

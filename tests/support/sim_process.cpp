@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "support/run_program.h"
 
@@ -68,22 +69,7 @@ SimProcess::~SimProcess() {
 
 int SimProcess::Stop(int signal, int timeoutMs) {
   if (pid_ <= 0) return -1;
-  kill(pid_, signal);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  int status = 0;
-  for (;;) {
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) break;
-    if (done < 0 || Clock::now() >= deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return StopProcess(std::exchange(pid_, -1), signal, timeoutMs);
 }
 
 long SimProcess::CpuTicks() const {
