@@ -131,14 +131,22 @@ constexpr bool SlotsFollowGroupOrder() {
 }
 static_assert(SlotsFollowGroupOrder(), "one slot per Group, in its order");
 
-// Every GET and SET is a command of the catalogue, and answers with the slot's container.
+// Every GET and SET is a command of the catalogue, and answers with the
+// slot's container. (Keys are compared, not pointers: GCC's undefined-behaviour
+// sanitizer cannot evaluate a pointer comparison at compile time.)
+constexpr bool AnswersWith(Key request, Key container) {
+  for (const CommandSpec& command : catalogue::kCommands)
+    if (command.key == request) return command.answer == container;
+  return false;
+}
+
 constexpr bool SlotsMatchCatalogue() {
   for (const RecordSlot& slot : kRecordSlots) {
-    if (FindContainer(slot.container) == nullptr) return false;
-    for (const Key request : {slot.get, slot.set}) {
-      const CommandSpec* command = request != 0 ? FindCommand(request) : nullptr;
-      if (request != 0 && (command == nullptr || command->answer != slot.container)) return false;
-    }
+    bool known = false;
+    for (const ContainerSpec& container : catalogue::kContainers) known = known || container.key == slot.container;
+    if (!known) return false;
+    for (const Key request : {slot.get, slot.set})
+      if (request != 0 && !AnswersWith(request, slot.container)) return false;
   }
   return true;
 }
