@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/discovery_engine.h"
+#include "protocol/frame.h"
+#include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
 
 namespace frosk {
@@ -17,7 +19,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kReply = "$0410000D10000009101B0005016F96#";
+// The controller's SERVICE_MODE reply, which the engine stores.
+std::string ServiceModeReply() {
+  std::vector<uint8_t> item(EncodedSize<ServiceModeRecord>());
+  BuildInto(ServiceModeRecord{0}, item.data(), item.size());
+  return FrameEncode(item.data());
+}
 
 class NoPrompts : public Prompter {
  public:
@@ -72,10 +79,11 @@ void BM_ReplyToDispatch(benchmark::State& state) {
     if (stored != 0) arrived = Clock::now();
   });
 
+  const std::string reply = ServiceModeReply();
   for (auto _ : state) {
     arrived = {};
     const auto written = Clock::now();
-    if (write(pty->DeviceFd(), kReply.data(), kReply.size()) != static_cast<ssize_t>(kReply.size())) {
+    if (write(pty->DeviceFd(), reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) {
       state.SkipWithError("write failed");
       break;
     }
