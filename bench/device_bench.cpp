@@ -45,8 +45,9 @@ void BM_VeltraReadingSequence(benchmark::State& state) {
   }
   QuietPrompter prompter;
   for (auto _ : state) {
-    DeviceSession session(Folders::Beside(FROSK_BIN_DIR), DeviceSession::Options{false, false, nullptr, &prompter});
-    if (session.Open(sim->Path()) != 0) {
+    DeviceSession session(sim->Path(), Folders::Beside(FROSK_BIN_DIR),
+                          DeviceSession::Options{false, false, nullptr, &prompter});
+    if (session.Open() != 0) {
       state.SkipWithError("cannot open the simulator's port");
       break;
     }
@@ -55,7 +56,7 @@ void BM_VeltraReadingSequence(benchmark::State& state) {
     engine.SetModuleMonitorAuto(false);
     const auto started = Clock::now();
     engine.Tick();  // the first tick starts the sequence; do not wait up to 100 ms for it
-    if (session.RunUntilIdle() != 0 || engine.SequenceState() != DeviceEngine::kIdle) {
+    if (session.RunUntilIdle() != 0 || engine.SequenceState() != SequenceState::kIdle) {
       state.SkipWithError("the reading sequence did not complete");
       break;
     }
@@ -85,13 +86,18 @@ void BM_ReplyToDispatch(benchmark::State& state) {
   test::EnsureCoreApplication();
   const auto pty = PseudoTerminal::Open();
   QuietPrompter prompter;
-  DeviceSession session(Folders::Beside(FROSK_BIN_DIR), DeviceSession::Options{false, false, nullptr, &prompter});
-  if (pty == nullptr || session.Open(pty->ClientPath()) != 0) {
+  if (pty == nullptr) {
+    state.SkipWithError("cannot open a pseudo-terminal");
+    return;
+  }
+  DeviceSession session(pty->ClientPath(), Folders::Beside(FROSK_BIN_DIR),
+                        DeviceSession::Options{false, false, nullptr, &prompter});
+  if (session.Open() != 0) {
     state.SkipWithError("cannot open a pseudo-terminal");
     return;
   }
   DeviceEngine& engine = session.Engine();
-  engine.SetSequenceState(DeviceEngine::kIdle);
+  engine.Break();
   engine.SetDeviceMonitorAuto(false);
   engine.SetModuleMonitorAuto(false);
 

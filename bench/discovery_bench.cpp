@@ -1,6 +1,6 @@
-// The main window's share of reply-to-dispatch: from the last byte of a reply
-// on the line, through the link, the posted event, decoding, validation and
-// routing by owner link, to the device window's ReceiveItem.
+// The program's share of reply-to-dispatch: from the last byte of a reply on
+// the line, through the link, the event posted to the device's connection,
+// decoding and validation, to the end of its engine's dispatch.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/discovery_engine.h"
+#include "protocol/frame.h"
+#include "protocol/records.h"
 #include "sim/pseudo_terminal.h"
 
 namespace frosk {
@@ -17,7 +19,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kReply = "$0410000D10000009101B0005016F96#";
+// The controller's SERVICE_MODE reply, which the engine stores.
+std::string ServiceModeReply() {
+  std::vector<uint8_t> item(EncodedSize<ServiceModeRecord>());
+  BuildInto(ServiceModeRecord{0}, item.data(), item.size());
+  return FrameEncode(item.data());
+}
 
 class NoPrompts : public Prompter {
  public:
@@ -31,17 +38,19 @@ class NoUrls : public UrlOpener {
   void Open(const std::string&) override {}
 };
 
-class StampingWindow : public DeviceWindow {
+class NoBeeps : public Beeper {
  public:
-  explicit StampingWindow(Clock::time_point* arrived) : arrived_(arrived) {}
-  void ReceiveItem(const uint8_t*) override { *arrived_ = Clock::now(); }
-  void Tick() override {}
-
- private:
-  Clock::time_point* arrived_;
+  void Beep() override {}
 };
 
-void BM_ReplyToReceiveItem(benchmark::State& state) {
+class BlankWindow : public DeviceWindow {
+ public:
+  void Show() override {}
+  void Hide() override {}
+  bool IsVisible() const override { return false; }
+};
+
+void BM_ReplyToDispatch(benchmark::State& state) {
   int argc = 1;
   char name[] = "discovery_bench";
   char* argv[] = {name, nullptr};
@@ -53,10 +62,10 @@ void BM_ReplyToReceiveItem(benchmark::State& state) {
   NoUrls opener;
   Settings settings;
   LinkLayer links;
-  DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links}, {});
-  Clock::time_point arrived{};
-  engine.SetDeviceWindowFactory(
-      [&](DeviceWindowHost&, const DeviceEntry&) { return std::make_unique<StampingWindow>(&arrived); });
+  NoBeeps beeper;
+  const Folders folders = Folders::Beside(".");
+  DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links, beeper, folders}, {});
+  engine.SetDeviceWindowFactory([](DeviceConnection&) { return std::make_unique<BlankWindow>(); });
   DeviceEntry found;
   found.Port.portName = pty->ClientPath();
   engine.AddFoundDevice(found);
@@ -65,11 +74,16 @@ void BM_ReplyToReceiveItem(benchmark::State& state) {
     state.SkipWithError("the pseudo-terminal did not open");
     return;
   }
+  Clock::time_point arrived{};
+  engine.Devices().front()->Connection->Engine().AddRefreshListener([&arrived](GroupMask stored) {
+    if (stored != 0) arrived = Clock::now();
+  });
 
+  const std::string reply = ServiceModeReply();
   for (auto _ : state) {
     arrived = {};
     const auto written = Clock::now();
-    if (write(pty->DeviceFd(), kReply.data(), kReply.size()) != static_cast<ssize_t>(kReply.size())) {
+    if (write(pty->DeviceFd(), reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) {
       state.SkipWithError("write failed");
       break;
     }
@@ -77,7 +91,7 @@ void BM_ReplyToReceiveItem(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(arrived - written).count());
   }
 }
-BENCHMARK(BM_ReplyToReceiveItem)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReplyToDispatch)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace frosk

@@ -14,7 +14,7 @@ std::string ModuleIdenReplyFrame() {
   record.type = 3;
   record.firmVer = 7;
   std::strcpy(record.name, "KAZ-7 preamplifier");
-  std::strcpy(record.detName, "PVI-4TE-10.6");
+  std::strcpy(record.detName, "KD-4T-105");
   record.serial = {14, 301};
   record.detSerial = {255, 123456789};
   record.coolTime = 120;

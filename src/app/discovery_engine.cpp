@@ -14,9 +14,6 @@ namespace frosk {
 namespace {
 
 constexpr int kTickMs = 100;
-// The device window request's actions beyond closing the device.
-constexpr int kCheckForUpdatesAction = 1;
-constexpr int kProgramModuleAction = 2;
 
 }  // namespace
 
@@ -33,17 +30,8 @@ DeviceCommands CommandsFor(const DeviceEntry* selected) {
 }
 
 int IconFor(uint16_t type, bool linked) {
-  if (type == 1 || type == 4) return linked ? 3 : 2;
+  if (IsController(type)) return linked ? 3 : 2;
   return 0;
-}
-
-DiscoveryEngine::WindowCall::WindowCall(DiscoveryEngine& engine) : engine_(engine) { ++engine_.windowCallDepth_; }
-
-// The outermost call's end is the first moment at which a window may go.
-DiscoveryEngine::WindowCall::~WindowCall() {
-  if (--engine_.windowCallDepth_ > 0) return;
-  engine_.retiredWindows_.clear();
-  if (!engine_.closeRequests_.empty()) QCoreApplication::postEvent(&engine_, new QEvent(kDeviceWindowRequestEvent));
 }
 
 DiscoveryEngine::DiscoveryEngine(Surroundings surroundings, Options options, QObject* parent)
@@ -149,11 +137,10 @@ void DiscoveryEngine::Timer1Timer() {
       return;
   }
 
-  {
-    WindowCall call(*this);
-    for (size_t i = 0; i < rowCount && i < devices_.size(); ++i)
-      if (devices_[i]->Window != nullptr) devices_[i]->Window->Tick();
-  }
+  // A device's tick may run a nested loop in which rows are closed or cleared:
+  // each row is looked up afresh.
+  for (size_t i = 0; i < rowCount && i < devices_.size(); ++i)
+    if (devices_[i]->Window != nullptr && devices_[i]->Connection != nullptr) devices_[i]->Connection->Tick();
 
   if (next != scanState_) ChangeState(next, lineText, appendText);
 }
@@ -242,9 +229,11 @@ bool DiscoveryEngine::ShowDeviceWindow(DeviceEntry* entry) {
     return true;
   }
   if (!windowFactory_) return false;
+  // A window shown for no listed device works offline, on a connection never opened.
+  if (entry->Connection == nullptr) entry->Connection = MakeConnection(entry->Port.portName);
   // A window that fails to come up leaves the device linked; "Show" may try again.
   try {
-    entry->Window = windowFactory_(*this, *entry);
+    entry->Window = windowFactory_(*entry->Connection);
   } catch (...) {
     entry->Window = nullptr;
   }
@@ -273,18 +262,28 @@ void DiscoveryEngine::HaltScan() {
   stateTick_ = surroundings_.tickClock.Now();
 }
 
+std::unique_ptr<DeviceConnection> DiscoveryEngine::MakeConnection(const std::string& portName) {
+  const Surroundings& s = surroundings_;
+  return std::make_unique<DeviceConnection>(portName, s.links,
+                                            DeviceSeams{s.tickClock, s.prompter, s.beeper, s.folders}, *this);
+}
+
+// The probe's frames come to this engine; a connected device's to its connection.
 bool DiscoveryEngine::OpenEntryLink(DeviceEntry* entry) {
   if (entry == nullptr) return false;
-  if (entry->Linked()) surroundings_.links.Close(&entry->Port.link);
   entry->Port.baudRate = kDeviceBaudRate;
-  entry->Port.link = nullptr;
-  return surroundings_.links.Open(&entry->Port.link, entry->Port, PostFrameEvents(this, kMainWindowFrameEvent)) == 0;
+  if (entry == &probeEntry_) {
+    if (entry->Port.link != nullptr) surroundings_.links.Close(&entry->Port.link);
+    return surroundings_.links.Open(&entry->Port.link, entry->Port, PostFrameEvents(this, kMainWindowFrameEvent)) == 0;
+  }
+  if (entry->Connection == nullptr) entry->Connection = MakeConnection(entry->Port.portName);
+  return entry->Connection->Open();
 }
 
 void DiscoveryEngine::CloseEntry(DeviceEntry* entry) {
   if (entry == nullptr) return;
-  if (entry->Linked()) surroundings_.links.Close(&entry->Port.link);
-  if (entry->Window != nullptr) DestroyWindow(std::move(entry->Window));
+  if (entry->Port.link != nullptr) surroundings_.links.Close(&entry->Port.link);
+  DeviceConnection::Dispose(std::move(entry->Connection), std::move(entry->Window));
 }
 
 bool DiscoveryEngine::SendEntryRequest(DeviceEntry* entry, Key key) {
@@ -293,7 +292,7 @@ bool DiscoveryEngine::SendEntryRequest(DeviceEntry* entry, Key key) {
 }
 
 bool DiscoveryEngine::SendItemOnEntry(DeviceEntry* entry, const uint8_t* item) {
-  if (entry == nullptr || !entry->Linked()) return false;
+  if (entry == nullptr || entry->Port.link == nullptr) return false;
   return surroundings_.links.SendItem(entry->Port.link, item) == 0;
 }
 
@@ -376,23 +375,8 @@ void DiscoveryEngine::ReportUpdateResult(int code) {
   if (next != scanState_) ChangeState(next, visible ? "READY" : "Searching for devices ... ", appendText);
 }
 
-DeviceEntry* DiscoveryEngine::EntryOfLinkedWindow(const DeviceWindow* window) const {
-  if (window == nullptr || scanState_ > ScanState::Ready) return nullptr;
-  for (const auto& entry : devices_)
-    if (entry->Window.get() == window && entry->Linked()) return entry.get();
-  return nullptr;
-}
-
-bool DiscoveryEngine::IsDeviceLinked(const DeviceWindow* window) const {
-  return EntryOfLinkedWindow(window) != nullptr;
-}
-
-bool DiscoveryEngine::SendToDevice(const DeviceWindow* window, const uint8_t* item) {
-  return SendItemOnEntry(EntryOfLinkedWindow(window), item);
-}
-
-void DiscoveryEngine::RequestClose(const DeviceWindow* window, int action) {
-  closeRequests_.push_back({window, action});
+void DiscoveryEngine::CloseRequested(DeviceConnection& connection, CloseAction action) {
+  closeRequests_.push_back({&connection, action});
   QCoreApplication::postEvent(this, new QEvent(kDeviceWindowRequestEvent));
 }
 
@@ -412,40 +396,22 @@ bool DiscoveryEngine::event(QEvent* event) {
   return QObject::event(event);
 }
 
+// Only the probe's link posts here; a connected device's frames go to its connection.
 void DiscoveryEngine::FrameMessage(const FrameBlock& block) {
-  // Every frame decodes into a buffer of its own: a window's handler may run
-  // a nested event loop that delivers the next frame before it returns.
-  uint8_t item[FrameCutter::kCapacity];
-  if (!DecodeItem(item, sizeof item, block.Frame()).ok()) return;
-
   // Only the port being probed may answer the probe: a reply that a closed
   // probe link read just before it closed names another port.
-  bool probeAnswered = false;
-  if (scanState_ == ScanState::AwaitProbeReply && block.owner == probeEntry_.Port.link &&
-      ItemKey(item) == key::DEVICE_IDEN) {
-    Clear(probeEntry_.Iden);
-    if (ParseFrom(probeEntry_.Iden, item)) {
-      CloseEntry(&probeEntry_);
-      AddFoundDevice(probeEntry_);
-      if (!portQueue_.empty()) portQueue_.pop_front();
-      probeAnswered = true;
-    }
-  }
-
-  if (block.owner != nullptr) {
-    WindowCall call(*this);
-    for (size_t i = 0; i < devices_.size(); ++i) {
-      DeviceEntry& entry = *devices_[i];
-      if (entry.Port.link == block.owner && entry.Window != nullptr) entry.Window->ReceiveItem(item);
-    }
-  }
-
-  if (probeAnswered) ChangeState(ScanState::NextPort, "", "");
+  if (scanState_ != ScanState::AwaitProbeReply || block.owner != probeEntry_.Port.link) return;
+  uint8_t item[FrameCutter::kCapacity];
+  if (!DecodeItem(item, sizeof item, block.Frame()).ok() || ItemKey(item) != key::DEVICE_IDEN) return;
+  Clear(probeEntry_.Iden);
+  if (!ParseFrom(probeEntry_.Iden, item)) return;
+  CloseEntry(&probeEntry_);
+  AddFoundDevice(probeEntry_);
+  if (!portQueue_.empty()) portQueue_.pop_front();
+  ChangeState(ScanState::NextPort, "", "");
 }
 
 void DiscoveryEngine::ProcessCloseRequests() {
-  // The outermost window call posts this again when it returns.
-  if (windowCallDepth_ > 0) return;
   while (!closeRequests_.empty()) {
     const CloseRequest request = closeRequests_.front();
     closeRequests_.pop_front();
@@ -457,26 +423,17 @@ void DiscoveryEngine::DeviceWindowRequest(const CloseRequest& request) {
   bool closed = false;
   std::string portName;
   for (auto& entry : devices_) {
-    if (request.window == nullptr || entry->Window.get() != request.window) continue;
+    if (request.connection.isNull() || entry->Connection.get() != request.connection) continue;
     portName = entry->Port.portName;
     HideDeviceWindow(entry.get());
     CloseEntry(entry.get());
     RefreshCommands();
     closed = true;
   }
-  // A window that was closed meanwhile (a reload, the exit) asks for nothing more.
+  // A device that was closed meanwhile (a reload, the exit) asks for nothing more.
   if (!closed) return;
-  if (request.action == kCheckForUpdatesAction) CheckForUpdates();
-  if (request.action == kProgramModuleAction && programModule_) programModule_(portName);
-}
-
-void DiscoveryEngine::DestroyWindow(std::unique_ptr<DeviceWindow> window) {
-  if (windowCallDepth_ > 0) {
-    window->Hide();
-    retiredWindows_.push_back(std::move(window));
-    return;
-  }
-  window.reset();
+  if (request.action == CloseAction::kCloseAndCheckForUpdates) CheckForUpdates();
+  if (request.action == CloseAction::kCloseAndProgramModule && programModule_) programModule_(portName);
 }
 
 }  // namespace frosk

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
@@ -10,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/device_window.h"
-#include "app/link_layer.h"
 #include "app/status_log.h"
+#include "common/link_layer.h"
 #include "common/prompter.h"
 #include "common/tick_clock.h"
 #include "common/wall_clock.h"
+#include "device/device_connection.h"
 #include "protocol/records.h"
 #include "settings/settings_store.h"
 #include "updates/update_check.h"
@@ -36,15 +37,17 @@ enum class ScanState : uint8_t {
   ExitDelay = 9,
 };
 
-// One device found on a port. The port settings carry the device's link,
-// which is open exactly while the device is connected (or, for the probe
-// entry, while its port is probed).
+// One device found on a port. A connected device's link is its
+// connection's, open exactly while the device is connected; the probe entry
+// keeps the link of the port being probed in its port settings.
 struct DeviceEntry {
   PortSettings Port;
   DeviceIdenRecord Iden{};
+  // Declared before the window, which shows it and so must go first.
+  std::unique_ptr<DeviceConnection> Connection;
   std::unique_ptr<DeviceWindow> Window;
 
-  bool Linked() const { return Port.link != nullptr; }
+  bool Linked() const { return Port.link != nullptr || (Connection != nullptr && Connection->IsOpen()); }
 };
 
 // Which device commands the main window offers for the selected entry (none
@@ -60,14 +63,15 @@ DeviceCommands CommandsFor(const DeviceEntry* selected);
 // The device list's image index for a device type.
 int IconFor(uint16_t type, bool linked);
 
-// The device window request event, posted to the engine by RequestClose.
+// The device window request event, posted to the engine by CloseRequested.
 inline constexpr QEvent::Type kDeviceWindowRequestEvent = static_cast<QEvent::Type>(1026);
 
 // The main window's engine: start-up, the update check, the port scan, the
-// list of devices found, connecting and disconnecting them, routing their
-// frames to their windows, and the deferred exit. The desktop program and
-// froskctl share it; neither the engine nor its tests wait on real time.
-class DiscoveryEngine : public QObject, public DeviceWindowHost {
+// list of devices found, connecting and disconnecting them (one
+// DeviceConnection each, with its window), ticking them, and the deferred
+// exit. The desktop program and froskctl share it; neither the engine nor its
+// tests wait on real time.
+class DiscoveryEngine : public QObject, public ConnectionOwner {
   Q_OBJECT
 
  public:
@@ -78,6 +82,9 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
     UrlOpener& urlOpener;
     const Settings& settings;  // the program's record, read at every scan
     LinkLayer& links;
+    // What the connected devices' engines take besides the clock and the prompter.
+    Beeper& beeper;
+    const Folders& folders;
   };
   struct Options {
     // --ports: replaces the system's list and the stored port list for this run.
@@ -132,9 +139,11 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   // for this run. 0 when the list was read, 1 when it could not be.
   int ListSystemPorts(std::vector<std::string>* list);
 
-  bool IsDeviceLinked(const DeviceWindow* window) const override;
-  bool SendToDevice(const DeviceWindow* window, const uint8_t* item) override;
-  void RequestClose(const DeviceWindow* window, int action) override;
+  // ConnectionOwner. A device's close request unlinks it (and, for action 2,
+  // programs its module) from an event of this engine.
+  bool ServiceModeSetting() const override { return surroundings_.settings.ServiceMode; }
+  bool DevicesReachable() const override { return scanState_ <= ScanState::Ready; }
+  void CloseRequested(DeviceConnection& connection, CloseAction action) override;
   void WriteLog(const std::string& line) override;
 
   void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
@@ -180,26 +189,15 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
 
  private:
   struct CloseRequest {
-    const DeviceWindow* window;
-    int action;
-  };
-  // Counts calls into device windows, so that nothing they may run into
-  // through a nested event loop destroys a window still on the stack.
-  class WindowCall {
-   public:
-    explicit WindowCall(DiscoveryEngine& engine);
-    ~WindowCall();
-
-   private:
-    DiscoveryEngine& engine_;
+    QPointer<DeviceConnection> connection;
+    CloseAction action;
   };
 
   void RefreshCommands();
   void FrameMessage(const FrameBlock& block);
   void DeviceWindowRequest(const CloseRequest& request);
   void ProcessCloseRequests();
-  void DestroyWindow(std::unique_ptr<DeviceWindow> window);
-  DeviceEntry* EntryOfLinkedWindow(const DeviceWindow* window) const;
+  std::unique_ptr<DeviceConnection> MakeConnection(const std::string& portName);
   void FillPortQueue();
   bool ScanRunning() const;
   bool UpdateCheckOutstanding() const;
@@ -232,9 +230,7 @@ class DiscoveryEngine : public QObject, public DeviceWindowHost {
   DeviceWindowFactory windowFactory_;
   std::function<bool(DeviceEntry&)> checkDeviceFirmware_;
   std::function<void(const std::string&)> programModule_;
-  int windowCallDepth_ = 0;
   std::deque<CloseRequest> closeRequests_;
-  std::vector<std::unique_ptr<DeviceWindow>> retiredWindows_;
 };
 
 }  // namespace frosk

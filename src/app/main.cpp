@@ -6,11 +6,11 @@
 #include <exception>
 
 #include "app/discovery_engine.h"
-#include "app/link_layer.h"
 #include "app/main_form.h"
 #include "app/program_options.h"
 #include "app/session_end.h"
 #include "app/startup_windows.h"
+#include "common/link_layer.h"
 #include "common/program_version.h"
 #include "common/widget_seams.h"
 
@@ -44,11 +44,10 @@ int Run(QApplication& app, const frosk::ProgramOptions& options) {
   LinkLayer links;
   ApplicationBeeper beeper;
   const Folders folders = Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString());
-  MonitorAlternation monitorAlternation;
-  DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links}, options.engine);
+  DiscoveryEngine engine({tickClock, wallClock, prompter, urlOpener, settings, links, beeper, folders}, options.engine);
   // The windows go before the engine and the application object: the
   // settings dialog saves the settings as it goes.
-  StartupWindows windows(engine, settings, {tickClock, prompter, beeper, folders, monitorAlternation});
+  StartupWindows windows(engine, settings, {tickClock, prompter, beeper, folders});
   // Not quit(): that first asks every window to close, and the splash refuses.
   QObject::connect(&windows.MainForm(), &TMainForm::Closed, &app, [] { QCoreApplication::exit(0); });
   SessionEnd sessionEnd([&settings] { SaveSettings(settings); });

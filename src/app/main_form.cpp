@@ -370,8 +370,8 @@ void TMainForm::ServiceFirmwareMenuItemClick() {
 }
 
 void TMainForm::ServiceShowFroskTecWindowMenuItemClick() {
-  DeviceEntry unlisted;
-  if (engine_.ShowDeviceWindow(&unlisted)) unlistedWindows_.push_back(std::move(unlisted.Window));
+  auto unlisted = std::make_unique<DeviceEntry>();
+  if (engine_.ShowDeviceWindow(unlisted.get())) unlistedEntries_.push_back(std::move(unlisted));
 }
 
 void TMainForm::HelpAboutMenuItemClick() {

@@ -104,8 +104,9 @@ class TMainForm : public QMainWindow {
   TUploadFirmwareForm* uploadFirmwareForm_ = nullptr;
   FirmwareCommands* firmware_ = nullptr;
   bool centred_ = false;
-  // Windows of "Show FroskTEC Window": they belong to no device and live until the end.
-  std::vector<std::unique_ptr<DeviceWindow>> unlistedWindows_;
+  // Windows of "Show FroskTEC Window", each over a connection never opened:
+  // they belong to no listed device and live until the end.
+  std::vector<std::unique_ptr<DeviceEntry>> unlistedEntries_;
 
   QList<QPixmap> devicesImages_;
   QList<QPixmap> menuImages_;

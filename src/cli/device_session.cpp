@@ -1,16 +1,10 @@
 #include "cli/device_session.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <csignal>
 #include <iostream>
 
 #include "cli/cli.h"
-#include "cli/terminal_prompter.h"
-#include "common/frame_event.h"
-#include "protocol/frame.h"
-#include "protocol/link.h"
 
 namespace frosk::cli {
 
@@ -23,12 +17,6 @@ volatile std::sig_atomic_t interrupted = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
 
-// froskctl has no speaker to sound; a lost request shows in what follows.
-class SilentBeeper : public Beeper {
- public:
-  void Beep() override {}
-};
-
 const char* CloseReason(CloseAction action) {
   switch (action) {
     case CloseAction::kCloseAndCheckForUpdates: return "the device was closed to check for software updates";
@@ -39,17 +27,16 @@ const char* CloseReason(CloseAction action) {
 
 }  // namespace
 
-DeviceSession::DeviceSession(const Folders& folders, Options options)
+DeviceSession::DeviceSession(const std::string& portName, const Folders& folders, Options options)
     : options_(options),
-      terminalPrompter_(std::make_unique<TerminalPrompter>(options.answerYes)),
-      beeper_(std::make_unique<SilentBeeper>()),
+      terminalPrompter_(options.answerYes),
       folders_(folders),
-      engine_(std::make_unique<DeviceEngine>(
-          *this, DeviceSeams{options.clock != nullptr ? *options.clock : steadyClock_,
-                             options.prompter != nullptr ? *options.prompter : *terminalPrompter_, *beeper_, folders_,
-                             alternation_})),
-      configFiles_(std::make_unique<ConfigFileEngine>(*engine_)) {
-  engine_->AddRefreshListener([this](GroupMask stored) {
+      connection_(std::make_unique<DeviceConnection>(
+          portName, links_,
+          DeviceSeams{options.clock != nullptr ? *options.clock : steadyClock_,
+                      options.prompter != nullptr ? *options.prompter : terminalPrompter_, beeper_, folders_},
+          static_cast<ConnectionOwner&>(*this))) {
+  Engine().AddRefreshListener([this](GroupMask stored) {
     for (size_t i = 0; i < kGroupCount; ++i) {
       const auto group = static_cast<Group>(i);
       if ((stored & GroupBit(group)) == 0 || (storedMask_ & GroupBit(group)) != 0) continue;
@@ -58,66 +45,40 @@ DeviceSession::DeviceSession(const Folders& folders, Options options)
     }
     CheckIdle();
   });
+  timer_.setInterval(kTickMs);
+  connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
 }
 
-DeviceSession::~DeviceSession() {
-  if (port_.link != nullptr) LinkClose(&port_.link);
-}
+DeviceSession::~DeviceSession() = default;
 
-int DeviceSession::Open(const std::string& portName) {
-  port_.portName = portName;
+int DeviceSession::Open() {
   PortError error;
-  if (LinkOpen(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent), &error) != 0)
-    return Failure(OpenFailureText(error));
-  auto* timer = new QTimer(this);
-  connect(timer, &QTimer::timeout, this, [this] { OnTick(); });
-  timer->start(kTickMs);
+  if (!connection_->Open(&error)) return Failure(OpenFailureText(error));
+  timer_.start();
   return kExitDone;
 }
 
-bool DeviceSession::SendToDevice(DeviceEngine&, const uint8_t* item) {
-  if (sentListener_) sentListener_(item);
-  return port_.link != nullptr && LinkSendItem(port_.link, item) == 0;
-}
-
-bool DeviceSession::IsDeviceLinked(const DeviceEngine&) const { return port_.link != nullptr; }
-
-void DeviceSession::RequestClose(DeviceEngine&, CloseAction action) {
-  QMetaObject::invokeMethod(
-      this, [this, action] { Close(action); }, Qt::QueuedConnection);
-}
-
-void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
-
-void DeviceSession::Close(CloseAction action) {
-  if (port_.link != nullptr) LinkClose(&port_.link);
+// The engine asked from inside its dispatch, which has returned by now.
+void DeviceSession::CloseRequested(DeviceConnection& connection, CloseAction action) {
+  connection.Close();
   std::cerr << CloseReason(action) << "\n";
   Stop(kExitFailed);
 }
 
-bool DeviceSession::event(QEvent* event) {
-  if (event->type() != kMainWindowFrameEvent) return QObject::event(event);
-  // Each frame decodes into its own buffer: a question asked while handling
-  // it runs a nested loop that may deliver the next frame.
-  uint8_t item[FrameCutter::kCapacity];
-  const FrameBlock& block = static_cast<FrameEvent*>(event)->Block();
-  if (port_.link != nullptr && block.owner == port_.link && DecodeItem(item, sizeof item, block.Frame()).ok())
-    engine_->ReceiveItem(item);
-  return true;
-}
+void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
 
 void DeviceSession::OnTick() {
   if (interrupted != 0) {
     Stop(kExitDone);
     return;
   }
-  engine_->Tick();
+  connection_->Tick();
   CheckIdle();
 }
 
 void DeviceSession::CheckIdle() {
   if (!untilIdle_ || result_) return;
-  const DeviceEngine& engine = *engine_;
+  const DeviceEngine& engine = connection_->Engine();
   if (!engine.Idle() || engine.HasQueuedItem()) return;
   Stop(engine.Timeouts() != timeoutsAtStart_ ? kExitFailed : kExitDone);
 }
@@ -129,9 +90,9 @@ void DeviceSession::Stop(int exitCode) {
 }
 
 int DeviceSession::Loop(bool untilIdle) {
-  if (port_.link == nullptr) return kExitFailed;
+  if (!connection_->IsOpen()) return kExitFailed;
   untilIdle_ = untilIdle;
-  timeoutsAtStart_ = engine_->Timeouts();
+  timeoutsAtStart_ = Engine().Timeouts();
   result_.reset();
   QMetaObject::invokeMethod(
       this, [this] { CheckIdle(); }, Qt::QueuedConnection);

@@ -1,25 +1,24 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
+#include "cli/terminal_prompter.h"
 #include "common/folders.h"
-#include "common/prompter.h"
+#include "common/link_layer.h"
 #include "common/tick_clock.h"
-#include "device/config_file_engine.h"
-#include "device/device_engine.h"
-#include "protocol/serial_port.h"
+#include "device/device_connection.h"
 
 namespace frosk::cli {
 
-// One device engine over one real link, as the main window runs it: frames
-// arrive as posted events, a 100 ms timer ticks, close requests are carried
-// out after the dispatch that made them. froskctl's device verbs run on it.
-class DeviceSession : public QObject, public DeviceHost {
+// Runs one device's connection in froskctl's event loop, as the main window
+// runs it: a 100 ms timer ticks it, and the engine's close request ends the
+// run with a line on standard error. froskctl's device verbs run on it.
+class DeviceSession : public QObject, private ConnectionOwner {
  public:
   struct Options {
     bool answerYes = false;
@@ -29,14 +28,16 @@ class DeviceSession : public QObject, public DeviceHost {
     Prompter* prompter = nullptr;
   };
 
-  DeviceSession(const Folders& folders, Options options);
+  DeviceSession(const std::string& portName, const Folders& folders, Options options);
   ~DeviceSession() override;
 
-  // 0, or froskctl's exit code after saying why the port did not open.
-  int Open(const std::string& portName);
+  // Opens the port and starts the tick. 0, or froskctl's exit code after
+  // saying why the port did not open.
+  int Open();
 
-  DeviceEngine& Engine() { return *engine_; }
-  ConfigFileEngine& ConfigFiles() { return *configFiles_; }
+  DeviceConnection& Connection() { return *connection_; }
+  DeviceEngine& Engine() { return connection_->Engine(); }
+  ConfigFileEngine& ConfigFiles() { return connection_->ConfigFiles(); }
 
   // Runs the event loop until the engine is idle with nothing in flight or
   // queued. 0; 1 after a time-out or when the engine asked to be closed.
@@ -53,35 +54,37 @@ class DeviceSession : public QObject, public DeviceHost {
   std::vector<Group> TakeStoredGroups();
 
   // Called with every item handed to the link.
-  void SetSentListener(std::function<void(const uint8_t* item)> listener) { sentListener_ = std::move(listener); }
+  void SetSentListener(std::function<void(const uint8_t* item)> listener) { links_.sent = std::move(listener); }
 
-  // DeviceHost
-  bool SendToDevice(DeviceEngine& device, const uint8_t* item) override;
-  bool IsDeviceLinked(const DeviceEngine& device) const override;
-  void RequestClose(DeviceEngine& device, CloseAction action) override;
+ private:
+  // The serial links, with every item sent shown to the listener.
+  struct WatchedLinks : LinkLayer {
+    int SendItem(Link* link, const uint8_t* item) override {
+      if (sent) sent(item);
+      return LinkLayer::SendItem(link, item);
+    }
+    std::function<void(const uint8_t* item)> sent;
+  };
+
+  // ConnectionOwner
   bool ServiceModeSetting() const override { return options_.serviceModeSetting; }
+  bool DevicesReachable() const override { return true; }
+  void CloseRequested(DeviceConnection& connection, CloseAction action) override;
   // A line on standard error.
   void WriteLog(const std::string& line) override;
 
- protected:
-  bool event(QEvent* event) override;
-
- private:
   int Loop(bool untilIdle);
   void CheckIdle();
   void OnTick();
-  void Close(CloseAction action);
 
   Options options_;
   SteadyTickClock steadyClock_;
-  std::unique_ptr<Prompter> terminalPrompter_;
-  std::unique_ptr<Beeper> beeper_;
+  TerminalPrompter terminalPrompter_;
+  SilentBeeper beeper_;
   Folders folders_;
-  MonitorAlternation alternation_;
-  std::unique_ptr<DeviceEngine> engine_;
-  std::unique_ptr<ConfigFileEngine> configFiles_;
-  std::function<void(const uint8_t* item)> sentListener_;
-  PortSettings port_;
+  WatchedLinks links_;
+  std::unique_ptr<DeviceConnection> connection_;
+  QTimer timer_;
   std::vector<Group> stored_;
   GroupMask storedMask_ = 0;
   bool untilIdle_ = false;

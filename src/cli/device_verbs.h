@@ -15,8 +15,8 @@ namespace frosk::cli {
 DeviceSession::Options SessionOptions(const Invocation& invocation);
 // The data folders of froskctl.
 Folders ProgramFolders();
-// Opens the port and runs the reading sequence with the monitors left alone.
-// 0, or the exit code after saying why not.
-int ReadDevice(DeviceSession& session, const std::string& port);
+// Opens the session's port and runs the reading sequence with the monitors
+// left alone. 0, or the exit code after saying why not.
+int ReadDevice(DeviceSession& session);
 
 }  // namespace frosk::cli

@@ -22,6 +22,12 @@ class TerminalPrompter : public Prompter {
   bool answerYes_;
 };
 
+// froskctl has no speaker to sound; a lost request shows in what follows.
+class SilentBeeper : public Beeper {
+ public:
+  void Beep() override {}
+};
+
 // Message-box text as froskctl writes it: "\r" becomes a line break.
 std::string MessageText(const std::string& text);
 

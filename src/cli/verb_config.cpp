@@ -41,7 +41,7 @@ class FileArgumentPrompter : public Prompter {
 struct FileSession {
   FileSession(const Invocation& invocation, bool quietInformation)
       : prompter(invocation.Has("yes"), invocation.args[1], quietInformation),
-        session(ProgramFolders(), WithPrompter(SessionOptions(invocation), prompter)) {}
+        session(invocation.args[0], ProgramFolders(), WithPrompter(SessionOptions(invocation), prompter)) {}
 
   static DeviceSession::Options WithPrompter(DeviceSession::Options options, Prompter& prompter) {
     options.prompter = &prompter;
@@ -85,7 +85,7 @@ int RunShow(const Invocation& invocation) {
 int RunSave(const Invocation& invocation) {
   if (invocation.args.size() != 2) return UsageError("save takes a PORT and a FILE");
   FileSession files(invocation, true);
-  if (const int result = ReadDevice(files.session, invocation.args[0]); result != kExitDone) return result;
+  if (const int result = ReadDevice(files.session); result != kExitDone) return result;
   return files.session.ConfigFiles().SaveConfiguration() ? kExitDone : kExitFailed;
 }
 
@@ -93,7 +93,7 @@ int RunLoad(const Invocation& invocation) {
   if (invocation.args.size() != 2) return UsageError("load takes a PORT and a FILE");
   FileSession files(invocation, false);
   DeviceSession& session = files.session;
-  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  if (const int result = ReadDevice(session); result != kExitDone) return result;
 
   session.SetSentListener([](const uint8_t* item) {
     if (const CommandSpec* command = ConfigRecordCommand(ItemKey(item)))
@@ -112,7 +112,7 @@ int RunLoad(const Invocation& invocation) {
   DeviceEngine& engine = session.Engine();
   const uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask) {
-    if (engine.SequenceState() == DeviceEngine::kSendingConfiguration) return;
+    if (engine.SequenceState() == SequenceState::kSendingConfiguration) return;
     session.Stop(engine.Timeouts() != timeouts ? kExitFailed : kExitDone);
   });
   return session.RunUntilStopped();

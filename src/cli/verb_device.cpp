@@ -29,9 +29,8 @@ DeviceSession::Options SessionOptions(const Invocation& invocation) {
 
 Folders ProgramFolders() { return Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString()); }
 
-// Opens the port and runs the reading sequence with the monitors left alone.
-int ReadDevice(DeviceSession& session, const std::string& port) {
-  if (const int opened = session.Open(port); opened != kExitDone) return opened;
+int ReadDevice(DeviceSession& session) {
+  if (const int opened = session.Open(); opened != kExitDone) return opened;
   session.Engine().SetDeviceMonitorAuto(false);
   session.Engine().SetModuleMonitorAuto(false);
   return session.RunUntilIdle();
@@ -76,8 +75,8 @@ void PrintGroups(DeviceEngine& engine, const std::vector<Group>& groups, bool js
 
 int RunRead(const Invocation& invocation) {
   if (invocation.args.size() != 1) return UsageError("read takes one PORT");
-  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
-  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session); result != kExitDone) return result;
   PrintGroups(session.Engine(), session.TakeStoredGroups(), invocation.Has("json"));
   return kExitDone;
 }
@@ -155,8 +154,8 @@ int RunMonitor(const Invocation& invocation) {
     if (!count || *count < 1 || text->find_first_not_of("0123456789") != std::string::npos)
       return UsageError("--count needs a positive whole number, not \"" + *text + "\"");
   }
-  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
-  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session); result != kExitDone) return result;
 
   DeviceEngine& engine = session.Engine();
   MonitorPrinter printer(engine, invocation.Has("csv"));
@@ -219,16 +218,12 @@ int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignme
 // clamped to the band the controller allows (its own limits in service mode).
 void Apply(DeviceEngine& engine, const Assignment& assignment) {
   const Key key = assignment.field->key;
-  const auto settings = engine.ControllerSettings();
-  VFroskClass& field = assignment.veltra ? engine.VeltraUserSet().At(key) : settings.userSet.At(key);
-  const VFroskClass& userMin = assignment.veltra ? engine.VeltraUserMin().At(key) : settings.userMin.At(key);
-  const VFroskClass& userMax = assignment.veltra ? engine.VeltraUserMax().At(key) : settings.userMax.At(key);
-
+  const VFroskClass& field = engine.UserSetting(key)->value;
   VFroskClass parsed = field;
   SetFieldFromText(parsed, assignment.text);
-  engine.ClampAndSet(field, parsed.GetAsInt(), userMin, userMax);
+  const DeviceEngine::SettingChange change = engine.SetSetting(key, parsed.GetAsInt());
   const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
-  if (field.GetAsInt() != parsed.GetAsInt() || (asked && *asked != parsed.GetAsInt()))
+  if (change.clamped || (asked && *asked != parsed.GetAsInt()))
     std::cerr << assignment.field->name << "=" << assignment.text << " clamped to " << field.ValueToText() << "\n";
 }
 
@@ -241,8 +236,8 @@ int RunSet(const Invocation& invocation) {
       parsed != kExitDone)
     return parsed;
 
-  DeviceSession session(ProgramFolders(), SessionOptions(invocation));
-  if (const int result = ReadDevice(session, invocation.args[0]); result != kExitDone) return result;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  if (const int result = ReadDevice(session); result != kExitDone) return result;
   DeviceEngine& engine = session.Engine();
   bool controller = false, module = false;
   for (const Assignment& assignment : assignments) (assignment.veltra ? module : controller) = true;

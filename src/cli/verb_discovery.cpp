@@ -7,6 +7,8 @@
 
 #include "app/discovery_engine.h"
 #include "cli/cli.h"
+#include "cli/device_verbs.h"
+#include "cli/terminal_prompter.h"
 #include "cli/verbs.h"
 #include "protocol/value_types.h"
 #include "settings/settings_store.h"
@@ -51,7 +53,10 @@ int RunScan(const Invocation& invocation) {
   QuietPrompter prompter;
   NoUrlOpener opener;
   LinkLayer links(SysfsRoot());
-  DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links}, std::move(options));
+  SilentBeeper beeper;
+  const Folders folders = ProgramFolders();
+  DiscoveryEngine engine({tickClock, wallClock, prompter, opener, settings, links, beeper, folders},
+                         std::move(options));
   QObject::connect(&engine, &DiscoveryEngine::StateChanged, [](ScanState state) {
     if (state == ScanState::Ready) QCoreApplication::exit(kExitDone);
   });

@@ -14,26 +14,28 @@ using namespace key;
 
 namespace {
 
-constexpr ConfigRecord kRecords[] = {
-    {0x00000001, SET_DEVICE_IDEN, Group::kDeviceIden},
-    {0x00000002, SET_FROSKTEC_CONFIG, Group::kFroskTecConfig},
-    {0x00000004, SET_FROSKTEC_MOD_NO_MEM_IDEN, Group::kNoMemModuleIden},
-    {0x00000008, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, Group::kNoMemDefault},
-    {0x00000010, SET_FROSKTEC_MOD_NO_MEM_USER_SET, Group::kNoMemUserSet},
-    {0x00000020, SET_FROSKTEC_MOD_NO_MEM_USER_MIN, Group::kNoMemUserMin},
-    {0x00000040, SET_FROSKTEC_MOD_NO_MEM_USER_MAX, Group::kNoMemUserMax},
-    {0x00000080, SET_MODULE_IDEN, Group::kModuleIden},
-    {0x00000100, SET_MODULE_DEFAULT, Group::kModuleDefault},
-    {0x00000200, SET_MODULE_USER_SET, Group::kModuleUserSet},
-    {0x00000400, SET_MODULE_USER_MIN, Group::kModuleUserMin},
-    {0x00000800, SET_MODULE_USER_MAX, Group::kModuleUserMax},
-    {0x00001000, SET_MODULE_VELTRA_DEFAULT, Group::kVeltraDefault},
-    {0x00002000, SET_MODULE_VELTRA_USER_SET, Group::kVeltraUserSet},
-    {0x00004000, SET_MODULE_VELTRA_USER_MIN, Group::kVeltraUserMin},
-    {0x00008000, SET_MODULE_VELTRA_USER_MAX, Group::kVeltraUserMax},
-    {content::kDeviceSignature, DEVICE_CHECK, Group::kDeviceCheck},
-    {content::kModuleSignature, MODULE_CHECK, Group::kModuleCheck},
-};
+constexpr size_t kFileRecordCount = [] {
+  size_t count = 0;
+  for (const RecordSlot& slot : kRecordSlots)
+    if (slot.bit != 0) ++count;
+  return count;
+}();
+
+// A record travels inside its slot's SET; a signature is its check item.
+constexpr std::array<ConfigRecord, kFileRecordCount> kRecords = [] {
+  std::array<ConfigRecord, kFileRecordCount> records{};
+  size_t count = 0;
+  for (const RecordSlot& slot : kRecordSlots) {
+    if (slot.bit == 0) continue;
+    const bool signature = (slot.bit & content::kSignatures) != 0;
+    ConfigRecord record{slot.bit, signature ? slot.container : slot.set, slot.id};
+    size_t at = count++;
+    for (; at > 0 && records[at - 1].bit > record.bit; --at) records[at] = records[at - 1];
+    records[at] = record;
+  }
+  return records;
+}();
+static_assert(kFileRecordCount == 18, "sixteen records and two signatures");
 
 constexpr ContentMask kSendingOrder[] = {
     0x1, 0x2, 0x4, 0x20, 0x40, 0x10, 0x8, 0x80, 0x400, 0x800, 0x200, 0x100, 0x4000, 0x8000, 0x2000, 0x1000,
@@ -45,6 +47,7 @@ constexpr bool TableIsInBitOrder() {
   return true;
 }
 static_assert(TableIsInBitOrder(), "the file's children follow the bits in ascending order");
+static_assert(kRecords[0].childKey == key::SET_DEVICE_IDEN && kRecords[16].childKey == key::DEVICE_CHECK);
 
 }  // namespace
 

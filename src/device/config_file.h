@@ -13,45 +13,20 @@
 
 namespace frosk {
 
-// Which records a configuration file holds, one bit per record: the same bits
-// name what a caller asks to write, what it asks to read, what a read found
-// and which records of a loaded file are still to be sent.
-using ContentMask = uint32_t;
-
-namespace content {
-inline constexpr ContentMask kDeviceIden = 0x00000001;
-inline constexpr ContentMask kFroskTecConfig = 0x00000002;
-inline constexpr ContentMask kNoMemRecords = 0x0000007C;       // identification, default, user set, min, max
-inline constexpr ContentMask kControllerRecords = 0x0000007F;  // what the controller's signature guards
-inline constexpr ContentMask kModuleRecords = 0x00000F80;      // the module's identification and basic params
-inline constexpr ContentMask kVeltraRecords = 0x0000F000;
-// What a load needs connected besides the module's signature: the module's
-// records and the VELTRA default need a module with memory, the VELTRA user
-// records a VELTRA (KAZ) module.
-inline constexpr ContentMask kNeedsModuleWithMemory = 0x00001F80;
-inline constexpr ContentMask kNeedsVeltraModule = 0x0000E000;
-inline constexpr ContentMask kRecords = 0x0000FFFF;
-inline constexpr ContentMask kDeviceSignature = 0x40000000;
-inline constexpr ContentMask kModuleSignature = 0x80000000;
-inline constexpr ContentMask kSignatures = kDeviceSignature | kModuleSignature;
-inline constexpr ContentMask kEverything = 0xFFFFFFFF;
-// What the configurator reads from a file: every record, no signature.
-inline constexpr ContentMask kConfiguratorRead = 0x00FFFFFF;
-}  // namespace content
-
 // One row of the file's table: a record's bit, the key of the root's child
 // that carries it, and the holder group it is written from and read into.
 // Records travel inside their SET command's container; the two signatures
 // are their check items themselves.
 struct ConfigRecord {
-  ContentMask bit;
-  Key childKey;
-  Group group;
+  ContentMask bit = 0;
+  Key childKey = 0;
+  Group group = Group::kDeviceIden;
 
   constexpr bool Wrapped() const { return (bit & content::kSignatures) == 0; }
 };
 
-// The eighteen rows in ascending bit order, which is the file's order.
+// The rows of the record slots a file can hold, in ascending bit order,
+// which is the file's order.
 std::span<const ConfigRecord> ConfigRecords();
 // The row of a single bit; null for a bit that carries nothing.
 const ConfigRecord* FindConfigRecord(ContentMask bit);

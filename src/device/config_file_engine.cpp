@@ -74,10 +74,7 @@ bool ConfigFileEngine::SendNextConfigItem() {
 
 // --- User view ------------------------------------------------------------------
 
-void ConfigFileEngine::ReadDeviceAgain() {
-  engine_.SendRequest(GET_SERVICE_MODE);
-  engine_.SetSequenceState(1);
-}
+void ConfigFileEngine::ReadDeviceAgain() { engine_.ReadAgain(); }
 
 std::string ConfigFileEngine::RefusalOf(ContentMask found, uint16_t deviceSignature, uint16_t moduleSignature) const {
   if ((found & content::kControllerRecords) != 0) {
@@ -128,7 +125,7 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
   if (outcome == LoadOutcome::kNothingToSend) {
     pending_ = found;
     if (SendNextConfigItem()) {
-      engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+      engine_.StartSendingConfiguration();
       outcome = LoadOutcome::kSending;
     }
   } else {
@@ -141,17 +138,9 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
 bool ConfigFileEngine::SaveConfiguration() {
   const std::optional<std::string> fileName = engine_.Questions().AskSaveFileName(kConfigFileDialog);
   if (!fileName) return false;
-  ContentMask mask = content::kDeviceIden | content::kFroskTecConfig;
-  if (engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0) mask |= content::kNoMemRecords;
-  const int moduleType = engine_.LiveModuleType();
-  if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords;
-  if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
+  const ContentMask mask = engine_.SupportedContent();
   MakeDeviceSignature(engine_.DeviceCheck(), engine_.DeviceIden());
-  mask |= content::kDeviceSignature;
-  if (moduleType >= kModuleWithMemory) {
-    MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
-    mask |= content::kModuleSignature;
-  }
+  if ((mask & content::kModuleSignature) != 0) MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
   const bool written = WriteConfigFile(*fileName, mask);
   engine_.Refresh();
   engine_.Ask(written ? kWritten : "Confiuration write failed !", written ? mb::kIconInformation : mb::kIconStop);
@@ -183,8 +172,7 @@ bool ConfigFileEngine::ReadConfigurationFromFile() {
   ContentMask found = 0;
   const bool read = ReadConfigFile(*fileName, content::kConfiguratorRead, found);
   engine_.Ask(read ? "File loaded." : kIntegrityError, read ? mb::kIconInformation : mb::kIconStop);
-  engine_.SetSequenceState(kReadFilePage);
-  engine_.Refresh();
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorReadFile);
   return read;
 }
 
@@ -200,8 +188,7 @@ bool ConfigFileEngine::WriteConfigurationToFile(ContentMask ticked) {
     engine_.Ask("Configuration write failed !", mb::kIconStop);
     return false;
   }
-  engine_.SetSequenceState(kReadFilePage);
-  engine_.Refresh();
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorReadFile);
   engine_.Ask(kWritten, mb::kIconInformation);
   return true;
 }

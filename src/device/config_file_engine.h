@@ -26,8 +26,6 @@ enum class LoadOutcome {
 // prompter. The views' buttons only call these actions.
 class ConfigFileEngine : public ConfigSender {
  public:
-  static constexpr uint8_t kReadFilePage = 46;
-
   // Becomes the engine's config sender for its lifetime; the engine must outlive it.
   explicit ConfigFileEngine(DeviceEngine& engine);
   ~ConfigFileEngine() override;

@@ -6,6 +6,7 @@
 namespace frosk {
 
 using namespace key;
+using enum SequenceState;
 
 namespace {
 
@@ -41,17 +42,17 @@ Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(f
 
 }  // namespace
 
-ConfigPage ConfigPageOf(uint8_t sequenceState) {
+ConfigPage ConfigPageOf(SequenceState sequenceState) {
   switch (sequenceState) {
-    case 21: return ConfigPage::kStart;
-    case 22: return ConfigPage::kDeviceIden;
-    case 25:
-    case 32: return ConfigPage::kModuleIden;
-    case 27:
-    case 34: return ConfigPage::kModuleParams;
-    case 39: return ConfigPage::kVeltraParams;
-    case 45: return ConfigPage::kMakeFile;
-    case 46: return ConfigPage::kReadFile;
+    case kConfiguratorStart: return ConfigPage::kStart;
+    case kConfiguratorDeviceIden: return ConfigPage::kDeviceIden;
+    case kConfiguratorNoMemModuleIden:
+    case kConfiguratorModuleIden: return ConfigPage::kModuleIden;
+    case kConfiguratorNoMemParams:
+    case kConfiguratorModuleParams: return ConfigPage::kModuleParams;
+    case kConfiguratorVeltraParams: return ConfigPage::kVeltraParams;
+    case kConfiguratorMakeFile: return ConfigPage::kMakeFile;
+    case kConfiguratorReadFile: return ConfigPage::kReadFile;
     default: return ConfigPage::kWait;
   }
 }
@@ -75,45 +76,43 @@ bool ConfiguratorEngine::NoMemCompatible() const {
 
 // --- Pages ----------------------------------------------------------------------
 
-void ConfiguratorEngine::StartWizard() {
-  engine_.SetSequenceState(kDeviceIdenPage);
-  engine_.Refresh();
-}
+void ConfiguratorEngine::StartWizard() { engine_.ShowConfiguratorPage(kConfiguratorDeviceIden); }
 
 void ConfiguratorEngine::MakeFile() {
   MakeDeviceSignature(engine_.DeviceCheck(), engine_.DeviceIden());
   MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
-  engine_.SetSequenceState(kMakeFilePage);
-  engine_.Refresh();
-}
-
-void ConfiguratorEngine::LeavePage(uint8_t waitingState, uint8_t nextPage, bool linked,
-                                   const std::function<void()>& send) {
-  // The state goes first: the send refreshes the view, which then shows the wait page.
-  engine_.SetSequenceState(linked ? waitingState : nextPage);
-  if (linked) send();
+  engine_.ShowConfiguratorPage(kConfiguratorMakeFile);
 }
 
 void ConfiguratorEngine::Next() {
   DeviceEngine& e = engine_;
-  const bool linked = e.IsDeviceLinked();
   switch (e.SequenceState()) {
-    case 22: LeavePage(23, 25, linked, [&] { e.SendDeviceIden(&e.DeviceIden()); }); break;
-    case 25:
-      LeavePage(26, 27, linked, [&] { e.SendModuleIden(&e.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN); });
+    case kConfiguratorDeviceIden:
+      e.LeaveConfiguratorPage(kWriteDeviceIden, kConfiguratorNoMemModuleIden,
+                              [&] { e.SendDeviceIden(&e.DeviceIden()); });
       break;
-    case 27:
+    case kConfiguratorNoMemModuleIden:
+      e.LeaveConfiguratorPage(kWriteNoMemModuleIden, kConfiguratorNoMemParams,
+                              [&] { e.SendModuleIden(&e.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN); });
+      break;
+    case kConfiguratorNoMemParams:
       e.NoMemUserSet().SetRaw(e.NoMemDefault().ToRecord());
-      LeavePage(28, 32, linked, [&] { e.SendModuleBasicParams(&e.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT); });
+      e.LeaveConfiguratorPage(kWriteNoMemDefault, kConfiguratorModuleIden,
+                              [&] { e.SendModuleBasicParams(&e.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT); });
       break;
-    case 32: LeavePage(33, 34, linked, [&] { e.SendModuleIden(&e.ModuleIden(), SET_MODULE_IDEN); }); break;
-    case 34:
+    case kConfiguratorModuleIden:
+      e.LeaveConfiguratorPage(kWriteModuleIden, kConfiguratorModuleParams,
+                              [&] { e.SendModuleIden(&e.ModuleIden(), SET_MODULE_IDEN); });
+      break;
+    case kConfiguratorModuleParams:
       e.ModuleUserSet().SetRaw(e.ModuleDefault().ToRecord());
-      LeavePage(35, 39, linked, [&] { e.SendModuleBasicParams(&e.ModuleDefault(), SET_MODULE_DEFAULT); });
+      e.LeaveConfiguratorPage(kWriteModuleDefault, kConfiguratorVeltraParams,
+                              [&] { e.SendModuleBasicParams(&e.ModuleDefault(), SET_MODULE_DEFAULT); });
       break;
-    case 39:
+    case kConfiguratorVeltraParams:
       e.VeltraUserSet().SetRaw(e.VeltraDefault().ToRecord());
-      LeavePage(40, kStartPage, linked, [&] { e.SendVeltraParams(&e.VeltraDefault(), SET_MODULE_VELTRA_DEFAULT); });
+      e.LeaveConfiguratorPage(kWriteVeltraDefault, kConfiguratorStart,
+                              [&] { e.SendVeltraParams(&e.VeltraDefault(), SET_MODULE_VELTRA_DEFAULT); });
       break;
     default: break;
   }
@@ -121,53 +120,54 @@ void ConfiguratorEngine::Next() {
 }
 
 void ConfiguratorEngine::Back() {
-  uint8_t state = engine_.SequenceState();
-  switch (state) {
-    case 22: state = kStartPage; break;
-    case 25: state = kDeviceIdenPage; break;
-    case 27: state = 25; break;
-    case 32: state = NoMemCompatible() ? 27 : kDeviceIdenPage; break;
-    case 34: state = 32; break;
-    case 39: state = 34; break;
-    case 45:
-    case 46: state = kStartPage; break;
+  SequenceState page = engine_.SequenceState();
+  switch (page) {
+    case kConfiguratorDeviceIden: page = kConfiguratorStart; break;
+    case kConfiguratorNoMemModuleIden: page = kConfiguratorDeviceIden; break;
+    case kConfiguratorNoMemParams: page = kConfiguratorNoMemModuleIden; break;
+    case kConfiguratorModuleIden: page = NoMemCompatible() ? kConfiguratorNoMemParams : kConfiguratorDeviceIden; break;
+    case kConfiguratorModuleParams: page = kConfiguratorModuleIden; break;
+    case kConfiguratorVeltraParams: page = kConfiguratorModuleParams; break;
+    case kConfiguratorMakeFile:
+    case kConfiguratorReadFile: page = kConfiguratorStart; break;
     default: break;
   }
-  engine_.SetSequenceState(state);
-  engine_.Refresh();
+  // A state that shows no page stays as it is.
+  if (!engine_.ShowConfiguratorPage(page)) engine_.Refresh();
 }
 
 // --- Fields ---------------------------------------------------------------------
 
 std::optional<Group> ConfiguratorEngine::GroupOf(ConfigColumn column) const {
-  const uint8_t state = engine_.SequenceState();
-  const bool noMemPage = state == 25 || state == 27;
+  const SequenceState state = engine_.SequenceState();
+  const bool noMemPage = state == kConfiguratorNoMemModuleIden || state == kConfiguratorNoMemParams;
   switch (column) {
     case ConfigColumn::kDeviceIden:
-      if (state == kDeviceIdenPage) return Group::kDeviceIden;
+      if (state == kConfiguratorDeviceIden) return Group::kDeviceIden;
       break;
     case ConfigColumn::kFroskTecConfig:
-      if (state == kDeviceIdenPage) return Group::kFroskTecConfig;
+      if (state == kConfiguratorDeviceIden) return Group::kFroskTecConfig;
       break;
     case ConfigColumn::kModuleIden:
-      if (state == 25 || state == 32) return noMemPage ? Group::kNoMemModuleIden : Group::kModuleIden;
+      if (state == kConfiguratorNoMemModuleIden || state == kConfiguratorModuleIden)
+        return noMemPage ? Group::kNoMemModuleIden : Group::kModuleIden;
       break;
     case ConfigColumn::kParamsDefault:
     case ConfigColumn::kParamsUserMin:
     case ConfigColumn::kParamsUserMax: {
-      if (state != 27 && state != 34) break;
+      if (state != kConfiguratorNoMemParams && state != kConfiguratorModuleParams) break;
       // Default, user set, user minimum, user maximum follow each other.
       const int index = column == ConfigColumn::kParamsDefault ? 0 : column == ConfigColumn::kParamsUserMin ? 2 : 3;
       return Offset(noMemPage ? Group::kNoMemDefault : Group::kModuleDefault, index);
     }
     case ConfigColumn::kVeltraDefault:
-      if (state == 39) return Group::kVeltraDefault;
+      if (state == kConfiguratorVeltraParams) return Group::kVeltraDefault;
       break;
     case ConfigColumn::kVeltraUserMin:
-      if (state == 39) return Group::kVeltraUserMin;
+      if (state == kConfiguratorVeltraParams) return Group::kVeltraUserMin;
       break;
     case ConfigColumn::kVeltraUserMax:
-      if (state == 39) return Group::kVeltraUserMax;
+      if (state == kConfiguratorVeltraParams) return Group::kVeltraUserMax;
       break;
   }
   return std::nullopt;
@@ -271,13 +271,13 @@ std::string ConfiguratorEngine::ConnectedModuleText() const {
 }
 
 std::string ConfiguratorEngine::ModuleIdenCaption() const {
-  if (engine_.SequenceState() == 25) return "NOMEM Module Identification Data:";
+  if (engine_.SequenceState() == kConfiguratorNoMemModuleIden) return "NOMEM Module Identification Data:";
   return engine_.LiveModuleType() == kModuleWithMemory ? "1WIRE Module Identification Data:"
                                                        : "KAZ Module Identification Data:";
 }
 
 std::string ConfiguratorEngine::ModuleParamsCaption() const {
-  if (engine_.SequenceState() == 27) return "NOMEM Module Basic Params:";
+  if (engine_.SequenceState() == kConfiguratorNoMemParams) return "NOMEM Module Basic Params:";
   return engine_.LiveModuleType() == kModuleWithMemory ? "1WIRE Module Basic Params:" : "KAZ Module Basic Params:";
 }
 
@@ -291,23 +291,11 @@ bool ConfiguratorEngine::RowConsistent(Key field) const {
 
 // --- Make-file page -----------------------------------------------------------------
 
-ContentMask ConfiguratorEngine::AllMask() const {
-  const int moduleType = engine_.LiveModuleType();
-  ContentMask mask = content::kDeviceIden | content::kFroskTecConfig;
-  if (NoMemCompatible()) mask |= content::kNoMemRecords;
-  if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords;
-  if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
-  return mask;
-}
+ContentMask ConfiguratorEngine::AllMask() const { return engine_.SupportedContent() & content::kRecords; }
 
 ContentMask ConfiguratorEngine::EnabledMask() const {
   if (!engine_.IsDeviceLinked()) return content::kRecords | content::kSignatures;
-  const int moduleType = engine_.LiveModuleType();
-  ContentMask mask = content::kDeviceIden | content::kFroskTecConfig | content::kDeviceSignature;
-  if (NoMemCompatible()) mask |= content::kNoMemRecords;
-  if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords | content::kModuleSignature;
-  if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
-  return mask;
+  return engine_.SupportedContent();
 }
 
 VFroskClass& ConfiguratorEngine::CheckHolder(Signature which) const {

@@ -27,7 +27,7 @@ inline constexpr int kConfigPageCount = 8;
 
 // The page a SequenceState shows; every state the configurator does not name
 // (the waiting states of the write chain among them) shows the wait page.
-ConfigPage ConfigPageOf(uint8_t sequenceState);
+ConfigPage ConfigPageOf(SequenceState sequenceState);
 
 // Whether a page's Back and Next can be pressed.
 struct ConfigNavigation {
@@ -60,10 +60,6 @@ enum class Signature : uint8_t { kDevice, kModule };
 // that changes something ends in the engine's Refresh.
 class ConfiguratorEngine {
  public:
-  static constexpr uint8_t kStartPage = DeviceEngine::kConfiguratorStart;
-  static constexpr uint8_t kDeviceIdenPage = 22;
-  static constexpr uint8_t kMakeFilePage = 45;
-
   ConfiguratorEngine(DeviceEngine& engine, const WallClock& wallClock);
 
   ConfigPage Page() const { return ConfigPageOf(engine_.SequenceState()); }
@@ -127,8 +123,6 @@ class ConfiguratorEngine {
 
  private:
   bool NoMemCompatible() const;
-  // Linked: sends the page and waits for its reply; else goes straight to the next page.
-  void LeavePage(uint8_t waitingState, uint8_t nextPage, bool linked, const std::function<void()>& send);
   void SetProdDateToday(ConfigColumn column, Key field);
 
   DeviceEngine& engine_;

@@ -76,11 +76,11 @@ const ParamsRow kVeltraParamsRows[] = {
     {"Preamplifier Bandwidth:", MODULE_VELTRA_PARAMS_BW, {"LOW", "MID", "HIGH"}},
 };
 
-// The make-file page's record boxes, group by group.
+// The make-file page's record boxes, group by group: each ticks the file bit of its slot.
 struct BoxLine {
   const char* name;
   const char* caption;
-  ContentMask bit;
+  Group slot;
 };
 struct BoxGroup {
   const char* name;
@@ -93,31 +93,31 @@ const BoxGroup kBoxGroups[] = {
     {"ConfigMakeFrosktecGroupBox",
      "FroskTEC ",
      {24, 56, 300, 84},
-     {{"ConfigMakeDeviceIdenCheckBox", "FroskTEC Idenification Data", 0x00000001},
-      {"ConfigMakeFrosktecConfigCheckBox", "FroskTEC Configuration", 0x00000002}}},
+     {{"ConfigMakeDeviceIdenCheckBox", "FroskTEC Idenification Data", Group::kDeviceIden},
+      {"ConfigMakeFrosktecConfigCheckBox", "FroskTEC Configuration", Group::kFroskTecConfig}}},
     {"ConfigMakeModNoMemGroupBox",
      "NOMEM Module",
      {24, 152, 300, 164},
-     {{"ConfigMakeModNoMemIdenCheckBox", "Idenfication Data", 0x00000004},
-      {"ConfigMakeModNoMemDefaultCheckBox", "Basic Params - Default", 0x00000008},
-      {"ConfigMakeModNoMemUserSetCheckBox", "Basic Params - User Set", 0x00000010},
-      {"ConfigMakeModNoMemUserMinCheckBox", "Basic Params - User Min", 0x00000020},
-      {"ConfigMakeModNoMemUserMaxCheckBox", "Basic Params - User Max", 0x00000040}}},
+     {{"ConfigMakeModNoMemIdenCheckBox", "Idenfication Data", Group::kNoMemModuleIden},
+      {"ConfigMakeModNoMemDefaultCheckBox", "Basic Params - Default", Group::kNoMemDefault},
+      {"ConfigMakeModNoMemUserSetCheckBox", "Basic Params - User Set", Group::kNoMemUserSet},
+      {"ConfigMakeModNoMemUserMinCheckBox", "Basic Params - User Min", Group::kNoMemUserMin},
+      {"ConfigMakeModNoMemUserMaxCheckBox", "Basic Params - User Max", Group::kNoMemUserMax}}},
     {"ConfigMakeModuleGroupBox",
      "Module",
      {340, 56, 300, 164},
-     {{"ConfigMakeModuleIdenCheckBox", "Idenification Data", 0x00000080},
-      {"ConfigMakeModuleDefaultCheckBox", "Basic Params - Default", 0x00000100},
-      {"ConfigMakeModuleUserSetCheckBox", "Basic Params - User Set", 0x00000200},
-      {"ConfigMakeModuleUserMinCheckBox", "Basic Params - User Min", 0x00000400},
-      {"ConfigMakeModuleUserMaxCheckBox", "Basic Params - User Max", 0x00000800}}},
+     {{"ConfigMakeModuleIdenCheckBox", "Idenification Data", Group::kModuleIden},
+      {"ConfigMakeModuleDefaultCheckBox", "Basic Params - Default", Group::kModuleDefault},
+      {"ConfigMakeModuleUserSetCheckBox", "Basic Params - User Set", Group::kModuleUserSet},
+      {"ConfigMakeModuleUserMinCheckBox", "Basic Params - User Min", Group::kModuleUserMin},
+      {"ConfigMakeModuleUserMaxCheckBox", "Basic Params - User Max", Group::kModuleUserMax}}},
     {"ConfigMakeVeltraGroupBox",
      "VELT Only",
      {340, 232, 300, 136},
-     {{"ConfigMakeVeltraDefaultCheckBox", "VELT Params - Default", 0x00001000},
-      {"ConfigMakeVeltraUserSetCheckBox", "VELT Params - User Set", 0x00002000},
-      {"ConfigMakeVeltraUserMinCheckBox", "VELT Params - User Min", 0x00004000},
-      {"ConfigMakeVeltraUserMaxCheckBox", "VELT Params - User Max", 0x00008000}}},
+     {{"ConfigMakeVeltraDefaultCheckBox", "VELT Params - Default", Group::kVeltraDefault},
+      {"ConfigMakeVeltraUserSetCheckBox", "VELT Params - User Set", Group::kVeltraUserSet},
+      {"ConfigMakeVeltraUserMinCheckBox", "VELT Params - User Min", Group::kVeltraUserMin},
+      {"ConfigMakeVeltraUserMaxCheckBox", "VELT Params - User Max", Group::kVeltraUserMax}}},
 };
 
 // The shapes of the parameters rows: green for a consistent row, red for one
@@ -326,7 +326,7 @@ void ConfiguratorPage::BuildMakeFilePage() {
     for (const BoxLine& line : group.boxes) {
       contentBoxes_.push_back(
           {CheckBox(box, line.name, QString::fromLatin1(line.caption), {12, y, group.geometry.width() - 24, 22}),
-           line.bit});
+           SlotOf(line.slot).bit});
       y += 26;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <type_traits>
 #include <utility>
 
 #include "firmware/firmware_files.h"
@@ -11,6 +12,7 @@
 namespace frosk {
 
 using namespace key;
+using enum SequenceState;
 
 namespace {
 
@@ -27,68 +29,6 @@ constexpr const char* kModuleNotRecognized =
     "Detection module not recognized!\rMaybe your software is obsolete...\rDo you want to check for updates?";
 constexpr const char* kConfigurationChanged = "Configuration successfully changed.";
 
-// The controller's status codes for a module it cannot work with.
-constexpr int kStatusIncompatibleKazModule = 140;
-constexpr int kStatusIncompatibleModule = 141;
-
-struct GroupInfo {
-  std::string_view name;
-  Key container;
-};
-
-constexpr GroupInfo kGroups[kGroupCount] = {
-    {"ServiceMode", SERVICE_MODE},
-    {"DeviceIden", DEVICE_IDEN},
-    {"FroskTecConfig", FROSKTEC_CONFIG},
-    {"FroskTecMonitor", FROSKTEC_MONITOR},
-    {"NoMemModuleIden", MODULE_IDEN},
-    {"NoMemDefault", MODULE_BASIC_PARAMS},
-    {"NoMemUserSet", MODULE_BASIC_PARAMS},
-    {"NoMemUserMin", MODULE_BASIC_PARAMS},
-    {"NoMemUserMax", MODULE_BASIC_PARAMS},
-    {"ModuleIden", MODULE_IDEN},
-    {"ModuleDefault", MODULE_BASIC_PARAMS},
-    {"ModuleUserSet", MODULE_BASIC_PARAMS},
-    {"ModuleUserMin", MODULE_BASIC_PARAMS},
-    {"ModuleUserMax", MODULE_BASIC_PARAMS},
-    {"ModuleVeltraMonitor", MODULE_VELTRA_MONITOR},
-    {"VeltraDefault", MODULE_VELTRA_PARAMS},
-    {"VeltraUserSet", MODULE_VELTRA_PARAMS},
-    {"VeltraUserMin", MODULE_VELTRA_PARAMS},
-    {"VeltraUserMax", MODULE_VELTRA_PARAMS},
-    {"TransparentMode", TRANSPARENT_MODE},
-    {"DeviceCheck", DEVICE_CHECK},
-    {"ModuleCheck", MODULE_CHECK},
-};
-
-constexpr Key kModuleIdenGets[2] = {GET_FROSKTEC_MOD_NO_MEM_IDEN, GET_MODULE_IDEN};
-constexpr Key kBasicParamsGets[8] = {
-    GET_FROSKTEC_MOD_NO_MEM_DEFAULT,
-    GET_FROSKTEC_MOD_NO_MEM_USER_SET,
-    GET_FROSKTEC_MOD_NO_MEM_USER_MIN,
-    GET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-    GET_MODULE_DEFAULT,
-    GET_MODULE_USER_SET,
-    GET_MODULE_USER_MIN,
-    GET_MODULE_USER_MAX,
-};
-constexpr Key kVeltraParamsGets[4] = {
-    GET_MODULE_VELTRA_DEFAULT,
-    GET_MODULE_VELTRA_USER_SET,
-    GET_MODULE_VELTRA_USER_MIN,
-    GET_MODULE_VELTRA_USER_MAX,
-};
-constexpr int kVeltraUserSetIndex = 1;
-// Every SET lies this far above its GET and answers into the same group.
-constexpr Key kSetAboveGet = 0x10;
-
-template <size_t N>
-int IndexOfRequest(const Key (&gets)[N], Key request) {
-  for (size_t i = 0; i < N; ++i)
-    if (request == gets[i] || request == gets[i] + kSetAboveGet) return static_cast<int>(i);
-  return -1;
-}
-
 template <class Record>
 void StoreRecord(HolderGroup<Record>& group, const uint8_t* item) {
   Record record;
@@ -102,53 +42,24 @@ bool WithinOwnLimits(const VFroskClass& holder) {
   return (!holder.HasMin() || v >= holder.Min()) && (!holder.HasMax() || v <= holder.Max());
 }
 
-template <size_t N>
-Key GetKeyAt(const Key (&gets)[N], int index) {
-  return index >= 0 && static_cast<size_t>(index) < N ? gets[index] : Key{0};
-}
-
 }  // namespace
 
-Key ModuleIdenGetKey(int index) { return GetKeyAt(kModuleIdenGets, index); }
-Key BasicParamsGetKey(int index) { return GetKeyAt(kBasicParamsGets, index); }
-Key VeltraParamsGetKey(int index) { return GetKeyAt(kVeltraParamsGets, index); }
+std::string_view GroupName(Group group) { return SlotOf(group).name; }
 
-namespace {
+const ContainerSpec& GroupContainer(Group group) { return *FindContainer(SlotOf(group).container); }
 
-Key SetKeyOf(Key get) { return get != 0 ? static_cast<Key>(get + kSetAboveGet) : Key{0}; }
-
-}  // namespace
-
-Key ModuleIdenSetKey(int index) { return SetKeyOf(ModuleIdenGetKey(index)); }
-Key BasicParamsSetKey(int index) { return SetKeyOf(BasicParamsGetKey(index)); }
-Key VeltraParamsSetKey(int index) { return SetKeyOf(VeltraParamsGetKey(index)); }
-
-std::string_view GroupName(Group group) { return kGroups[static_cast<size_t>(group)].name; }
-
-const ContainerSpec& GroupContainer(Group group) {
-  return *FindContainer(kGroups[static_cast<size_t>(group)].container);
-}
-
-std::string_view StatusText(int code) {
-  switch (code) {
-    case 0: return "Temperature locked";
-    case 1: return "Cooling in progress";
-    case 2: return "Not cooling";
-    case 128: return "ERROR: Detector overheat";
-    case 129: return "ERROR: Overcurrent";
-    case 130: return "ERROR: TEC open circuit";
-    case 131: return "ERROR: TEC short circuit";
-    case 132: return "ERROR: TH open circuit";
-    case 133: return "ERROR: TH short circuit";
-    case 134: return "ERROR: Interior overheat";
-    case 135: return "ERROR: No module connected";
-    case 136: return "ERROR: Data short circuit";
-    case 137:
-    case 138: return "ERROR: Data error";
-    case 139: return "ERROR: EEPROM error";
-    case 140: return "ERROR: Incompatible KAZ module";
-    case 141: return "ERROR: Incompatible module";
-    default: return {};
+bool IsConfiguratorPage(SequenceState state) {
+  switch (state) {
+    case kConfiguratorStart:
+    case kConfiguratorDeviceIden:
+    case kConfiguratorNoMemModuleIden:
+    case kConfiguratorNoMemParams:
+    case kConfiguratorModuleIden:
+    case kConfiguratorModuleParams:
+    case kConfiguratorVeltraParams:
+    case kConfiguratorMakeFile:
+    case kConfiguratorReadFile: return true;
+    default: return false;
   }
 }
 
@@ -158,6 +69,47 @@ bool UserSetIsValid(const VFroskClass& value, const VFroskClass& min, const VFro
 }
 
 DeviceEngine::DeviceEngine(DeviceHost& host, const DeviceSeams& seams) : host_(host), seams_(seams) {}
+
+namespace {
+
+// The engine keeps each slot's holders in a group of the slot's record: the
+// record's container and the slot's must be one.
+template <Group kGroup, class Holders>
+Holders& Slot(Holders& holders) {
+  static_assert(RecordTraits<typename Holders::RecordType>::kContainerKey == SlotOf(kGroup).container);
+  return holders;
+}
+
+}  // namespace
+
+template <class Visitor>
+decltype(auto) DeviceEngine::Visit(Group group, Visitor&& visit) {
+  switch (group) {
+    case Group::kServiceMode: return visit(Slot<Group::kServiceMode>(serviceMode_));
+    case Group::kDeviceIden: return visit(Slot<Group::kDeviceIden>(deviceIden_));
+    case Group::kFroskTecConfig: return visit(Slot<Group::kFroskTecConfig>(froskTecConfig_));
+    case Group::kFroskTecMonitor: return visit(Slot<Group::kFroskTecMonitor>(froskTecMonitor_));
+    case Group::kNoMemModuleIden: return visit(Slot<Group::kNoMemModuleIden>(moduleIden_[0]));
+    case Group::kNoMemDefault: return visit(Slot<Group::kNoMemDefault>(basicParams_[0]));
+    case Group::kNoMemUserSet: return visit(Slot<Group::kNoMemUserSet>(basicParams_[1]));
+    case Group::kNoMemUserMin: return visit(Slot<Group::kNoMemUserMin>(basicParams_[2]));
+    case Group::kNoMemUserMax: return visit(Slot<Group::kNoMemUserMax>(basicParams_[3]));
+    case Group::kModuleIden: return visit(Slot<Group::kModuleIden>(moduleIden_[1]));
+    case Group::kModuleDefault: return visit(Slot<Group::kModuleDefault>(basicParams_[4]));
+    case Group::kModuleUserSet: return visit(Slot<Group::kModuleUserSet>(basicParams_[5]));
+    case Group::kModuleUserMin: return visit(Slot<Group::kModuleUserMin>(basicParams_[6]));
+    case Group::kModuleUserMax: return visit(Slot<Group::kModuleUserMax>(basicParams_[7]));
+    case Group::kModuleVeltraMonitor: return visit(Slot<Group::kModuleVeltraMonitor>(veltraMonitor_));
+    case Group::kVeltraDefault: return visit(Slot<Group::kVeltraDefault>(veltraParams_[0]));
+    case Group::kVeltraUserSet: return visit(Slot<Group::kVeltraUserSet>(veltraParams_[1]));
+    case Group::kVeltraUserMin: return visit(Slot<Group::kVeltraUserMin>(veltraParams_[2]));
+    case Group::kVeltraUserMax: return visit(Slot<Group::kVeltraUserMax>(veltraParams_[3]));
+    case Group::kTransparentMode: return visit(Slot<Group::kTransparentMode>(transparentMode_));
+    case Group::kDeviceCheck: return visit(Slot<Group::kDeviceCheck>(deviceCheck_));
+    case Group::kModuleCheck: return visit(Slot<Group::kModuleCheck>(moduleCheck_));
+  }
+  return visit(serviceMode_);
+}
 
 // --- Request engine ---------------------------------------------------------
 
@@ -191,6 +143,20 @@ bool DeviceEngine::SendRecord(const HolderGroup<Record>* group, Key command) {
   return SendItem(request.data());
 }
 
+bool DeviceEngine::ReadGroup(Group group) {
+  const Key get = SlotOf(group).get;
+  return get != 0 && SendRequest(get);
+}
+
+bool DeviceEngine::WriteGroup(Group group) {
+  const Key set = SlotOf(group).set;
+  return set != 0 && Visit(group, [this, set](const auto& holders) {
+           using Record = typename std::remove_cvref_t<decltype(holders)>::RecordType;
+           if constexpr (RecordTraits<Record>::kBuild) return SendRecord(&holders, set);
+           return false;
+         });
+}
+
 bool DeviceEngine::SendServiceMode(const ServiceModeHolder* group, Key command) {
   return SendRecord(group, command != 0 ? command : SET_SERVICE_MODE);
 }
@@ -219,37 +185,36 @@ bool DeviceEngine::SendVeltraParams(const ModuleVeltraParamsHolders* group, Key 
 
 // --- Receive dispatch ---------------------------------------------------------
 
-std::optional<Group> DeviceEngine::StoreReply(const uint8_t* item) {
-  switch (ItemKey(item)) {
-    case DEVICE_IDEN: StoreRecord(deviceIden_, item); return Group::kDeviceIden;
-    case SERVICE_MODE: StoreRecord(serviceMode_, item); return Group::kServiceMode;
-    case TRANSPARENT_MODE: StoreRecord(transparentMode_, item); return Group::kTransparentMode;
-    case FROSKTEC_CONFIG: StoreRecord(froskTecConfig_, item); return Group::kFroskTecConfig;
-    case FROSKTEC_MONITOR: StoreRecord(froskTecMonitor_, item); return Group::kFroskTecMonitor;
-    case MODULE_IDEN:
-      if (IndexOfRequest(kModuleIdenGets, pendingKey_) == 0) {
-        StoreRecord(NoMemModuleIden(), item);
-        return Group::kNoMemModuleIden;
-      }
-      StoreRecord(ModuleIden(), item);
-      return Group::kModuleIden;
-    case MODULE_BASIC_PARAMS: {
-      const int index = IndexOfRequest(kBasicParamsGets, pendingKey_);
-      if (index < 0) return std::nullopt;
-      StoreRecord(basicParams_[index], item);
-      return static_cast<Group>(static_cast<int>(Group::kNoMemDefault) + (index < 4 ? index : index + 1));
-    }
-    case MODULE_VELTRA_MONITOR: StoreRecord(veltraMonitor_, item); return Group::kModuleVeltraMonitor;
-    case MODULE_VELTRA_PARAMS: {
-      int index = IndexOfRequest(kVeltraParamsGets, pendingKey_);
+// The group a reply fills: the one its request names, else the one slot of
+// its container that requests fill. A MODULE_IDEN answers into the module's
+// own group unless the memoryless module's was asked for; the bank commands
+// answer with the VELTRA user set; a basic-parameters reply to no request of
+// its own is not stored, nor are the check values, which no request reads.
+std::optional<Group> DeviceEngine::ReplyGroup(Key container) const {
+  const RecordSlot* requested = SlotOfRequest(pendingKey_);
+  if (requested != nullptr && requested->container == container) return requested->id;
+  switch (container) {
+    case MODULE_IDEN: return Group::kModuleIden;
+    case MODULE_BASIC_PARAMS: return std::nullopt;
+    case MODULE_VELTRA_PARAMS:
       if (pendingKey_ == LOAD_MODULE_VELTRA_PARAMS || pendingKey_ == STORE_MODULE_VELTRA_PARAMS)
-        index = kVeltraUserSetIndex;
-      if (index < 0) return std::nullopt;
-      StoreRecord(veltraParams_[index], item);
-      return static_cast<Group>(static_cast<int>(Group::kVeltraDefault) + index);
-    }
-    default: return std::nullopt;
+        return Group::kVeltraUserSet;
+      return std::nullopt;
+    default: break;
   }
+  for (const RecordSlot& slot : kRecordSlots)
+    if (slot.container == container && (slot.get != 0 || slot.set != 0)) return slot.id;
+  return std::nullopt;
+}
+
+std::optional<Group> DeviceEngine::StoreReply(const uint8_t* item) {
+  const std::optional<Group> group = ReplyGroup(ItemKey(item));
+  if (group)
+    Visit(*group, [item](auto& holders) {
+      using Record = typename std::remove_cvref_t<decltype(holders)>::RecordType;
+      if constexpr (RecordTraits<Record>::kClear && RecordTraits<Record>::kParse) StoreRecord(holders, item);
+    });
+  return group;
 }
 
 void DeviceEngine::ReceiveItem(const uint8_t* item) {
@@ -259,186 +224,178 @@ void DeviceEngine::ReceiveItem(const uint8_t* item) {
   if (!Advance(ItemKey(item))) Refresh();
 }
 
+void DeviceEngine::SendAndAwait(Key request, frosk::SequenceState state) {
+  sequenceState_ = state;
+  SendRequest(request);
+}
+
 // The transition table: at most one row per state, and a row applies only to
 // its reply key. Rows that end with "return" in the table and rows that fall
 // through to the dispatch's own refresh both end in one Refresh, so only the
 // row that must refresh before its message says so.
 bool DeviceEngine::Advance(Key reply) {
-  const auto sequenceStep = [this](Key next, uint8_t state) {
-    sequenceState_ = state;
-    SendRequest(next);
+  // A write-chain row: on its reply, `record` goes out and `next` awaits its answer.
+  const auto chainStep = [this, reply](Key expected, frosk::SequenceState next, const std::function<void()>& record) {
+    if (reply != expected) return;
+    sequenceState_ = next;
+    record();
   };
   switch (sequenceState_) {
     // The reading sequence.
-    case 1:
-      if (reply == SERVICE_MODE) sequenceStep(GET_DEVICE_IDEN, 2);
+    case kReadServiceMode:
+      if (reply == SERVICE_MODE) SendAndAwait(GET_DEVICE_IDEN, kReadDeviceIden);
       break;
-    case 2:
-      if (reply == DEVICE_IDEN) sequenceStep(GET_FROSKTEC_CONFIG, 3);
+    case kReadDeviceIden:
+      if (reply == DEVICE_IDEN) SendAndAwait(GET_FROSKTEC_CONFIG, kReadFroskTecConfig);
       break;
-    case 3:
-      if (reply == FROSKTEC_CONFIG) sequenceStep(GET_FROSKTEC_MONITOR, 4);
+    case kReadFroskTecConfig:
+      if (reply == FROSKTEC_CONFIG) SendAndAwait(GET_FROSKTEC_MONITOR, kReadFroskTecMonitor);
       break;
-    case 4:
+    case kReadFroskTecMonitor:
       if (reply != FROSKTEC_MONITOR) break;
       moduleTypeSnapshot_ = static_cast<int8_t>(LiveModuleType());
-      sequenceStep(GET_FROSKTEC_MOD_NO_MEM_IDEN, 5);
+      SendAndAwait(GET_FROSKTEC_MOD_NO_MEM_IDEN, kReadNoMemModuleIden);
       break;
-    case 5:
-      if (reply == MODULE_IDEN) sequenceStep(GET_FROSKTEC_MOD_NO_MEM_DEFAULT, 6);
+    case kReadNoMemModuleIden:
+      if (reply == MODULE_IDEN) SendAndAwait(GET_FROSKTEC_MOD_NO_MEM_DEFAULT, kReadNoMemDefault);
       break;
-    case 6:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_FROSKTEC_MOD_NO_MEM_USER_SET, 7);
+    case kReadNoMemDefault:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_FROSKTEC_MOD_NO_MEM_USER_SET, kReadNoMemUserSet);
       break;
-    case 7:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_FROSKTEC_MOD_NO_MEM_USER_MIN, 8);
+    case kReadNoMemUserSet:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_FROSKTEC_MOD_NO_MEM_USER_MIN, kReadNoMemUserMin);
       break;
-    case 8:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_FROSKTEC_MOD_NO_MEM_USER_MAX, 9);
+    case kReadNoMemUserMin:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_FROSKTEC_MOD_NO_MEM_USER_MAX, kReadNoMemUserMax);
       break;
-    case 9:
+    case kReadNoMemUserMax:
       if (reply != MODULE_BASIC_PARAMS) break;
       if (moduleTypeSnapshot_ >= kModuleWithMemory)
-        sequenceStep(GET_MODULE_IDEN, 10);
+        SendAndAwait(GET_MODULE_IDEN, kReadModuleIden);
       else
         sequenceState_ = kIdle;
       break;
-    case 10:
+    case kReadModuleIden:
       if (reply != MODULE_IDEN) break;
       if (CheckModuleFirmware())
-        sequenceStep(GET_MODULE_DEFAULT, 11);
+        SendAndAwait(GET_MODULE_DEFAULT, kReadModuleDefault);
       else
         sequenceState_ = kCheckDeclined;
       break;
-    case 11:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_MODULE_USER_SET, 12);
+    case kReadModuleDefault:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_MODULE_USER_SET, kReadModuleUserSet);
       break;
-    case 12:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_MODULE_USER_MIN, 13);
+    case kReadModuleUserSet:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_MODULE_USER_MIN, kReadModuleUserMin);
       break;
-    case 13:
-      if (reply == MODULE_BASIC_PARAMS) sequenceStep(GET_MODULE_USER_MAX, 14);
+    case kReadModuleUserMin:
+      if (reply == MODULE_BASIC_PARAMS) SendAndAwait(GET_MODULE_USER_MAX, kReadModuleUserMax);
       break;
-    case 14:
+    case kReadModuleUserMax:
       if (reply != MODULE_BASIC_PARAMS) break;
       if (moduleTypeSnapshot_ == kVeltraModule)
-        sequenceStep(GET_MODULE_VELTRA_MONITOR, 15);
+        SendAndAwait(GET_MODULE_VELTRA_MONITOR, kReadVeltraMonitor);
       else
         sequenceState_ = kIdle;
       break;
-    case 15:
-      if (reply == MODULE_VELTRA_MONITOR) sequenceStep(GET_MODULE_VELTRA_DEFAULT, 16);
+    case kReadVeltraMonitor:
+      if (reply == MODULE_VELTRA_MONITOR) SendAndAwait(GET_MODULE_VELTRA_DEFAULT, kReadVeltraDefault);
       break;
-    case 16:
-      if (reply == MODULE_VELTRA_PARAMS) sequenceStep(GET_MODULE_VELTRA_USER_SET, 17);
+    case kReadVeltraDefault:
+      if (reply == MODULE_VELTRA_PARAMS) SendAndAwait(GET_MODULE_VELTRA_USER_SET, kReadVeltraUserSet);
       break;
-    case 17:
-      if (reply == MODULE_VELTRA_PARAMS) sequenceStep(GET_MODULE_VELTRA_USER_MIN, 18);
+    case kReadVeltraUserSet:
+      if (reply == MODULE_VELTRA_PARAMS) SendAndAwait(GET_MODULE_VELTRA_USER_MIN, kReadVeltraUserMin);
       break;
-    case 18:
-      if (reply == MODULE_VELTRA_PARAMS) sequenceStep(GET_MODULE_VELTRA_USER_MAX, 19);
+    case kReadVeltraUserMin:
+      if (reply == MODULE_VELTRA_PARAMS) SendAndAwait(GET_MODULE_VELTRA_USER_MAX, kReadVeltraUserMax);
       break;
-    case 19:
+    case kReadVeltraUserMax:
       if (reply == MODULE_VELTRA_PARAMS) sequenceState_ = kIdle;
       break;
 
     // The configurator's write chain.
-    case 20:
-      if (reply == SERVICE_MODE && ControllerInServiceMode()) sequenceState_ = 21;
+    case kConfiguratorServiceMode:
+      if (reply == SERVICE_MODE && ControllerInServiceMode()) sequenceState_ = kConfiguratorStart;
       break;
-    case 23:
-      if (reply != DEVICE_IDEN) break;
-      sequenceState_ = 24;
-      SendFroskTecConfig(&froskTecConfig_);
+    case kWriteDeviceIden:
+      chainStep(DEVICE_IDEN, kWriteFroskTecConfig, [this] { SendFroskTecConfig(&froskTecConfig_); });
       break;
-    case 24:
+    case kWriteFroskTecConfig:
       if (reply != FROSKTEC_CONFIG) break;
       if (froskTecConfig_.At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0) {
-        sequenceState_ = 25;
+        sequenceState_ = kConfiguratorNoMemModuleIden;
       } else if (LiveModuleType() < kModuleWithMemory) {
-        sequenceState_ = 44;
+        sequenceState_ = kLeaveServiceMode;
         LeaveServiceMode();
       } else {
-        sequenceState_ = 32;
+        sequenceState_ = kConfiguratorModuleIden;
       }
       break;
-    case 26:
-      if (reply == MODULE_IDEN) sequenceState_ = 27;
+    case kWriteNoMemModuleIden:
+      if (reply == MODULE_IDEN) sequenceState_ = kConfiguratorNoMemParams;
       break;
-    case 28:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 29;
-      SendModuleBasicParams(&NoMemUserSet(), SET_FROSKTEC_MOD_NO_MEM_USER_SET);
+    case kWriteNoMemDefault:
+      chainStep(MODULE_BASIC_PARAMS, kWriteNoMemUserSet,
+                [this] { SendModuleBasicParams(&NoMemUserSet(), SET_FROSKTEC_MOD_NO_MEM_USER_SET); });
       break;
-    case 29:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 30;
-      SendModuleBasicParams(&NoMemUserMin(), SET_FROSKTEC_MOD_NO_MEM_USER_MIN);
+    case kWriteNoMemUserSet:
+      chainStep(MODULE_BASIC_PARAMS, kWriteNoMemUserMin,
+                [this] { SendModuleBasicParams(&NoMemUserMin(), SET_FROSKTEC_MOD_NO_MEM_USER_MIN); });
       break;
-    case 30:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 31;
-      SendModuleBasicParams(&NoMemUserMax(), SET_FROSKTEC_MOD_NO_MEM_USER_MAX);
+    case kWriteNoMemUserMin:
+      chainStep(MODULE_BASIC_PARAMS, kWriteNoMemUserMax,
+                [this] { SendModuleBasicParams(&NoMemUserMax(), SET_FROSKTEC_MOD_NO_MEM_USER_MAX); });
       break;
-    case 31:
+    case kWriteNoMemUserMax:
       if (reply != MODULE_BASIC_PARAMS) break;
       if (LiveModuleType() < kModuleWithMemory) {
-        sequenceState_ = 44;
+        sequenceState_ = kLeaveServiceMode;
         LeaveServiceMode();
       } else {
-        sequenceState_ = 32;
+        sequenceState_ = kConfiguratorModuleIden;
       }
       break;
-    case 33:
-      if (reply == MODULE_IDEN) sequenceState_ = 34;
+    case kWriteModuleIden:
+      if (reply == MODULE_IDEN) sequenceState_ = kConfiguratorModuleParams;
       break;
-    case 35:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 36;
-      SendModuleBasicParams(&ModuleUserSet(), SET_MODULE_USER_SET);
+    case kWriteModuleDefault:
+      chainStep(MODULE_BASIC_PARAMS, kWriteModuleUserSet,
+                [this] { SendModuleBasicParams(&ModuleUserSet(), SET_MODULE_USER_SET); });
       break;
-    case 36:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 37;
-      SendModuleBasicParams(&ModuleUserMin(), SET_MODULE_USER_MIN);
+    case kWriteModuleUserSet:
+      chainStep(MODULE_BASIC_PARAMS, kWriteModuleUserMin,
+                [this] { SendModuleBasicParams(&ModuleUserMin(), SET_MODULE_USER_MIN); });
       break;
-    case 37:
-      if (reply != MODULE_BASIC_PARAMS) break;
-      sequenceState_ = 38;
-      SendModuleBasicParams(&ModuleUserMax(), SET_MODULE_USER_MAX);
+    case kWriteModuleUserMin:
+      chainStep(MODULE_BASIC_PARAMS, kWriteModuleUserMax,
+                [this] { SendModuleBasicParams(&ModuleUserMax(), SET_MODULE_USER_MAX); });
       break;
-    case 38:
+    case kWriteModuleUserMax:
       if (reply != MODULE_BASIC_PARAMS) break;
       if (LiveModuleType() != kVeltraModule) {
-        sequenceState_ = 44;
+        sequenceState_ = kLeaveServiceMode;
         LeaveServiceMode();
       } else {
-        sequenceState_ = 39;
+        sequenceState_ = kConfiguratorVeltraParams;
       }
       break;
-    case 40:
-      if (reply != MODULE_VELTRA_PARAMS) break;
-      sequenceState_ = 41;
-      SendVeltraParams(&VeltraUserSet(), SET_MODULE_VELTRA_USER_SET);
+    case kWriteVeltraDefault:
+      chainStep(MODULE_VELTRA_PARAMS, kWriteVeltraUserSet,
+                [this] { SendVeltraParams(&VeltraUserSet(), SET_MODULE_VELTRA_USER_SET); });
       break;
-    case 41:
-      if (reply != MODULE_VELTRA_PARAMS) break;
-      sequenceState_ = 42;
-      SendVeltraParams(&VeltraUserMin(), SET_MODULE_VELTRA_USER_MIN);
+    case kWriteVeltraUserSet:
+      chainStep(MODULE_VELTRA_PARAMS, kWriteVeltraUserMin,
+                [this] { SendVeltraParams(&VeltraUserMin(), SET_MODULE_VELTRA_USER_MIN); });
       break;
-    case 42:
-      if (reply != MODULE_VELTRA_PARAMS) break;
-      sequenceState_ = 43;
-      SendVeltraParams(&VeltraUserMax(), SET_MODULE_VELTRA_USER_MAX);
+    case kWriteVeltraUserMin:
+      chainStep(MODULE_VELTRA_PARAMS, kWriteVeltraUserMax,
+                [this] { SendVeltraParams(&VeltraUserMax(), SET_MODULE_VELTRA_USER_MAX); });
       break;
-    case 43:
-      if (reply != MODULE_VELTRA_PARAMS) break;
-      sequenceState_ = 44;
-      LeaveServiceMode();
-      break;
-    case 44:
+    case kWriteVeltraUserMax: chainStep(MODULE_VELTRA_PARAMS, kLeaveServiceMode, [this] { LeaveServiceMode(); }); break;
+    case kLeaveServiceMode:
       if (reply != SERVICE_MODE) break;
-      sequenceState_ = 21;
+      sequenceState_ = kConfiguratorStart;
       Refresh();
       Ask(kConfigurationChanged, kInformationMessage);
       return true;
@@ -449,7 +406,7 @@ bool DeviceEngine::Advance(Key reply) {
       if (reply == FROSKTEC_MONITOR || reply == MODULE_VELTRA_MONITOR) break;
       if (configSender_ != nullptr && configSender_->SendNextConfigItem()) break;
       Ask(kConfigurationChanged, kInformationMessage);
-      sequenceStep(GET_SERVICE_MODE, 1);
+      ReadAgain();
       break;
     default: break;
   }
@@ -464,10 +421,7 @@ void DeviceEngine::LeaveServiceMode() {
 // --- Tick ---------------------------------------------------------------------
 
 void DeviceEngine::Tick() {
-  if (sequenceState_ == 0) {
-    sequenceState_ = 1;
-    SendRequest(GET_SERVICE_MODE);
-  }
+  if (sequenceState_ == kStart) SendAndAwait(GET_SERVICE_MODE, kReadServiceMode);
   if (waiting_ && seams_.clock.Now() - sentTick_ > kReplyTimeoutMs) {
     waiting_ = false;
     ++timeouts_;
@@ -496,9 +450,8 @@ void DeviceEngine::PollMonitors() {
   // request that follows the answer.
   if (waiting_ || viewPage_ != 0 || openQuestions_ > 0 || !(device || module)) return;
   if (device && module) {
-    bool& froskTecNext = seams_.alternation.froskTecMonitorNext;
-    const Key request = froskTecNext ? GET_FROSKTEC_MONITOR : GET_MODULE_VELTRA_MONITOR;
-    froskTecNext = !froskTecNext;
+    const Key request = froskTecMonitorNext_ ? GET_FROSKTEC_MONITOR : GET_MODULE_VELTRA_MONITOR;
+    froskTecMonitorNext_ = !froskTecMonitorNext_;
     SendRequest(request);
     return;
   }
@@ -631,35 +584,7 @@ DeviceEngine::BasicParamsSet DeviceEngine::ControllerSettings() {
 }
 
 std::span<VFroskClass> DeviceEngine::Holders(Group group) {
-  const auto span = [](auto& holders) { return std::span<VFroskClass>(&*holders.begin(), holders.size()); };
-  switch (group) {
-    case Group::kServiceMode: return span(serviceMode_);
-    case Group::kDeviceIden: return span(deviceIden_);
-    case Group::kFroskTecConfig: return span(froskTecConfig_);
-    case Group::kFroskTecMonitor: return span(froskTecMonitor_);
-    case Group::kNoMemModuleIden: return span(moduleIden_[0]);
-    case Group::kModuleIden: return span(moduleIden_[1]);
-    case Group::kModuleVeltraMonitor: return span(veltraMonitor_);
-    case Group::kTransparentMode: return span(transparentMode_);
-    case Group::kDeviceCheck: return span(deviceCheck_);
-    case Group::kModuleCheck: return span(moduleCheck_);
-    case Group::kNoMemDefault:
-    case Group::kNoMemUserSet:
-    case Group::kNoMemUserMin:
-    case Group::kNoMemUserMax:
-      return span(basicParams_[static_cast<int>(group) - static_cast<int>(Group::kNoMemDefault)]);
-    case Group::kModuleDefault:
-    case Group::kModuleUserSet:
-    case Group::kModuleUserMin:
-    case Group::kModuleUserMax:
-      return span(basicParams_[4 + static_cast<int>(group) - static_cast<int>(Group::kModuleDefault)]);
-    case Group::kVeltraDefault:
-    case Group::kVeltraUserSet:
-    case Group::kVeltraUserMin:
-    case Group::kVeltraUserMax:
-      return span(veltraParams_[static_cast<int>(group) - static_cast<int>(Group::kVeltraDefault)]);
-  }
-  return {};
+  return Visit(group, [](auto& holders) { return std::span<VFroskClass>(&*holders.begin(), holders.size()); });
 }
 
 VFroskClass* DeviceEngine::Holder(Group group, Key field) {
@@ -694,10 +619,11 @@ bool DeviceEngine::ThermistorPresent() const {
 // --- Buttons --------------------------------------------------------------------
 
 void DeviceEngine::GetConfiguration() {
-  sequenceState_ = 2;
-  SendRequest(GET_DEVICE_IDEN);
+  SendAndAwait(GET_DEVICE_IDEN, kReadDeviceIden);
   Refresh();
 }
+
+void DeviceEngine::ReadAgain() { SendAndAwait(GET_SERVICE_MODE, kReadServiceMode); }
 
 void DeviceEngine::Break() {
   sequenceState_ = kIdle;
@@ -721,11 +647,96 @@ void DeviceEngine::StartConfigurator() {
   serviceMode_.At(SERVICE_MODE_ENABLE).SetFromInt(1);
   if (IsDeviceLinked()) {
     SendServiceMode(&serviceMode_);
-    sequenceState_ = 20;
+    sequenceState_ = kConfiguratorServiceMode;
   } else {
     sequenceState_ = kConfiguratorStart;
   }
   Refresh();
+}
+
+// --- Configurator and files ----------------------------------------------------------
+
+bool DeviceEngine::ShowConfiguratorPage(frosk::SequenceState page) {
+  if (!IsConfiguratorPage(page)) return false;
+  sequenceState_ = page;
+  Refresh();
+  return true;
+}
+
+void DeviceEngine::LeaveConfiguratorPage(frosk::SequenceState waiting, frosk::SequenceState next,
+                                         const std::function<void()>& send) {
+  // The state goes first: the send refreshes the view, which then shows the wait page.
+  const bool linked = IsDeviceLinked();
+  sequenceState_ = linked ? waiting : next;
+  if (linked) send();
+}
+
+void DeviceEngine::StartSendingConfiguration() { sequenceState_ = kSendingConfiguration; }
+
+ContentMask DeviceEngine::SupportedContent() const {
+  const int moduleType = LiveModuleType();
+  ContentMask mask = content::kDeviceIden | content::kFroskTecConfig | content::kDeviceSignature;
+  if (froskTecConfig_.At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0) mask |= content::kNoMemRecords;
+  if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords | content::kModuleSignature;
+  if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
+  return mask;
+}
+
+// --- Settings -------------------------------------------------------------------
+
+std::optional<DeviceEngine::Setting> DeviceEngine::UserSetting(Key field) {
+  const ContainerSpec* container = nullptr;
+  if (FindField(field, &container) == nullptr) return std::nullopt;
+  if (container->key == MODULE_BASIC_PARAMS) {
+    const BasicParamsSet set = ControllerSettings();
+    return Setting{set.userSet.At(field), set.defaults.At(field), set.userMin.At(field), set.userMax.At(field)};
+  }
+  if (container->key == MODULE_VELTRA_PARAMS)
+    return Setting{VeltraUserSet().At(field), VeltraDefault().At(field), VeltraUserMin().At(field),
+                   VeltraUserMax().At(field)};
+  return std::nullopt;
+}
+
+DeviceEngine::SettingChange DeviceEngine::SetSetting(Key field, int32_t raw) {
+  const std::optional<Setting> setting = UserSetting(field);
+  if (!setting) return {};
+  const bool changed = ClampAndSet(setting->value, raw, setting->userMin, setting->userMax);
+  return {changed, setting->value.GetAsInt() != raw};
+}
+
+bool DeviceEngine::WriteSetting(Key field) {
+  const ContainerSpec* container = nullptr;
+  if (FindField(field, &container) == nullptr) return false;
+  if (container->key == MODULE_BASIC_PARAMS) return WriteControllerSettings();
+  if (container->key == MODULE_VELTRA_PARAMS) return WriteModuleSettings();
+  return false;
+}
+
+bool DeviceEngine::StepSetting(Key field, int step) {
+  const std::optional<Setting> setting = UserSetting(field);
+  if (!setting) return false;
+  const auto next =
+      static_cast<int32_t>(std::clamp<int64_t>(int64_t{setting->value.GetAsInt()} + step, INT32_MIN, INT32_MAX));
+  return SetSetting(field, next).changed && WriteSetting(field);
+}
+
+bool DeviceEngine::ChooseSetting(Key field, int32_t choice) {
+  return SetSetting(field, choice).changed && WriteSetting(field);
+}
+
+bool DeviceEngine::ChooseGain(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kGainCodes))) return false;
+  return ChooseSetting(MODULE_VELTRA_PARAMS_GAIN, kGainCodes[index].code);
+}
+
+bool DeviceEngine::SwitchServiceMode(bool on) {
+  serviceMode_.At(SERVICE_MODE_ENABLE).SetFromInt(on ? 1 : 0);
+  return SendServiceMode(&serviceMode_);
+}
+
+bool DeviceEngine::SwitchTransparentMode(bool on) {
+  transparentMode_.At(TRANSPARENT_MODE_ENABLE).SetFromInt(on ? 1 : 0);
+  return SendTransparentMode(&transparentMode_);
 }
 
 bool DeviceEngine::ClampAndSet(VFroskClass& field, int32_t value, const VFroskClass& userMin,

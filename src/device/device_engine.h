@@ -13,7 +13,9 @@
 #include "common/prompter.h"
 #include "common/tick_clock.h"
 #include "device/device_host.h"
+#include "protocol/device_codes.h"
 #include "protocol/holders.h"
+#include "protocol/record_slots.h"
 #include "protocol/records.h"
 
 namespace frosk {
@@ -30,60 +32,79 @@ using ModuleVeltraParamsHolders = HolderGroup<ModuleVeltraParamsRecord>;
 using DeviceCheckHolder = HolderGroup<DeviceCheckRecord>;
 using ModuleCheckHolder = HolderGroup<ModuleCheckRecord>;
 
-// Every holder group instance of a device, in the order the reading sequence
-// fills them; the three that the sequence never reads come last.
-enum class Group : uint8_t {
-  kServiceMode,
-  kDeviceIden,
-  kFroskTecConfig,
-  kFroskTecMonitor,
-  kNoMemModuleIden,
-  kNoMemDefault,
-  kNoMemUserSet,
-  kNoMemUserMin,
-  kNoMemUserMax,
-  kModuleIden,
-  kModuleDefault,
-  kModuleUserSet,
-  kModuleUserMin,
-  kModuleUserMax,
-  kModuleVeltraMonitor,
-  kVeltraDefault,
-  kVeltraUserSet,
-  kVeltraUserMin,
-  kVeltraUserMax,
-  kTransparentMode,
-  kDeviceCheck,
-  kModuleCheck,
-};
-inline constexpr size_t kGroupCount = 22;
-
 // "ServiceMode", "NoMemUserSet", ...: the group's name without "Holders".
 std::string_view GroupName(Group group);
 // The data container whose record the group holds.
 const ContainerSpec& GroupContainer(Group group);
 
-// A set of groups, one bit per Group.
-using GroupMask = uint32_t;
-constexpr GroupMask GroupBit(Group group) { return GroupMask{1} << static_cast<unsigned>(group); }
+// The groups of the index lookups ModuleIdenGroup, BasicParamsGroup and
+// VeltraParamsGroup, in index order.
+inline constexpr Group kModuleIdenGroups[] = {Group::kNoMemModuleIden, Group::kModuleIden};
+inline constexpr Group kBasicParamsGroups[] = {Group::kNoMemDefault,  Group::kNoMemUserSet,  Group::kNoMemUserMin,
+                                               Group::kNoMemUserMax,  Group::kModuleDefault, Group::kModuleUserSet,
+                                               Group::kModuleUserMin, Group::kModuleUserMax};
+inline constexpr Group kVeltraParamsGroups[] = {Group::kVeltraDefault, Group::kVeltraUserSet, Group::kVeltraUserMin,
+                                                Group::kVeltraUserMax};
 
-// The GET request that fills the group of an index of ModuleIdenGroup,
-// BasicParamsGroup or VeltraParamsGroup; its SET lies 0x10 above and answers
-// into the same group. 0 for an index out of range.
-Key ModuleIdenGetKey(int index);
-Key BasicParamsGetKey(int index);
-Key VeltraParamsGetKey(int index);
-Key ModuleIdenSetKey(int index);
-Key BasicParamsSetKey(int index);
-Key VeltraParamsSetKey(int index);
-
-// Module types of FROSKTEC_MONITOR_MODULE_TYPE (0 none, 1 NOMEM): from 2 on
-// the module has a memory of its own, and 3 is a VELTRA module.
-inline constexpr int kModuleWithMemory = 2;
-inline constexpr int kVeltraModule = 3;
-
-// The monitor's status text for a status code; empty for codes without one.
-std::string_view StatusText(int code);
+// The steps of the reading sequence, the configurator's pages and write
+// chain, the sending of a loaded file, and idle. The values are the system's
+// own numbers; the engine's named operations are the only way to change them.
+enum class SequenceState : uint8_t {
+  kStart = 0,  // a new device: the first tick starts the reading sequence
+  // The reading sequence: each state awaits the reply to its request.
+  kReadServiceMode = 1,
+  kReadDeviceIden = 2,
+  kReadFroskTecConfig = 3,
+  kReadFroskTecMonitor = 4,
+  kReadNoMemModuleIden = 5,
+  kReadNoMemDefault = 6,
+  kReadNoMemUserSet = 7,
+  kReadNoMemUserMin = 8,
+  kReadNoMemUserMax = 9,
+  kReadModuleIden = 10,
+  kReadModuleDefault = 11,
+  kReadModuleUserSet = 12,
+  kReadModuleUserMin = 13,
+  kReadModuleUserMax = 14,
+  kReadVeltraMonitor = 15,
+  kReadVeltraDefault = 16,
+  kReadVeltraUserSet = 17,
+  kReadVeltraUserMin = 18,
+  kReadVeltraUserMax = 19,
+  // The configurator: its pages, and the write chain's waits between them.
+  kConfiguratorServiceMode = 20,
+  kConfiguratorStart = 21,
+  kConfiguratorDeviceIden = 22,
+  kWriteDeviceIden = 23,
+  kWriteFroskTecConfig = 24,
+  kConfiguratorNoMemModuleIden = 25,
+  kWriteNoMemModuleIden = 26,
+  kConfiguratorNoMemParams = 27,
+  kWriteNoMemDefault = 28,
+  kWriteNoMemUserSet = 29,
+  kWriteNoMemUserMin = 30,
+  kWriteNoMemUserMax = 31,
+  kConfiguratorModuleIden = 32,
+  kWriteModuleIden = 33,
+  kConfiguratorModuleParams = 34,
+  kWriteModuleDefault = 35,
+  kWriteModuleUserSet = 36,
+  kWriteModuleUserMin = 37,
+  kWriteModuleUserMax = 38,
+  kConfiguratorVeltraParams = 39,
+  kWriteVeltraDefault = 40,
+  kWriteVeltraUserSet = 41,
+  kWriteVeltraUserMin = 42,
+  kWriteVeltraUserMax = 43,
+  kLeaveServiceMode = 44,
+  kConfiguratorMakeFile = 45,
+  kConfiguratorReadFile = 46,
+  kSendingConfiguration = 48,  // a loaded file's records go out one by one
+  kIdle = 50,
+  kCheckDeclined = 51,  // the module firmware check was declined
+};
+// True for the states that show a page of the configurator.
+bool IsConfiguratorPage(SequenceState state);
 
 // True when each of the three raw values lies within its own holder's limits
 // and min <= value <= max.
@@ -95,7 +116,6 @@ struct DeviceSeams {
   Prompter& prompter;
   Beeper& beeper;
   const Folders& folders;
-  MonitorAlternation& alternation;
 };
 
 // The engine of one device window (TFroskTecViewForm): the value holders, the
@@ -106,10 +126,6 @@ struct DeviceSeams {
 // Everything runs on one thread; the host delivers replies and ticks.
 class DeviceEngine {
  public:
-  static constexpr uint8_t kIdle = 50;
-  static constexpr uint8_t kCheckDeclined = 51;
-  static constexpr uint8_t kSendingConfiguration = 48;
-  static constexpr uint8_t kConfiguratorStart = 21;
   static constexpr uint8_t kConfiguratorPage = 2;  // ViewPage
   static constexpr uint32_t kReplyTimeoutMs = 5000;
 
@@ -124,6 +140,10 @@ class DeviceEngine {
   bool SendItem(const uint8_t* item);
   // A bare GET (or any record-less) request.
   bool SendRequest(Key command);
+  // A slot's GET, or its holders inside its SET: the service view's buttons.
+  // False, sending nothing, for a slot without one.
+  bool ReadGroup(Group group);
+  bool WriteGroup(Group group);
   // The record senders: the group's record inside a command container. Key 0
   // takes the default SET key; a null group sends nothing and gives false.
   bool SendServiceMode(const ServiceModeHolder* group, Key command = 0);
@@ -181,10 +201,8 @@ class DeviceEngine {
   BasicParamsSet ControllerSettings();
 
   // --- Window state ---------------------------------------------------------
-  uint8_t SequenceState() const { return sequenceState_; }
-  void SetSequenceState(uint8_t state) { sequenceState_ = state; }
+  frosk::SequenceState SequenceState() const { return sequenceState_; }
   uint8_t ViewPage() const { return viewPage_; }
-  void SetViewPage(uint8_t page) { viewPage_ = page; }
   int8_t ModuleTypeSnapshot() const { return moduleTypeSnapshot_; }
   Key PendingKey() const { return pendingKey_; }
   bool Waiting() const { return waiting_; }
@@ -213,12 +231,14 @@ class DeviceEngine {
   bool TecPresent() const;
   bool ThermistorPresent() const;
   // The service view's idle: state 50 and nothing in flight.
-  bool Idle() const { return sequenceState_ == kIdle && !waiting_; }
+  bool Idle() const { return sequenceState_ == SequenceState::kIdle && !waiting_; }
 
   // --- Operations of the window's buttons -----------------------------------
   // GetConfigurationButtonClick, ConfigDeviceLoadButtonClick: the reading
   // sequence again from its second step.
   void GetConfiguration();
+  // The reading sequence again from its first step, as after a load.
+  void ReadAgain();
   // BreakButtonClick: the request in flight is no longer awaited.
   void Break();
   // UserViewBitBtnClick, ServiceViewBitBtnClick.
@@ -228,10 +248,57 @@ class DeviceEngine {
   void StartConfigurator();
   bool IsDeviceLinked() const { return host_.IsDeviceLinked(*this); }
 
-  // Setpoint changes. Clamps the raw value to the field's own limits while the
-  // controller is in service mode, else to the user-min and user-max values,
-  // and stores it; true when the stored value changed.
+  // --- The configurator and configuration files ------------------------------
+  // Shows a page of the configurator (IsConfiguratorPage); false, changing
+  // nothing, for any other state.
+  bool ShowConfiguratorPage(frosk::SequenceState page);
+  // Leaves a page by sending what it edits: linked, `send` goes out and the
+  // chain waits in `waiting` for its reply; unlinked, nothing is sent and
+  // `next` shows at once.
+  void LeaveConfiguratorPage(frosk::SequenceState waiting, frosk::SequenceState next,
+                             const std::function<void()>& send);
+  // A loaded file's first record has gone out: the config sender sends the
+  // rest, one per reply.
+  void StartSendingConfiguration();
+  // The records the connected devices hold, as last read, with the signatures
+  // that guard them: the controller's always, the NOMEM records for a
+  // NOMEM-compatible controller, the module's and its signature for a module
+  // with memory, the VELTRA records for a VELTRA module.
+  ContentMask SupportedContent() const;
+
+  // --- Settings of the user view (and froskctl set) ---------------------------
+  // The setting a control shows: a field of the controller's user set
+  // (MODULE_BASIC_PARAMS_..., in the groups the module type chooses) or of the
+  // VELTRA module's (MODULE_VELTRA_PARAMS_...), with the default, the user
+  // minimum and the user maximum that go with it. None for any other field.
+  struct Setting {
+    VFroskClass& value;
+    VFroskClass& defaults;
+    VFroskClass& userMin;
+    VFroskClass& userMax;
+  };
+  std::optional<Setting> UserSetting(Key field);
+  // Stores a new raw value, clamped to the field's own limits while the
+  // controller is in service mode, else to the user band. Nothing is sent.
+  struct SettingChange {
+    bool changed = false;  // the stored value is another now
+    bool clamped = false;  // the value stored is not the one asked for
+  };
+  SettingChange SetSetting(Key field, int32_t raw);
+  // Sends the whole record the field belongs to, as its area's Write does.
+  bool WriteSetting(Key field);
+  // One unit up (+1) or down (-1), clamped, and sent when it changed.
+  bool StepSetting(Key field, int step);
+  // A choice of a field with choices, clamped, and sent when it changed.
+  bool ChooseSetting(Key field, int32_t choice);
+  // An entry of kGainCodes as the VELTRA module's gain, as ChooseSetting.
+  bool ChooseGain(int index);
+  // Clamps as SetSetting does, for any field and band; true when the stored value changed.
   bool ClampAndSet(VFroskClass& field, int32_t value, const VFroskClass& userMin, const VFroskClass& userMax);
+  // The controller's service and transparent modes: the holder takes the
+  // value and goes to the controller, whose reply then stands.
+  bool SwitchServiceMode(bool on);
+  bool SwitchTransparentMode(bool on);
   // The write actions of the user view. Each sends one whole record.
   bool WriteControllerSettings();  // DeviceSettingsWriteBitBtnClick
   bool UseControllerDefaults();    // DeviceSettingsDefaultBitBtnClick
@@ -277,8 +344,13 @@ class DeviceEngine {
  private:
   template <class Record>
   bool SendRecord(const HolderGroup<Record>* group, Key command);
+  void SendAndAwait(Key request, frosk::SequenceState state);
+  std::optional<Group> ReplyGroup(Key container) const;
   // Stores a reply in the group the table gives for its key (and PendingKey).
   std::optional<Group> StoreReply(const uint8_t* item);
+  // Calls `visit` with the typed holders of a group.
+  template <class Visitor>
+  decltype(auto) Visit(Group group, Visitor&& visit);
   // One row of the transition table; true when the row already refreshed.
   bool Advance(Key reply);
   void LeaveServiceMode();
@@ -290,7 +362,7 @@ class DeviceEngine {
   TrafficObserver* trafficObserver_ = nullptr;
   ConfigSender* configSender_ = nullptr;
 
-  uint8_t sequenceState_ = 0;
+  frosk::SequenceState sequenceState_ = frosk::SequenceState::kStart;
   uint8_t viewPage_ = 0;
   int8_t moduleTypeSnapshot_ = 0;
   Key pendingKey_ = 0;
@@ -299,6 +371,9 @@ class DeviceEngine {
   std::vector<uint8_t> queuedItem_;
   bool deviceMonitorAuto_ = true;
   bool moduleMonitorAuto_ = true;
+  // Each device takes its own turns, so two devices polling side by side
+  // each keep both of their monitors live.
+  bool froskTecMonitorNext_ = false;
   bool waitingPanelVisible_ = false;
   uint32_t timeouts_ = 0;
   int openQuestions_ = 0;

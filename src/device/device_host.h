@@ -52,11 +52,4 @@ class ConfigSender {
   virtual bool SendNextConfigItem() = 0;
 };
 
-// Which monitor the next alternating poll asks for. One value for all device
-// engines of a program, so two windows polling side by side keep taking turns
-// as one: the host owns it and hands the same object to every engine.
-struct MonitorAlternation {
-  bool froskTecMonitorNext = false;
-};
-
 }  // namespace frosk

@@ -136,9 +136,6 @@ const QColor kInactiveText{128, 128, 128};
 const QColor kErrorText{255, 0, 0};
 const QColor kFormColour{240, 240, 240};
 
-// Status codes from this one up are faults, shown in red.
-constexpr int kFirstErrorStatus = 128;
-
 // Which device replies each area shows; an area is redrawn only when a reply
 // stored one of its groups or the page's state changed.
 constexpr GroupMask kControllerHeaderGroups = GroupBit(Group::kDeviceIden) | GroupBit(Group::kServiceMode);
@@ -212,20 +209,23 @@ constexpr int kMonitorValueX = 214;
 
 }  // namespace
 
-int GainIndexOf(int code) {
-  for (size_t i = 0; i < std::size(kGainTable); ++i)
-    if (kGainTable[i].code == code) return static_cast<int>(i);
-  return -1;
+// The slider spans the field's own limits.
+SliderValues SliderOf(const DeviceEngine::Setting& setting) {
+  return {setting.value.Min(), setting.value.Max(), setting.userMin.GetAsInt(), setting.userMax.GetAsInt(),
+          setting.value.GetAsInt()};
 }
 
-TFroskTecViewForm::TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                                     const DeviceWindowShared& shared, QWidget* parent)
-    : QWidget(parent), EngineDeviceWindow(host, settings, seams), shared_(shared), valueDialog_(shared.valueDialog) {
-  BuildLayout(settings.ServiceMode);
+TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent)
+    : QWidget(parent), connection_(connection), shared_(shared), valueDialog_(shared.valueDialog) {
+  BuildLayout(connection.ServiceModeSetting());
   SetUnitLabels();
   FillGainList();
   WireActions();
   listenerId_ = Engine().AddRefreshListener([this](GroupMask stored) { EngineRefreshed(stored); });
+  // The service view's waiting panel blinks at the tick rate.
+  connect(&connection_, &DeviceConnection::Ticked, this, [this] {
+    if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
+  });
 }
 
 TFroskTecViewForm::~TFroskTecViewForm() {
@@ -448,7 +448,7 @@ void TFroskTecViewForm::SetUnitLabels() {
 
 void TFroskTecViewForm::FillGainList() {
   setpointGainComboBox_->clear();
-  for (const GainEntry& entry : kGainTable) setpointGainComboBox_->addItem(GainText(entry.gain));
+  for (const GainCode& entry : kGainCodes) setpointGainComboBox_->addItem(GainText(entry.gain));
 }
 
 // --- Actions ------------------------------------------------------------------
@@ -528,11 +528,6 @@ void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
   }
 }
 
-void TFroskTecViewForm::Tick() {
-  EngineDeviceWindow::Tick();
-  if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
-}
-
 void TFroskTecViewForm::RefreshAfterEdit() {
   dirty_ = kAllGroups;
   Engine().Refresh();
@@ -590,24 +585,24 @@ void TFroskTecViewForm::RefreshControllerSettings(const PageState& state) {
 
 void TFroskTecViewForm::ShowNumericRow(const NumericRow& row, const QColor& areaColour, bool enabled, bool valueShown,
                                        bool coloured) {
-  const FieldHolders holders = Holders(row.setting->side, row.setting->field);
+  const DeviceEngine::Setting holders = Holders(row.setting->field);
   SetText(row.panel, valueShown ? Text(holders.value.ValueToText()) : QString());
   SetPanelColour(row.panel, coloured ? kSettingActive : kInactiveBackground);
   SetTextColour(row.caption, coloured);
   SetTextColour(row.unit, coloured);
   for (QWidget* control : std::initializer_list<QWidget*>{row.edit, row.dec, row.inc, row.image})
     SetEnabled(control, enabled);
-  row.image->Show(areaColour, holders.Slider(), valueShown);
+  row.image->Show(areaColour, SliderOf(holders), valueShown);
 }
 
 void TFroskTecViewForm::ShowChoiceRow(const ChoiceRow& row, bool ready, bool serviceMode) {
-  const FieldHolders holders = Holders(row.setting->side, row.setting->field);
+  const DeviceEngine::Setting holders = Holders(row.setting->field);
   const int value = holders.value.GetAsInt();
   SetTextColour(row.caption, ready);
   for (size_t k = 0; k < row.buttons.size(); ++k) {
     const int choice = static_cast<int>(k);
     // Outside service mode the user limits take choices away.
-    const bool allowed = serviceMode || (holders.min.GetAsInt() <= choice && choice <= holders.max.GetAsInt());
+    const bool allowed = serviceMode || (holders.userMin.GetAsInt() <= choice && choice <= holders.userMax.GetAsInt());
     SetEnabled(row.buttons[k], ready && allowed);
     SetChecked(row.buttons[k], value == choice);
   }
@@ -696,20 +691,6 @@ void TFroskTecViewForm::RefreshMonitorAutoBoxes(const PageState& state) {
 
 // --- Setpoint controls --------------------------------------------------------
 
-TFroskTecViewForm::FieldHolders TFroskTecViewForm::Holders(Side side, Key field) {
-  DeviceEngine& engine = Engine();
-  if (side == Side::kController) {
-    const DeviceEngine::BasicParamsSet set = engine.ControllerSettings();
-    return {set.userSet.At(field), set.defaults.At(field), set.userMin.At(field), set.userMax.At(field)};
-  }
-  return {engine.VeltraUserSet().At(field), engine.VeltraDefault().At(field), engine.VeltraUserMin().At(field),
-          engine.VeltraUserMax().At(field)};
-}
-
-bool TFroskTecViewForm::Write(Side side) {
-  return side == Side::kController ? Engine().WriteControllerSettings() : Engine().WriteModuleSettings();
-}
-
 const TFroskTecViewForm::NumericRow* TFroskTecViewForm::RowOfImage(const QObject* image) const {
   for (const NumericRow& row : numericRows_)
     if (row.image == image) return &row;
@@ -728,8 +709,8 @@ void TFroskTecViewForm::AnyScrollBarImageMouseMove(Qt::MouseButtons buttons, int
 void TFroskTecViewForm::DragSlider(const QObject* image, Qt::MouseButtons buttons, int x) {
   const NumericRow* row = RowOfImage(image);
   if (row == nullptr || !(buttons & Qt::LeftButton)) return;
-  const FieldHolders holders = Holders(row->setting->side, row->setting->field);
-  const int32_t value = SliderValueAt(row->image->width(), x, holders.Slider(), !Engine().ControllerInServiceMode());
+  const DeviceEngine::Setting holders = Holders(row->setting->field);
+  const int32_t value = SliderValueAt(row->image->width(), x, SliderOf(holders), !Engine().ControllerInServiceMode());
   if (value == holders.value.GetAsInt()) return;
   holders.value.SetFromInt(value);
   RefreshAfterEdit();
@@ -740,17 +721,14 @@ void TFroskTecViewForm::DragSlider(const QObject* image, Qt::MouseButtons button
 void TFroskTecViewForm::AnyScrollBarImageMouseUp() {
   const NumericRow* row = RowOfImage(sender());
   if (row == nullptr) return;
-  Write(row->setting->side);
+  Engine().WriteSetting(row->setting->field);
   RefreshAfterEdit();
 }
 
 void TFroskTecViewForm::AnySetpointDecIncButtonClick() {
   for (const NumericRow& row : numericRows_) {
     if (sender() != row.dec && sender() != row.inc) continue;
-    const FieldHolders holders = Holders(row.setting->side, row.setting->field);
-    const int64_t step = sender() == row.inc ? 1 : -1;
-    const auto next = static_cast<int32_t>(std::clamp<int64_t>(holders.value.GetAsInt() + step, INT32_MIN, INT32_MAX));
-    if (Engine().ClampAndSet(holders.value, next, holders.min, holders.max)) Write(row.setting->side);
+    Engine().StepSetting(row.setting->field, sender() == row.inc ? 1 : -1);
     RefreshAfterEdit();
     return;
   }
@@ -761,17 +739,18 @@ void TFroskTecViewForm::AnyUserEditButtonClick() {
                                 [this](const NumericRow& candidate) { return candidate.edit == sender(); });
   if (row == numericRows_.end()) return;
   const NumericSetting& setting = *row->setting;
-  const FieldHolders holders = Holders(setting.side, setting.field);
+  const DeviceEngine::Setting holders = Holders(setting.field);
   valueDialog_.Fill({setting.prefix, setting.description, holders.value.Unit(), holders.value, holders.defaults,
-                     holders.min, holders.max, !Engine().ControllerInServiceMode()});
+                     holders.userMin, holders.userMax, !Engine().ControllerInServiceMode()});
   // The dialog's own event loop keeps the device traffic going; the device
   // may be closed meanwhile, and this window with it.
   const QPointer<TFroskTecViewForm> alive(this);
   valueDialog_.move(frameGeometry().center() - valueDialog_.rect().center());
   const int result = valueDialog_.exec();
   if (alive.isNull() || result != QDialog::Accepted) return;
-  Holders(setting.side, setting.field).value = valueDialog_.Value();
-  Write(setting.side);
+  // The dialog kept the value within the limits it showed.
+  Holders(setting.field).value = valueDialog_.Value();
+  Engine().WriteSetting(setting.field);
   RefreshAfterEdit();
 }
 
@@ -779,9 +758,7 @@ void TFroskTecViewForm::AnyUserSpeedButtonClick() {
   for (const ChoiceRow& row : choiceRows_) {
     const auto button = std::find(row.buttons.begin(), row.buttons.end(), sender());
     if (button == row.buttons.end()) continue;
-    const FieldHolders holders = Holders(row.setting->side, row.setting->field);
-    const auto choice = static_cast<int32_t>(button - row.buttons.begin());
-    if (Engine().ClampAndSet(holders.value, choice, holders.min, holders.max)) Write(row.setting->side);
+    Engine().ChooseSetting(row.setting->field, static_cast<int32_t>(button - row.buttons.begin()));
     // A click toggles the button itself; the refresh puts it back to the value.
     RefreshAfterEdit();
     return;
@@ -789,12 +766,7 @@ void TFroskTecViewForm::AnyUserSpeedButtonClick() {
 }
 
 void TFroskTecViewForm::AnyUserComboBoxChange() {
-  const int index = setpointGainComboBox_->currentIndex();
-  if (index < 0 || index >= static_cast<int>(std::size(kGainTable))) return;
-  const FieldHolders holders = Holders(Side::kModule, MODULE_VELTRA_PARAMS_GAIN);
-  const int code = kGainTable[index].code;
-  if (code != holders.value.GetAsInt() && Engine().ClampAndSet(holders.value, code, holders.min, holders.max))
-    Engine().WriteModuleSettings();
+  Engine().ChooseGain(setpointGainComboBox_->currentIndex());
   RefreshAfterEdit();
 }
 
@@ -859,16 +831,13 @@ void TFroskTecViewForm::UserViewBitBtnClick() { Engine().ShowUserView(); }
 void TFroskTecViewForm::ServiceModeCheckBoxClick() {
   DeviceEngine& engine = Engine();
   const bool ticked = serviceModeCheckBox_->isChecked();
-  if (ticked != engine.ControllerInServiceMode()) {
-    engine.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(ticked ? 1 : 0);
-    engine.SendServiceMode(&engine.ServiceMode());
-  }
+  if (ticked != engine.ControllerInServiceMode()) engine.SwitchServiceMode(ticked);
   RefreshAfterEdit();
 }
 
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared) {
-  return [&settings, seams, shared](DeviceWindowHost& host, const DeviceEntry&) -> std::unique_ptr<DeviceWindow> {
-    auto window = std::make_unique<TFroskTecViewForm>(host, settings, seams, shared);
+DeviceWindowFactory FroskTecViewFormFactory(DeviceWindowShared shared) {
+  return [shared](DeviceConnection& connection) -> std::unique_ptr<DeviceWindow> {
+    auto window = std::make_unique<TFroskTecViewForm>(connection, shared);
     window->Show();
     return window;
   };

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/wall_clock.h"
-#include "device/device_engine_window.h"
+#include "device/device_connection.h"
 #include "device/slider_drawing.h"
 
 class QAbstractButton;
@@ -34,38 +34,28 @@ struct DeviceWindowShared {
   const WallClock& wallClock;
 };
 
-// One entry of the gain list: the gain factor and the preamplifier's code for it.
-struct GainEntry {
-  double gain;
-  int code;
-};
-// GainTable, in the order of the gain list.
-inline constexpr GainEntry kGainTable[] = {{0.5, 48}, {1.0, 56}, {1.5, 60}, {2.0, 64}, {3.0, 69}, {5.0, 75},
-                                           {7.0, 80}, {10, 85},  {15, 93},  {20, 99},  {30, 111}};
-// The list's index of the first entry with this code; -1 for none.
-int GainIndexOf(int code);
-
 // One connected controller's window: the device engine with its pages. Page 0
 // is the user view, which shows the controller's and the module's state and
 // turns the user's clicks, drags and entries into the engine's setpoint
-// operations; pages 1 and 2 hold the service view and the configurator. The
-// discovery engine owns it through the device's entry; the close box only
-// hides it.
-class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
+// operations; pages 1 and 2 hold the service view and the configurator. It
+// shows one device's connection, which outlives it; the discovery engine owns
+// both through the device's entry. The close box only hides it.
+class TFroskTecViewForm : public QWidget, public DeviceWindow {
   Q_OBJECT
 
  public:
-  // `settings` is the program's record; the service buttons follow its
-  // ServiceMode as it is when the window is made.
-  TFroskTecViewForm(DeviceWindowHost& host, const Settings& settings, const DeviceSeams& seams,
-                    const DeviceWindowShared& shared, QWidget* parent = nullptr);
+  // The service buttons follow the ServiceMode setting as it is when the
+  // window is made.
+  TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent = nullptr);
   ~TFroskTecViewForm() override;
+
+  DeviceConnection& Connection() { return connection_; }
+  DeviceEngine& Engine() { return connection_.Engine(); }
+  ConfigFileEngine& ConfigFiles() { return connection_.ConfigFiles(); }
 
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
-  // The engine's tick, then the service view's waiting panel.
-  void Tick() override;
 
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
@@ -129,16 +119,6 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
     QLabel* panel;
     QLabel* unit;
   };
-  // The user setting's holder and the holders that bound and reset it.
-  struct FieldHolders {
-    VFroskClass& value;
-    VFroskClass& defaults;
-    VFroskClass& min;
-    VFroskClass& max;
-
-    // The slider spans the field's own limits.
-    SliderValues Slider() const { return {value.Min(), value.Max(), min.GetAsInt(), max.GetAsInt(), value.GetAsInt()}; }
-  };
   // The derived flags and switches the whole page depends on; when one of
   // them changes, every area is brought up to date.
   struct PageState {
@@ -177,11 +157,12 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
   // engine's mask only names what the device stored.
   void RefreshAfterEdit();
 
-  FieldHolders Holders(Side side, Key field);
-  bool Write(Side side);
+  // The engine's setting of a line's field.
+  DeviceEngine::Setting Holders(Key field) { return *Engine().UserSetting(field); }
   const NumericRow* RowOfImage(const QObject* image) const;
   void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
 
+  DeviceConnection& connection_;
   const DeviceWindowShared shared_;
   TEnterValueForm& valueDialog_;
   int listenerId_ = 0;
@@ -226,8 +207,8 @@ class TFroskTecViewForm : public QWidget, public EngineDeviceWindow {
 };
 
 // Makes the device window of every device the discovery engine connects or
-// shows, and shows it. The settings, the seams and what the windows share are
-// the program's and outlive the factory.
-DeviceWindowFactory FroskTecViewFormFactory(const Settings& settings, DeviceSeams seams, DeviceWindowShared shared);
+// shows, and shows it. What the windows share is the program's and outlives
+// the factory.
+DeviceWindowFactory FroskTecViewFormFactory(DeviceWindowShared shared);
 
 }  // namespace frosk

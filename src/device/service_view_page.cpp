@@ -75,8 +75,6 @@ QStringList ChoicesOf(const FieldSpec& field) {
   return choices;
 }
 
-Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(first) + by); }
-
 }  // namespace
 
 ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidget(parent), engine_(engine) {
@@ -271,13 +269,10 @@ Group ServiceViewPage::GroupShown(Sheet sheet) const {
     case Sheet::kDeviceIden: return Group::kDeviceIden;
     case Sheet::kFroskTecConfig: return Group::kFroskTecConfig;
     case Sheet::kFroskTecMonitor: return Group::kFroskTecMonitor;
-    case Sheet::kModuleIden: return ModuleIdenIndex() == 1 ? Group::kModuleIden : Group::kNoMemModuleIden;
-    case Sheet::kModuleBasicParams: {
-      const int index = BasicParamsIndex();
-      return index < 4 ? Offset(Group::kNoMemDefault, index) : Offset(Group::kModuleDefault, index - 4);
-    }
+    case Sheet::kModuleIden: return kModuleIdenGroups[ModuleIdenIndex()];
+    case Sheet::kModuleBasicParams: return kBasicParamsGroups[BasicParamsIndex()];
     case Sheet::kModuleVeltraMonitor: return Group::kModuleVeltraMonitor;
-    case Sheet::kModuleVeltraParams: return Offset(Group::kVeltraDefault, VeltraParamsIndex());
+    case Sheet::kModuleVeltraParams: return kVeltraParamsGroups[VeltraParamsIndex()];
   }
   return Group::kDeviceIden;
 }
@@ -331,55 +326,37 @@ size_t ServiceViewPage::Append(QTreeWidget* view, const ItemTree& tree, size_t s
 
 // --- Buttons --------------------------------------------------------------------
 
-void ServiceViewPage::GetDeviceIdenBtnClick() { engine_.SendRequest(GET_DEVICE_IDEN); }
+void ServiceViewPage::GetDeviceIdenBtnClick() { engine_.ReadGroup(GroupShown(Sheet::kDeviceIden)); }
 
-void ServiceViewPage::SetDeviceIdenBtnClick() { engine_.SendDeviceIden(&engine_.DeviceIden()); }
+void ServiceViewPage::SetDeviceIdenBtnClick() { engine_.WriteGroup(GroupShown(Sheet::kDeviceIden)); }
 
-void ServiceViewPage::GetFroskTecConfigButtonClick() { engine_.SendRequest(GET_FROSKTEC_CONFIG); }
+void ServiceViewPage::GetFroskTecConfigButtonClick() { engine_.ReadGroup(GroupShown(Sheet::kFroskTecConfig)); }
 
-void ServiceViewPage::SetFroskTecConfigButtonClick() { engine_.SendFroskTecConfig(&engine_.FroskTecConfig()); }
+void ServiceViewPage::SetFroskTecConfigButtonClick() { engine_.WriteGroup(GroupShown(Sheet::kFroskTecConfig)); }
 
-void ServiceViewPage::GetFroskTecMonitorButtonClick() { engine_.SendRequest(GET_FROSKTEC_MONITOR); }
+void ServiceViewPage::GetFroskTecMonitorButtonClick() { engine_.ReadGroup(GroupShown(Sheet::kFroskTecMonitor)); }
 
-void ServiceViewPage::GetModuleIdenButtonClick() { engine_.SendRequest(ModuleIdenGetKey(ModuleIdenIndex())); }
+void ServiceViewPage::GetModuleIdenButtonClick() { engine_.ReadGroup(GroupShown(Sheet::kModuleIden)); }
 
-void ServiceViewPage::SetModuleIdenButtonClick() {
-  const int index = ModuleIdenIndex();
-  engine_.SendModuleIden(engine_.ModuleIdenGroup(index), ModuleIdenSetKey(index));
+void ServiceViewPage::SetModuleIdenButtonClick() { engine_.WriteGroup(GroupShown(Sheet::kModuleIden)); }
+
+void ServiceViewPage::GetModuleBasicParamsButtonClick() { engine_.ReadGroup(GroupShown(Sheet::kModuleBasicParams)); }
+
+void ServiceViewPage::SetModuleBasicParamsButtonClick() { engine_.WriteGroup(GroupShown(Sheet::kModuleBasicParams)); }
+
+void ServiceViewPage::GetModuleVletraMonitorButtonClick() {
+  engine_.ReadGroup(GroupShown(Sheet::kModuleVeltraMonitor));
 }
 
-void ServiceViewPage::GetModuleBasicParamsButtonClick() { engine_.SendRequest(BasicParamsGetKey(BasicParamsIndex())); }
+void ServiceViewPage::GetModuleVeltraParamsButtonClick() { engine_.ReadGroup(GroupShown(Sheet::kModuleVeltraParams)); }
 
-void ServiceViewPage::SetModuleBasicParamsButtonClick() {
-  const int index = BasicParamsIndex();
-  engine_.SendModuleBasicParams(engine_.BasicParamsGroup(index), BasicParamsSetKey(index));
-}
+void ServiceViewPage::SetModuleVeltraParamsButtonClick() { engine_.WriteGroup(GroupShown(Sheet::kModuleVeltraParams)); }
 
-void ServiceViewPage::GetModuleVletraMonitorButtonClick() { engine_.SendRequest(GET_MODULE_VELTRA_MONITOR); }
+void ServiceViewPage::SetServiceMode0ButtonClick() { engine_.SwitchServiceMode(false); }
 
-void ServiceViewPage::GetModuleVeltraParamsButtonClick() {
-  engine_.SendRequest(VeltraParamsGetKey(VeltraParamsIndex()));
-}
+void ServiceViewPage::SetServiceMode1ButtonClick() { engine_.SwitchServiceMode(true); }
 
-void ServiceViewPage::SetModuleVeltraParamsButtonClick() {
-  const int index = VeltraParamsIndex();
-  engine_.SendVeltraParams(engine_.VeltraParamsGroup(index), VeltraParamsSetKey(index));
-}
-
-void ServiceViewPage::SetServiceMode0ButtonClick() {
-  engine_.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(0);
-  engine_.SendServiceMode(&engine_.ServiceMode());
-}
-
-void ServiceViewPage::SetServiceMode1ButtonClick() {
-  engine_.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(1);
-  engine_.SendServiceMode(&engine_.ServiceMode());
-}
-
-void ServiceViewPage::SetTransparentModeButtonClick() {
-  engine_.TransparentMode().At(TRANSPARENT_MODE_ENABLE).SetFromInt(1);
-  engine_.SendTransparentMode(&engine_.TransparentMode());
-}
+void ServiceViewPage::SetTransparentModeButtonClick() { engine_.SwitchTransparentMode(true); }
 
 void ServiceViewPage::GetConfigurationButtonClick() { engine_.GetConfiguration(); }
 

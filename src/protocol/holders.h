@@ -28,6 +28,7 @@ bool StoreHoldersItem(const ContainerSpec& container, std::span<VFroskClass> hol
 template <class Record>
 class HolderGroup {
  public:
+  using RecordType = Record;
   static constexpr size_t kCount = RecordTraits<Record>::Spec().fields.size();
 
   HolderGroup() {

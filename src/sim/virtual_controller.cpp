@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "protocol/catalogue.h"
+#include "protocol/device_codes.h"
 #include "protocol/item.h"
+#include "protocol/record_slots.h"
 
 namespace frosk::sim {
 
@@ -15,14 +17,13 @@ namespace {
 // Choice indexes of the SUP_CTRL, FAN_CTRL and TEC_CTRL fields ("AUTO#OFF#ON").
 constexpr uint8_t kChoiceOff = 1;
 
+static_assert(static_cast<int>(ModuleKind::kNoMem) == kModuleNoMem &&
+                  static_cast<int>(ModuleKind::kOneWire) == kModuleWithMemory &&
+                  static_cast<int>(ModuleKind::kVeltra) == kVeltraModule,
+              "the module types the monitor reports");
+
 // The largest request the controller takes: a frame the receiver can hold.
 constexpr size_t kRequestCapacity = 1024;
-
-// The status codes the controller reports by itself.
-constexpr uint8_t kStatusLocked = 0;
-constexpr uint8_t kStatusCooling = 1;
-constexpr uint8_t kStatusNotCooling = 2;
-constexpr uint8_t kStatusNoModule = 135;
 
 void CopyText(char (&field)[32], std::string_view text) {
   std::memset(field, 0, sizeof field);
@@ -90,7 +91,7 @@ ControllerSettings::ControllerSettings() {
   moduleIden.hardVer = 1;
   CopyText(moduleIden.name, "KAZ-7");
   moduleIden.serial = SerialRecord{25, 412};
-  CopyText(moduleIden.detName, "PVI-4TE-10.6");
+  CopyText(moduleIden.detName, "KD-4T-105");
   moduleIden.detSerial = SerialRecord{3, 250117};
   moduleIden.prodDate = Date(2025, 1, 17);
   moduleIden.tecType = 1;
@@ -136,43 +137,54 @@ VirtualController::VirtualController(const ControllerSettings& settings, Clock::
   slots_ = MakeSlots();
 }
 
-std::vector<VirtualController::Slot> VirtualController::MakeSlots() {
-  using namespace key;
+template <Group kGroup, class Record>
+VirtualController::RecordRef VirtualController::SlotRecord(Record& record) {
+  static_assert(RecordTraits<Record>::kContainerKey == SlotOf(kGroup).container, "the slot's record");
+  return RefTo(record);
+}
+
+// The memory record of every slot a request writes.
+std::optional<VirtualController::RecordRef> VirtualController::MemoryOf(Group group) {
   ControllerMemory& m = memory_;
-  std::vector<Slot> slots = {
-      {"DEVICE_IDEN", GET_DEVICE_IDEN, SET_DEVICE_IDEN, true, RefTo(m.deviceIden)},
-      {"SERVICE_MODE", GET_SERVICE_MODE, SET_SERVICE_MODE, false, RefTo(m.serviceMode)},
-      {"TRANSPARENT_MODE", 0, SET_TRANSPARENT_MODE, false, RefTo(m.transparentMode)},
-      {"FROSKTEC_CONFIG", GET_FROSKTEC_CONFIG, SET_FROSKTEC_CONFIG, true, RefTo(m.config)},
-      {"FROSKTEC_MOD_NO_MEM_IDEN", GET_FROSKTEC_MOD_NO_MEM_IDEN, SET_FROSKTEC_MOD_NO_MEM_IDEN, true,
-       RefTo(m.noMemIden)},
-      {"FROSKTEC_MOD_NO_MEM_DEFAULT", GET_FROSKTEC_MOD_NO_MEM_DEFAULT, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, true,
-       RefTo(m.noMemSets[kDefaultSet])},
-      {"FROSKTEC_MOD_NO_MEM_USER_SET", GET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_USER_SET, true,
-       RefTo(m.noMemSets[kUserSet])},
-      {"FROSKTEC_MOD_NO_MEM_USER_MIN", GET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MIN, true,
-       RefTo(m.noMemSets[kUserMin])},
-      {"FROSKTEC_MOD_NO_MEM_USER_MAX", GET_FROSKTEC_MOD_NO_MEM_USER_MAX, SET_FROSKTEC_MOD_NO_MEM_USER_MAX, true,
-       RefTo(m.noMemSets[kUserMax])},
-      {"MODULE_IDEN", GET_MODULE_IDEN, SET_MODULE_IDEN, true, RefTo(m.moduleIden)},
-      {"MODULE_DEFAULT", GET_MODULE_DEFAULT, SET_MODULE_DEFAULT, true, RefTo(m.moduleSets[kDefaultSet])},
-      {"MODULE_USER_SET", GET_MODULE_USER_SET, SET_MODULE_USER_SET, true, RefTo(m.moduleSets[kUserSet])},
-      {"MODULE_USER_MIN", GET_MODULE_USER_MIN, SET_MODULE_USER_MIN, true, RefTo(m.moduleSets[kUserMin])},
-      {"MODULE_USER_MAX", GET_MODULE_USER_MAX, SET_MODULE_USER_MAX, true, RefTo(m.moduleSets[kUserMax])},
-      {"MODULE_VELTRA_DEFAULT", GET_MODULE_VELTRA_DEFAULT, SET_MODULE_VELTRA_DEFAULT, true,
-       RefTo(m.veltraSets[kDefaultSet])},
-      {"MODULE_VELTRA_USER_SET", GET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_USER_SET, true,
-       RefTo(m.veltraSets[kUserSet])},
-      {"MODULE_VELTRA_USER_MIN", GET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MIN, true,
-       RefTo(m.veltraSets[kUserMin])},
-      {"MODULE_VELTRA_USER_MAX", GET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_MAX, true,
-       RefTo(m.veltraSets[kUserMax])},
-      // The banks are reached only through LOAD and STORE.
-      {"MODULE_VELTRA_BANK_0", 0, 0, true, RefTo(m.veltraBanks[0])},
-      {"MODULE_VELTRA_BANK_1", 0, 0, true, RefTo(m.veltraBanks[1])},
-      {"MODULE_VELTRA_BANK_2", 0, 0, true, RefTo(m.veltraBanks[2])},
-      {"MODULE_VELTRA_BANK_3", 0, 0, true, RefTo(m.veltraBanks[3])},
-  };
+  switch (group) {
+    case Group::kServiceMode: return SlotRecord<Group::kServiceMode>(m.serviceMode);
+    case Group::kTransparentMode: return SlotRecord<Group::kTransparentMode>(m.transparentMode);
+    case Group::kDeviceIden: return SlotRecord<Group::kDeviceIden>(m.deviceIden);
+    case Group::kFroskTecConfig: return SlotRecord<Group::kFroskTecConfig>(m.config);
+    case Group::kNoMemModuleIden: return SlotRecord<Group::kNoMemModuleIden>(m.noMemIden);
+    case Group::kNoMemDefault: return SlotRecord<Group::kNoMemDefault>(m.noMemSets[kDefaultSet]);
+    case Group::kNoMemUserSet: return SlotRecord<Group::kNoMemUserSet>(m.noMemSets[kUserSet]);
+    case Group::kNoMemUserMin: return SlotRecord<Group::kNoMemUserMin>(m.noMemSets[kUserMin]);
+    case Group::kNoMemUserMax: return SlotRecord<Group::kNoMemUserMax>(m.noMemSets[kUserMax]);
+    case Group::kModuleIden: return SlotRecord<Group::kModuleIden>(m.moduleIden);
+    case Group::kModuleDefault: return SlotRecord<Group::kModuleDefault>(m.moduleSets[kDefaultSet]);
+    case Group::kModuleUserSet: return SlotRecord<Group::kModuleUserSet>(m.moduleSets[kUserSet]);
+    case Group::kModuleUserMin: return SlotRecord<Group::kModuleUserMin>(m.moduleSets[kUserMin]);
+    case Group::kModuleUserMax: return SlotRecord<Group::kModuleUserMax>(m.moduleSets[kUserMax]);
+    case Group::kVeltraDefault: return SlotRecord<Group::kVeltraDefault>(m.veltraSets[kDefaultSet]);
+    case Group::kVeltraUserSet: return SlotRecord<Group::kVeltraUserSet>(m.veltraSets[kUserSet]);
+    case Group::kVeltraUserMin: return SlotRecord<Group::kVeltraUserMin>(m.veltraSets[kUserMin]);
+    case Group::kVeltraUserMax: return SlotRecord<Group::kVeltraUserMax>(m.veltraSets[kUserMax]);
+    default: return std::nullopt;  // the monitors are measured, the check values never asked for
+  }
+}
+
+// Every slot a request writes, named in the kept-memory text after its SET
+// command; the mode switches are not kept across a restart.
+std::vector<VirtualController::Slot> VirtualController::MakeSlots() {
+  std::vector<Slot> slots;
+  for (const RecordSlot& slot : kRecordSlots) {
+    if (slot.set == 0) continue;
+    const std::optional<RecordRef> record = MemoryOf(slot.id);
+    if (!record) continue;
+    const bool mode = slot.id == Group::kServiceMode || slot.id == Group::kTransparentMode;
+    slots.push_back({FindCommand(slot.set)->name.substr(4), slot.get, slot.set, !mode, *record});
+  }
+  // The banks are reached only through LOAD and STORE.
+  constexpr std::string_view kBankNames[] = {"MODULE_VELTRA_BANK_0", "MODULE_VELTRA_BANK_1", "MODULE_VELTRA_BANK_2",
+                                             "MODULE_VELTRA_BANK_3"};
+  for (size_t i = 0; i < memory_.veltraBanks.size(); ++i)
+    slots.push_back({kBankNames[i], 0, 0, true, RefTo(memory_.veltraBanks[i])});
   return slots;
 }
 
@@ -303,11 +315,11 @@ FroskTecMonitorRecord VirtualController::MonitorNow() {
   if (settings_.forcedStatus) {
     m.status = *settings_.forcedStatus;
   } else if (!present) {
-    m.status = kStatusNoModule;
+    m.status = static_cast<uint8_t>(kStatusNoModule);
   } else if (!drive.tecOn) {
-    m.status = kStatusNotCooling;
+    m.status = static_cast<uint8_t>(kStatusNotCooling);
   } else {
-    m.status = cooler_.Locked(drive) ? kStatusLocked : kStatusCooling;
+    m.status = static_cast<uint8_t>(cooler_.Locked(drive) ? kStatusTemperatureLocked : kStatusCooling);
   }
   return m;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/frame.h"
+#include "protocol/record_slots.h"
 #include "protocol/records.h"
 #include "sim/cooler.h"
 
@@ -100,6 +101,9 @@ class VirtualController {
 
   template <class Record>
   static RecordRef RefTo(Record& record);
+  template <Group kGroup, class Record>
+  static RecordRef SlotRecord(Record& record);
+  std::optional<RecordRef> MemoryOf(Group group);
   static std::vector<uint8_t> Build(const RecordRef& record);
 
   std::vector<Slot> MakeSlots();

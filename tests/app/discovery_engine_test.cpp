@@ -46,9 +46,10 @@ class DiscoveryEngineTest : public ::testing::Test {
     if (updateServer.empty()) updateServer = "127.0.0.1:" + std::to_string(LocalHttpServer::ClosedPort());
     DiscoveryEngine::Options options{std::move(ports), *ParseUpdateServer(updateServer)};
     engine_ = std::make_unique<DiscoveryEngine>(
-        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_}, std::move(options));
-    engine_->SetDeviceWindowFactory([this](DeviceWindowHost&, const DeviceEntry&) {
-      auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
+        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_, beeper_, folders_},
+        std::move(options));
+    engine_->SetDeviceWindowFactory([this](DeviceConnection&) {
+      auto window = std::make_unique<test::CountedWindow>(&windowsDestroyed_);
       windows_.push_back(window.get());
       return window;
     });
@@ -90,6 +91,7 @@ class DiscoveryEngineTest : public ::testing::Test {
   }
 
   DeviceEntry* Entry(size_t row) { return engine_->Devices().at(row).get(); }
+  DeviceEngine& EngineOf(size_t row) { return Entry(row)->Connection->Engine(); }
   std::vector<std::string> LastLogLines(size_t count) const {
     const std::vector<std::string>& lines = engine_->Log().Lines();
     return {lines.end() - static_cast<long>(std::min(count, lines.size())), lines.end()};
@@ -101,8 +103,12 @@ class DiscoveryEngineTest : public ::testing::Test {
   test::RecordingUrlOpener opener_;
   Settings settings_;
   test::WatchedLinks links_;
+  struct : Beeper {
+    void Beep() override {}
+  } beeper_;
+  const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
   std::vector<std::unique_ptr<FakeController>> controllers_;
-  std::vector<test::RecordingWindow*> windows_;
+  std::vector<test::CountedWindow*> windows_;
   int windowsDestroyed_ = 0;
   std::vector<std::string> statusTexts_;
   int exitsFinished_ = 0;
@@ -193,7 +199,7 @@ TEST_F(DiscoveryEngineTest, TheScanProbesTheGivenPortsTheStoredListOrTheSystemLi
   }
 }
 
-TEST_F(DiscoveryEngineTest, FramesReachOnlyTheWindowOfTheirOwnLinkAndOnlyWhenValid) {
+TEST_F(DiscoveryEngineTest, FramesReachOnlyTheEngineOfTheirOwnLinkAndOnlyWhenValid) {
   FakeController& first = AddController("FroskTec A", 111111);
   FakeController& second = AddController("FroskTec B", 222222);
   MakeEngine(std::vector<std::string>{first.Port(), second.Port()});
@@ -201,6 +207,11 @@ TEST_F(DiscoveryEngineTest, FramesReachOnlyTheWindowOfTheirOwnLinkAndOnlyWhenVal
   engine_->Connect(Entry(0));
   engine_->Connect(Entry(1));
   ASSERT_EQ(windows_.size(), 2u);
+  int stored[2] = {0, 0};
+  for (int row : {0, 1})
+    EngineOf(row).AddRefreshListener([&stored, row](GroupMask groups) {
+      if (groups & GroupBit(Group::kDeviceIden)) ++stored[row];
+    });
 
   std::string badCheck = first.IdenFrame();
   badCheck[badCheck.size() - 2] = badCheck[badCheck.size() - 2] == '0' ? '1' : '0';
@@ -208,17 +219,13 @@ TEST_F(DiscoveryEngineTest, FramesReachOnlyTheWindowOfTheirOwnLinkAndOnlyWhenVal
   first.Send(test::FrameOfBytes({0x01, 0x00, 0x00, 0x40, 0x00, 0x11}));  // longer than it is
   first.Send(first.IdenFrame());
   second.Send(second.IdenFrame());
-  ASSERT_TRUE(test::WaitFor([&] { return windows_[0]->items.size() + windows_[1]->items.size() >= 2; }));
+  ASSERT_TRUE(test::WaitFor([&] { return stored[0] + stored[1] >= 2; }));
   test::PumpEvents(50);
 
-  const auto item = [](const FakeController& c) {
-    std::vector<uint8_t> bytes(1024);
-    EXPECT_TRUE(DecodeItem(bytes.data(), bytes.size(), c.IdenFrame()).ok());
-    bytes.resize(ItemLength(bytes.data()));
-    return bytes;
-  };
-  EXPECT_EQ(windows_[0]->items, std::vector<std::vector<uint8_t>>{item(first)});
-  EXPECT_EQ(windows_[1]->items, std::vector<std::vector<uint8_t>>{item(second)});
+  EXPECT_EQ(stored[0], 1);
+  EXPECT_EQ(stored[1], 1);
+  EXPECT_EQ(EngineOf(0).DeviceIden().At(key::DEVICE_IDEN_NAME).ValueToText(), "FroskTec A");
+  EXPECT_EQ(EngineOf(1).DeviceIden().At(key::DEVICE_IDEN_NAME).ValueToText(), "FroskTec B");
 }
 
 TEST_F(DiscoveryEngineTest, ReloadDuringAScanStartsAfreshAndLeavesNoPortOpen) {
@@ -245,22 +252,21 @@ TEST_F(DiscoveryEngineTest, ALinkedDeviceIsOutOfReachOnceTheExitHasBegun) {
   Scan();
   engine_->Connect(Entry(0));
   ASSERT_EQ(windows_.size(), 1u);
-  const DeviceWindow* window = windows_[0];
-  const std::vector<uint8_t> request = BareRequest(key::GET_SERVICE_MODE);
-  EXPECT_TRUE(engine_->IsDeviceLinked(window));
-  EXPECT_TRUE(engine_->SendToDevice(window, request.data()));
-  EXPECT_FALSE(engine_->IsDeviceLinked(nullptr));
+  DeviceEngine& engine = EngineOf(0);
+  EXPECT_TRUE(engine.IsDeviceLinked());
+  EXPECT_TRUE(engine.SendRequest(key::GET_SERVICE_MODE));
+  engine.Break();
 
   prompter_.answers = {kIdNo, kIdYes};
   EXPECT_FALSE(engine_->CloseQuery());
   EXPECT_EQ(engine_->State(), ScanState::Ready);
-  EXPECT_TRUE(engine_->IsDeviceLinked(window));
+  EXPECT_TRUE(engine.IsDeviceLinked());
 
   EXPECT_FALSE(engine_->CloseQuery());
   EXPECT_EQ(engine_->State(), ScanState::Exiting);
   EXPECT_TRUE(Entry(0)->Linked());
-  EXPECT_FALSE(engine_->IsDeviceLinked(window));
-  EXPECT_FALSE(engine_->SendToDevice(window, request.data()));
+  EXPECT_FALSE(engine.IsDeviceLinked());
+  EXPECT_FALSE(engine.SendRequest(key::GET_SERVICE_MODE));
 
   Tick();
   EXPECT_EQ(engine_->State(), ScanState::ExitDelay);
@@ -278,32 +284,44 @@ TEST_F(DiscoveryEngineTest, ALinkedDeviceIsOutOfReachOnceTheExitHasBegun) {
   EXPECT_EQ(engine_->Log().Lines().back(), kStamp + "Exiting ... ");
 }
 
+// The item a device's engine handles, the device's window and its connection
+// all stay whole while the handler waits in a nested event loop, in which the
+// next frame arrives and the user disconnects the device.
 TEST_F(DiscoveryEngineTest, ANestedEventLoopInAHandlerLeavesItsItemAndWindowIntact) {
+  settings_.ServiceMode = true;  // the traffic reaches the observer
   FakeController& device = AddController("FroskTec A", 111111);
   FakeController& other = AddController("FroskTec B", 222222);
   MakeEngine(std::vector<std::string>{device.Port()});
   Scan();
   engine_->Connect(Entry(0));
-  test::RecordingWindow* window = windows_.at(0);
+  ASSERT_EQ(windows_.size(), 1u);
 
+  struct NestedLoop : TrafficObserver {
+    std::function<void(const uint8_t*)> onItem;
+    int received = 0;
+    void ItemSent(const uint8_t*) override {}
+    void ItemReceived(const uint8_t* item) override {
+      ++received;
+      if (onItem) onItem(item);
+    }
+  } observer;
   bool checked = false;
-  window->onItem = [&](const uint8_t* item) {
-    if (window->items.size() != 1) return;
+  observer.onItem = [&](const uint8_t* item) {
+    if (observer.received != 1) return;
     const std::vector<uint8_t> before(item, item + ItemLength(item));
-    // As a message box would: ask to be closed, then wait in a nested loop
-    // while the next frame arrives.
-    engine_->RequestClose(window, 0);
     device.Send(other.IdenFrame());
-    EXPECT_TRUE(test::WaitFor([&] { return window->items.size() == 2; }));
+    EXPECT_TRUE(test::WaitFor([&] { return observer.received == 2; }));
+    engine_->Disconnect(Entry(0));
     test::PumpEvents(20);
     EXPECT_EQ(std::vector<uint8_t>(item, item + ItemLength(item)), before);
-    EXPECT_EQ(windowsDestroyed_, 0) << "closed while its handler still runs";
+    EXPECT_FALSE(Entry(0)->Linked());
+    EXPECT_EQ(windowsDestroyed_, 0) << "destroyed while its handler still runs";
     checked = true;
   };
+  EngineOf(0).SetTrafficObserver(&observer);
   device.Send(device.IdenFrame());
   ASSERT_TRUE(test::WaitFor([&] { return checked; }));
   ASSERT_TRUE(test::WaitFor([&] { return windowsDestroyed_ == 1; }));
-  EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_EQ(engine_->Devices().size(), 1u) << "the row stays";
 }
 
@@ -312,7 +330,7 @@ TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUp
   MakeEngine(std::vector<std::string>{device.Port()});
   Scan();
   engine_->Connect(Entry(0));
-  engine_->RequestClose(windows_.at(0), 0);
+  engine_->CloseRequested(*Entry(0)->Connection, CloseAction::kClose);
   test::PumpEvents(20);
   EXPECT_FALSE(Entry(0)->Linked());
   EXPECT_EQ(windowsDestroyed_, 1);
@@ -320,7 +338,7 @@ TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUp
 
   engine_->Connect(Entry(0));
   ASSERT_EQ(windows_.size(), 2u);
-  engine_->RequestClose(windows_[1], 1);
+  engine_->CloseRequested(*Entry(0)->Connection, CloseAction::kCloseAndCheckForUpdates);
   test::PumpEvents(20);
   EXPECT_FALSE(Entry(0)->Linked());
   ASSERT_TRUE(RunUntilState(ScanState::Ready));
@@ -493,17 +511,19 @@ TEST_F(DiscoveryEngineTest, TheClockRunsOnUnderAnOpenResultBox) {
     MakeEngine(std::vector<std::string>{device.Port()}, server.Address());
     ASSERT_TRUE(RunUntilState(ScanState::Ready));
     engine_->Connect(Entry(0));
-    test::RecordingWindow* window = windows_.at(0);
+    DeviceConnection& connection = *Entry(0)->Connection;
+    DeviceEngine& polling = connection.Engine();
+    polling.Break();  // idle: every tick polls the controller's monitor
 
-    const std::vector<uint8_t> monitor = BareRequest(key::GET_FROSKTEC_MONITOR);
     std::optional<uint32_t> boxOpenedAt;
     int polled = 0;
     int polledInTheBoxsFirstSecond = 0;
-    window->onTick = [&] {
-      if (!engine_->SendToDevice(window, monitor.data())) return;
+    QObject::connect(&connection, &DeviceConnection::Ticked, [&] {
+      if (!polling.Waiting() || polling.PendingKey() != key::GET_FROSKTEC_MONITOR) return;
       ++polled;
       if (boxOpenedAt && clock_.Now() - *boxOpenedAt <= 1000) ++polledInTheBoxsFirstSecond;
-    };
+      polling.Break();  // the controller never answers; the next tick polls again
+    });
     bool inTick = false;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {

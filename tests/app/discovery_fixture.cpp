@@ -102,9 +102,4 @@ int WatchedLinks::EnumeratePorts(std::vector<std::string>* list) {
   return 0;
 }
 
-void RecordingWindow::ReceiveItem(const uint8_t* item) {
-  items.emplace_back(item, item + ItemLength(item));
-  if (onItem) onItem(item);
-}
-
 }  // namespace frosk::test

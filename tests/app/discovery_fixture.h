@@ -10,6 +10,7 @@
 #include "app/discovery_engine.h"
 #include "firmware/firmware_dialogs.h"
 #include "sim/pseudo_terminal.h"
+#include "support/counted_window.h"
 #include "support/scripted_prompter.h"
 
 namespace frosk::test {
@@ -102,33 +103,6 @@ class WatchedLinks : public LinkLayer {
   int Open(Link** link, const PortSettings& settings, FrameSink sink) override;
   int Close(Link** link) override;
   int EnumeratePorts(std::vector<std::string>* list) override;
-};
-
-// A device window that keeps what it is given.
-class RecordingWindow : public DeviceWindow {
- public:
-  explicit RecordingWindow(int* destroyed) : destroyed_(destroyed) {}
-  ~RecordingWindow() override { ++*destroyed_; }
-
-  void ReceiveItem(const uint8_t* item) override;
-  void Tick() override {
-    ++ticks;
-    if (onTick) onTick();
-  }
-  void Show() override { visible = true; }
-  void Hide() override { visible = false; }
-  bool IsVisible() const override { return visible; }
-
-  std::vector<std::vector<uint8_t>> items;
-  int ticks = 0;
-  bool visible = true;
-  // Runs inside ReceiveItem, after the item is recorded.
-  std::function<void(const uint8_t* item)> onItem;
-  // Runs inside Tick, as a window polling its device would.
-  std::function<void()> onTick;
-
- private:
-  int* destroyed_;
 };
 
 }  // namespace frosk::test

@@ -45,12 +45,12 @@ class FirmwareCommandsTest : public ::testing::Test {
     controller_ = std::make_unique<test::FakeController>("FroskTec A", 111111);
     controller_->SetIden(type, firmware);
     engine_ = std::make_unique<DiscoveryEngine>(
-        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_},
+        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_, beeper_, folders_},
         DiscoveryEngine::Options{
             std::vector<std::string>{controller_->Port()},
             *ParseUpdateServer("127.0.0.1:" + std::to_string(test::LocalHttpServer::ClosedPort()))});
-    engine_->SetDeviceWindowFactory([this](DeviceWindowHost&, const DeviceEntry&) {
-      auto window = std::make_unique<test::RecordingWindow>(&windowsDestroyed_);
+    engine_->SetDeviceWindowFactory([this](DeviceConnection&) {
+      auto window = std::make_unique<test::CountedWindow>(&windowsDestroyed_);
       window_ = window.get();
       return window;
     });
@@ -79,9 +79,13 @@ class FirmwareCommandsTest : public ::testing::Test {
   test::RecordingUrlOpener opener_;
   Settings settings_;
   test::WatchedLinks links_;
+  struct : Beeper {
+    void Beep() override {}
+  } beeper_;
+  const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
   test::ScriptedFirmwareDialogs dialogs_;
   int windowsDestroyed_ = 0;
-  test::RecordingWindow* window_ = nullptr;
+  test::CountedWindow* window_ = nullptr;
   std::unique_ptr<test::FakeController> controller_;
   std::unique_ptr<DiscoveryEngine> engine_;
   std::unique_ptr<FirmwareCommands> commands_;
@@ -256,8 +260,8 @@ TEST_F(FirmwareCommandsTest, AModuleRequestFromADeviceWindowProgramsTheModuleOnI
   DeviceEntry& entry = Found(1, 12);
   engine_->Connect(&entry);
   ASSERT_NE(window_, nullptr);
-  engine_->RequestClose(window_, 2);
-  EXPECT_TRUE(dialogs_.jobs.empty()) << "only once the window's call has returned";
+  engine_->CloseRequested(*entry.Connection, CloseAction::kCloseAndProgramModule);
+  EXPECT_TRUE(dialogs_.jobs.empty()) << "only once the device's call has returned";
   ASSERT_TRUE(test::WaitFor([&] { return !dialogs_.jobs.empty(); }));
   EXPECT_EQ(dialogs_.jobs, (std::vector<Job>{{3, controller_->Port(), Firmware("Kaz.hex")}}));
   EXPECT_FALSE(entry.Linked());

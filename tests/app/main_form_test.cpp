@@ -30,6 +30,7 @@
 #include "app/startup_form.h"
 #include "app/startup_windows.h"
 #include "common/widget_seams.h"
+#include "device/frosktec_view_form.h"
 #include "discovery_fixture.h"
 #include "protocol/frame.h"
 #include "protocol/keys.h"
@@ -65,25 +66,6 @@ std::string UpdateReply(int build) {
          std::to_string(build) + "\r\nInfoPage=https://example.invalid/new\r\n";
 }
 
-// A device window that asks its device for the monitor once and never hears back.
-class WaitingWindow : public DeviceWindow {
- public:
-  explicit WaitingWindow(DeviceWindowHost& host) : host_(host) {}
-  void ReceiveItem(const uint8_t*) override {}
-  void Tick() override {
-    if (sent_) return;
-    sent_ = host_.SendToDevice(this, BareRequest(key::GET_FROSKTEC_MONITOR).data());
-  }
-  void Show() override { visible_ = true; }
-  void Hide() override { visible_ = false; }
-  bool IsVisible() const override { return visible_; }
-  bool sent_ = false;
-
- private:
-  DeviceWindowHost& host_;
-  bool visible_ = true;
-};
-
 // The program as main() builds it, with the settings store in a temporary
 // folder, a manual clock and scripted answers to the engine's questions.
 class MainFormTest : public ::testing::Test {
@@ -106,10 +88,10 @@ class MainFormTest : public ::testing::Test {
   void Start(std::vector<std::string> ports, std::string updateServer = {}) {
     if (updateServer.empty()) updateServer = "127.0.0.1:" + std::to_string(LocalHttpServer::ClosedPort());
     engine_ = std::make_unique<DiscoveryEngine>(
-        DiscoveryEngine::Surroundings{clock_, wall_, *prompter_, opener_, settings_, links_},
+        DiscoveryEngine::Surroundings{clock_, wall_, *prompter_, opener_, settings_, links_, beeper_, folders_},
         DiscoveryEngine::Options{std::move(ports), *ParseUpdateServer(updateServer)});
-    windows_ = std::make_unique<StartupWindows>(*engine_, settings_,
-                                                DeviceSeams{clock_, *prompter_, beeper_, folders_, alternation_});
+    windows_ =
+        std::make_unique<StartupWindows>(*engine_, settings_, DeviceSeams{clock_, *prompter_, beeper_, folders_});
     // The test is the clock: ticks come from Tick() only.
     Form().findChild<QTimer*>("Timer1")->stop();
     QObject::connect(&Form(), &TMainForm::Closed, [this] { ++closed_; });
@@ -155,7 +137,6 @@ class MainFormTest : public ::testing::Test {
   test::RecordingUrlOpener opener_;
   ApplicationBeeper beeper_;
   Folders folders_ = Folders::Beside(home_.Path());
-  MonitorAlternation alternation_;
   Settings settings_;
   test::WatchedLinks links_;
   std::vector<std::unique_ptr<FakeController>> controllers_;
@@ -297,7 +278,7 @@ TEST_F(MainFormTest, ShowFroskTecWindowOpensAnotherUnlinkedWindowEachTime) {
     if (window->windowTitle() == "FroskTEC" && window->isVisible()) shown << window;
   ASSERT_EQ(shown.size(), 2);
   EXPECT_EQ(shown[0]->size(), QSize(987, 642));
-  EXPECT_FALSE(engine_->IsDeviceLinked(dynamic_cast<DeviceWindow*>(shown[0])));
+  EXPECT_FALSE(dynamic_cast<TFroskTecViewForm*>(shown[0])->Engine().IsDeviceLinked());
 }
 
 TEST_F(MainFormTest, NoAtTheExitQuestionLeavesEverythingAsItWas) {
@@ -333,16 +314,10 @@ TEST_F(MainFormTest, YesAtTheExitQuestionEndsTheProgramThroughItsSequence) {
     FakeController& device = AddController("FroskTec A", 111111);
     FakeController& silent = AddController("", 0, Answer::kNever);
     StartAndScan({device.Port(), silent.Port()});
-    WaitingWindow* waiting = nullptr;
-    engine_->SetDeviceWindowFactory([&](DeviceWindowHost& host, const DeviceEntry&) {
-      auto window = std::make_unique<WaitingWindow>(host);
-      waiting = window.get();
-      return window;
-    });
     if (when == When::kWindowWaitsForReply) {
       Select(0);
       Item("DevicesConnectMenuItem")->trigger();
-      ASSERT_TRUE(RunUntil([&] { return waiting && waiting->sent_; }));
+      ASSERT_TRUE(RunUntil([&] { return Entry(0).Connection->Engine().Waiting(); }));
     } else {
       Item("DevicesReloadMenuItem")->trigger();
       const ScanState inside = when == When::kDuringScan ? ScanState::NextPort : ScanState::AwaitProbeReply;

@@ -39,10 +39,10 @@ class SessionTest : public ::testing::Test {
   bool Start(const std::vector<std::string>& simArgs, const TickClock* clock = nullptr) {
     sim_ = SimProcess::Start(simArgs);
     if (sim_ == nullptr) return false;
-    session_ = std::make_unique<DeviceSession>(Folders::Beside(FROSK_BIN_DIR),
+    session_ = std::make_unique<DeviceSession>(sim_->Path(), Folders::Beside(FROSK_BIN_DIR),
                                                DeviceSession::Options{false, true, clock, &prompter_});
     session_->Engine().SetTrafficObserver(&sent_);
-    return session_->Open(sim_->Path()) == 0;
+    return session_->Open() == 0;
   }
 
   // The reading sequence with the monitors left alone.
@@ -76,7 +76,7 @@ TEST_F(SessionTest, TheReadingSequenceAsksForWhatEachModuleHolds) {
     ASSERT_TRUE(Start({"--module", module})) << module;
     ASSERT_EQ(Read(), 0) << module;
     EXPECT_EQ(sent_.keys, ReadingSequence(type)) << module;
-    EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
     EXPECT_EQ(Engine().ModuleTypeSnapshot(), type);
     EXPECT_TRUE(prompter_.shown.empty());
     sent_.keys.clear();
@@ -138,7 +138,7 @@ TEST_F(SessionTest, ADeviceThatStopsAnsweringMidSequenceEndsItWithOneMessage) {
   const std::vector<Key> sequence = ReadingSequence(3);
   EXPECT_EQ(sent_.keys, std::vector<Key>(sequence.begin(), sequence.begin() + 7));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
 }
 
 TEST_F(SessionTest, AVanishedPortTimesOutOnceInTheSequenceAndSilentlyWhenIdle) {
@@ -170,7 +170,7 @@ TEST_F(SessionTest, AReplyAfterItsTimeOutIsStoredButDoesNotRestartTheSequence) {
 
   RunUntil([this] { return !session_->TakeStoredGroups().empty(); });
   EXPECT_EQ(sent_.keys, std::vector<Key>{GET_SERVICE_MODE});
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
 }
 
 TEST_F(SessionTest, LoadAndStoreAnswersReplaceTheVeltraUserSet) {
@@ -211,14 +211,14 @@ TEST_F(SessionTest, AMonitorReplyUnderWayWhenALoadStartsDoesNotAdvanceIt) {
   prompter_.answers = {kIdOk};
   ASSERT_EQ(session_->ConfigFiles().LoadConfiguration(), LoadOutcome::kSending);
   EXPECT_TRUE(Engine().HasQueuedItem()) << "the first record waits behind the poll";
-  RunUntil([this] { return Engine().SequenceState() != DeviceEngine::kSendingConfiguration; });
+  RunUntil([this] { return Engine().SequenceState() != SequenceState::kSendingConfiguration; });
 
   EXPECT_EQ(sent_.keys, (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_MODULE_IDEN, SET_MODULE_USER_MIN,
                                           SET_MODULE_USER_MAX, SET_MODULE_USER_SET, SET_MODULE_DEFAULT,
                                           SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX,
                                           SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
   EXPECT_EQ(prompter_.shown.back(), (Message{"Configuration successfully changed.", 64}));
-  EXPECT_EQ(Engine().SequenceState(), 1);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kReadServiceMode);
 }
 
 }  // namespace

@@ -70,8 +70,7 @@ class ConfigFileTest : public EngineTest {
   // A device window of its own on a device with this module, read.
   struct Window {
     Window(ConfigFileTest& test, int moduleType)
-        : engine(host, DeviceSeams{test.clock_, prompter, test.beeper_, test.folders_, test.alternation_}),
-          device(moduleType) {
+        : engine(host, DeviceSeams{test.clock_, prompter, test.beeper_, test.folders_}), device(moduleType) {
       engine.SetDeviceMonitorAuto(false);
       engine.SetModuleMonitorAuto(false);
       for (int i = 0; i < 40; ++i) {
@@ -114,9 +113,9 @@ TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
   for (const ContentMask mask : masks) {
     const std::string path = WriterFile(mask);
     FakeHost host;
-    DeviceEngine reader(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine reader(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     ConfigFileEngine readerFiles(reader);
-    DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     ContentMask found = 0x1234;
     ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found)) << std::hex << mask;
     EXPECT_EQ(found, mask & kAllRecordsAndSignatures) << std::hex << mask;
@@ -153,11 +152,13 @@ TEST_F(ConfigFileTest, EachRecordOfAFileIsTheSetRequestTheEngineSendsForIt) {
   };
   for (int i = 0; i < 8; ++i) {
     const ContentMask bit = i < 4 ? 0x8u << i : 0x100u << (i - 4);
-    senders[bit] = [&, i] { engine_.SendModuleBasicParams(engine_.BasicParamsGroup(i), BasicParamsGetKey(i) + 0x10); };
+    senders[bit] = [&, i] {
+      engine_.SendModuleBasicParams(engine_.BasicParamsGroup(i), SlotOf(kBasicParamsGroups[i]).get + 0x10);
+    };
   }
   for (int i = 0; i < 4; ++i)
     senders[0x1000u << i] = [&, i] {
-      engine_.SendVeltraParams(engine_.VeltraParamsGroup(i), VeltraParamsGetKey(i) + 0x10);
+      engine_.SendVeltraParams(engine_.VeltraParamsGroup(i), SlotOf(kVeltraParamsGroups[i]).get + 0x10);
     };
   ASSERT_EQ(senders.size(), 16u);
   for (const auto& [bit, send] : senders) {
@@ -461,12 +462,12 @@ TEST_F(ConfigFileTest, LoadingChecksTheSignaturesAndTheModuleBeforeAsking) {
       EXPECT_EQ(prompter.shown, (std::vector<Message>{{kQuestion, 49}})) << c.name;
       EXPECT_EQ(outcome, LoadOutcome::kSending) << c.name;
       EXPECT_EQ(sent.size(), 1u) << c.name;
-      EXPECT_EQ(engine.SequenceState(), DeviceEngine::kSendingConfiguration) << c.name;
+      EXPECT_EQ(engine.SequenceState(), SequenceState::kSendingConfiguration) << c.name;
     } else {
       EXPECT_EQ(prompter.shown, (std::vector<Message>{{c.message, 16}})) << c.name;
       EXPECT_EQ(outcome, LoadOutcome::kRefused) << c.name;
       EXPECT_EQ(sent, std::vector<Key>{GET_SERVICE_MODE}) << c.name;
-      EXPECT_EQ(engine.SequenceState(), 1) << c.name;
+      EXPECT_EQ(engine.SequenceState(), SequenceState::kReadServiceMode) << c.name;
     }
   }
 }
@@ -490,7 +491,7 @@ TEST_F(ConfigFileTest, AFileThatHoldsNoRecordIsAnIntegrityErrorAndTheDeviceIsRea
     EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kIntegrityError) << path;
     EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"File integrity error !", 16}})) << path;
     EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE}) << path;
-    EXPECT_EQ(engine_.SequenceState(), 1);
+    EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
     engine_.Break();
   }
   prompter_.shown.clear();
@@ -509,7 +510,7 @@ TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdv
   prompter_.answers = {kIdOk};
   ASSERT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
   EXPECT_EQ(configFiles_.PendingMask(), 0xC000FFFE);
-  for (int i = 0; i < 20 && engine_.SequenceState() == DeviceEngine::kSendingConfiguration; ++i) {
+  for (int i = 0; i < 20 && engine_.SequenceState() == SequenceState::kSendingConfiguration; ++i) {
     const size_t sent = host_.sent.size();
     Receive(ReplyItem(device.monitor));
     Receive(ReplyItem(ModuleVeltraMonitorRecord{}));
@@ -524,7 +525,7 @@ TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdv
                               SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
                               SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
-  EXPECT_EQ(engine_.SequenceState(), 1);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
   EXPECT_EQ(configFiles_.PendingMask(), 0u);
   EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 0) << "the file's value";
 }
@@ -540,13 +541,13 @@ TEST_F(ConfigFileTest, ConfirmingOrCancellingAFileOfSignaturesSendsNothing) {
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}}));
   EXPECT_TRUE(TakeSentKeys().empty());
   EXPECT_EQ(configFiles_.PendingMask(), 0u);
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle) << "the state is left as it was";
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle) << "the state is left as it was";
 
   prompter_.fileNames = {WriterFile(content::kEverything)};
   prompter_.answers = {kIdCancel};
   EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kCancelled);
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
-  EXPECT_EQ(engine_.SequenceState(), 1);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
 }
 
 TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
@@ -560,7 +561,7 @@ TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   engine_.Tick();
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Communication timeout !", 16}}));
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
 
 // --- The configurator's file buttons ----------------------------------------------
@@ -602,14 +603,14 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
       {"write into a folder", write, dir_.Path(), false, {"Configuration write failed !", 16}, 45, kKept, kKept},
   };
   for (const auto& c : cases) {
-    engine_.SetSequenceState(45);
+    engine_.ShowConfiguratorPage(SequenceState::kConfiguratorMakeFile);
     engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(kKept);
     engine_.ModuleCheck().At(MODULE_CHECK_VALUE).SetFromInt(kKept);
     prompter_.shown.clear();
     prompter_.fileNames = {c.file};
     EXPECT_EQ(c.click(configFiles_), c.result) << c.name;
     EXPECT_EQ(prompter_.shown, c.shown.text.empty() ? std::vector<Message>{} : std::vector<Message>{c.shown}) << c.name;
-    EXPECT_EQ(engine_.SequenceState(), c.state) << c.name;
+    EXPECT_EQ(static_cast<uint8_t>(engine_.SequenceState()), c.state) << c.name;
     EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.deviceCheck) << c.name;
     EXPECT_EQ(engine_.ModuleCheck().At(MODULE_CHECK_VALUE).GetAsInt(), c.moduleCheck) << c.name;
   }
@@ -627,7 +628,7 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
   EXPECT_FALSE(configFiles_.ReadConfigurationFromFile()) << "the open dialog cancelled";
   EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0x3)) << "the save dialog cancelled";
   EXPECT_TRUE(prompter_.shown.empty());
-  EXPECT_EQ(engine_.SequenceState(), 45);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorMakeFile);
   EXPECT_TRUE(host_.sent.empty());
 }
 

@@ -18,16 +18,29 @@ class ConfiguratorTest : public EngineTest {
   // A controller with this module, read from the start, then the configurator's start page.
   void Start(int moduleType, bool noMemCompatible) {
     engine_.ShowUserView();
-    engine_.SetSequenceState(0);
+    engine_.ReadAgain();
     device_ = std::make_unique<FakeDevice>(moduleType);
     device_->Hold(GET_FROSKTEC_CONFIG, ReplyItem(FroskTecConfigRecord{0, noMemCompatible}));
     RunSequence(*device_);
     engine_.StartConfigurator();
     if (host_.linked) AnswerLast(*device_);
-    ASSERT_EQ(engine_.SequenceState(), 21);
+    ASSERT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorStart);
     TakeSentKeys();
   }
   VFroskClass& Field(Group group, Key field) { return *engine_.Holder(group, field); }
+  // Puts the configurator on a page, or, for state 23, into the wait for the
+  // device identification the first page sent.
+  void Enter(uint8_t state) {
+    if (state == static_cast<uint8_t>(SequenceState::kWriteDeviceIden)) {
+      ASSERT_TRUE(engine_.IsDeviceLinked());
+      configurator_.StartWizard();
+      configurator_.Next();
+      TakeSentKeys();
+    } else {
+      ASSERT_TRUE(engine_.ShowConfiguratorPage(static_cast<SequenceState>(state))) << int{state};
+    }
+  }
+  uint8_t State() const { return static_cast<uint8_t>(engine_.SequenceState()); }
   std::string TextOf(Group group, Key field) { return Field(group, field).ValueToText(); }
 
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
@@ -50,7 +63,7 @@ TEST_F(ConfiguratorTest, EachStateShowsItsPageAndItsWayOn) {
       {46, ConfigPage::kReadFile, true, false},    {2, ConfigPage::kWait, false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ConfigPageOf(c.state), c.page) << int{c.state};
+    EXPECT_EQ(ConfigPageOf(static_cast<SequenceState>(c.state)), c.page) << int{c.state};
     EXPECT_EQ(NavigationOf(c.page).back, c.back) << int{c.state};
     EXPECT_EQ(NavigationOf(c.page).next, c.next) << int{c.state};
   }
@@ -62,7 +75,7 @@ TEST_F(ConfiguratorTest, EachStateShowsItsPageAndItsWayOn) {
   EXPECT_EQ(configurator_.Page(), ConfigPage::kWait);
   RunSequence(*device_);
   EXPECT_EQ(TakeSentKeys().size(), ReadingSequence(3).size() - 1);
-  EXPECT_EQ(engine_.SequenceState(), 21);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorStart);
   EXPECT_EQ(configurator_.Page(), ConfigPage::kStart);
 }
 
@@ -77,11 +90,11 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
   };
   for (const Case& c : cases) {
     engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
-    engine_.SetSequenceState(c.from);
+    Enter(c.from);
     configurator_.Back();
-    EXPECT_EQ(engine_.SequenceState(), c.to) << int{c.from} << " " << c.noMemCompatible;
+    EXPECT_EQ(State(), c.to) << int{c.from} << " " << c.noMemCompatible;
   }
-  EXPECT_TRUE(host_.sent.empty());
+  EXPECT_TRUE(TakeSentKeys().empty()) << "Back sends nothing";
 }
 
 TEST_F(ConfiguratorTest, WithoutALinkNextWalksEveryPageAndMakesEachUserSetItsDefaults) {
@@ -92,9 +105,9 @@ TEST_F(ConfiguratorTest, WithoutALinkNextWalksEveryPageAndMakesEachUserSetItsDef
   engine_.VeltraDefault().SetRaw(ModuleVeltraParamsRecord{10, 20, 30, 40, 50, 1, 0, 2});
   configurator_.StartWizard();
   std::vector<int> pages;
-  for (int i = 0; i < 10 && engine_.SequenceState() != 21; ++i) {
+  for (int i = 0; i < 10 && engine_.SequenceState() != SequenceState::kConfiguratorStart; ++i) {
     configurator_.Next();
-    pages.push_back(engine_.SequenceState());
+    pages.push_back(State());
   }
   EXPECT_EQ(pages, (std::vector<int>{25, 27, 32, 34, 39, 21}));
   EXPECT_TRUE(TakeSentKeys().empty());
@@ -125,10 +138,10 @@ TEST_F(ConfiguratorTest, AFieldEditsTheGroupOfThePageTheStateShowsAndNothingElse
       {21, C::kParamsDefault, std::nullopt},
   };
   for (const Case& c : cases) {
-    engine_.SetSequenceState(c.state);
+    Enter(c.state);
     EXPECT_EQ(configurator_.GroupOf(c.column), c.group) << int{c.state} << " " << static_cast<int>(c.column);
   }
-  engine_.SetSequenceState(22);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorDeviceIden);
   EXPECT_EQ(configurator_.HolderOf(C::kDeviceIden, DEVICE_IDEN_NAME), &engine_.DeviceIden().At(DEVICE_IDEN_NAME));
   EXPECT_EQ(configurator_.HolderOf(C::kDeviceIden, MODULE_IDEN_NAME), nullptr);
 }
@@ -160,7 +173,7 @@ TEST_F(ConfiguratorTest, IdentificationDefaultsAreProductionValuesWithTodaysDate
     Field(c.group, MODULE_IDEN_TYPE).SetFromInt(c.liveType);
     Field(c.group, MODULE_IDEN_FIRM_VER).SetFromInt(5);
     Field(Group::kFroskTecMonitor, FROSKTEC_MONITOR_MODULE_TYPE).SetFromInt(c.liveType);
-    engine_.SetSequenceState(c.state);
+    Enter(c.state);
     configurator_.ModuleIdenDefaults();
     EXPECT_EQ(Field(c.group, MODULE_IDEN_TYPE).GetAsInt(), c.type) << int{c.state} << " " << c.liveType;
     EXPECT_EQ(Field(c.group, MODULE_IDEN_FIRM_VER).GetAsInt(), c.firmVer) << int{c.state} << " " << c.liveType;
@@ -176,7 +189,7 @@ TEST_F(ConfiguratorTest, IdentificationDefaultsAreProductionValuesWithTodaysDate
   wall_.Set({2027, 1, 2, 0, 0, 0});
   configurator_.ModuleProdDateToday();
   EXPECT_EQ(TextOf(Group::kModuleIden, MODULE_IDEN_PROD_DATE), "2027-01-02");
-  engine_.SetSequenceState(21);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorStart);
   configurator_.DeviceProdDateToday();
   configurator_.DeviceIdenDefaults();
   EXPECT_EQ(TextOf(Group::kDeviceIden, DEVICE_IDEN_PROD_DATE), "2026-03-14") << "no page, no change";
@@ -184,7 +197,7 @@ TEST_F(ConfiguratorTest, IdentificationDefaultsAreProductionValuesWithTodaysDate
 }
 
 TEST_F(ConfiguratorTest, ParameterDefaultsFillTheThreeColumnsOfThePageShown) {
-  engine_.SetSequenceState(34);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorModuleParams);
   const ModuleBasicParamsRecord noMemBefore = engine_.NoMemDefault().ToRecord();
   const ModuleBasicParamsRecord userSetBefore = engine_.ModuleUserSet().ToRecord();
   configurator_.ModuleParamsDefaults();
@@ -194,7 +207,7 @@ TEST_F(ConfiguratorTest, ParameterDefaultsFillTheThreeColumnsOfThePageShown) {
   EXPECT_EQ(engine_.ModuleUserSet().ToRecord(), userSetBefore);
   EXPECT_EQ(engine_.NoMemDefault().ToRecord(), noMemBefore);
 
-  engine_.SetSequenceState(39);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorVeltraParams);
   configurator_.VeltraParamsDefaults();
   EXPECT_EQ(engine_.VeltraDefault().ToRecord(), (ModuleVeltraParamsRecord{0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(engine_.VeltraUserMin().ToRecord(), (ModuleVeltraParamsRecord{0, 0, 0, 0, 0, 0, 0, 0}));
@@ -210,7 +223,7 @@ TEST_F(ConfiguratorTest, ARowIsConsistentWhenEachValueFitsAndTheDefaultLiesWithi
       {310000, 220000, 300000, false}, {230000, 220000, 400001, false},  // beyond the field's own 400.000 K
       {230000, 99999, 300000, false},
   };
-  engine_.SetSequenceState(27);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorNoMemParams);
   for (const Case& c : cases) {
     engine_.NoMemDefault().At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(c.defaults);
     engine_.NoMemUserMin().At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(c.userMin);
@@ -218,7 +231,7 @@ TEST_F(ConfiguratorTest, ARowIsConsistentWhenEachValueFitsAndTheDefaultLiesWithi
     EXPECT_EQ(configurator_.RowConsistent(MODULE_BASIC_PARAMS_T_DET), c.consistent)
         << c.defaults << " " << c.userMin << " " << c.userMax;
   }
-  engine_.SetSequenceState(39);
+  engine_.ShowConfiguratorPage(SequenceState::kConfiguratorVeltraParams);
   EXPECT_FALSE(configurator_.RowConsistent(MODULE_BASIC_PARAMS_T_DET));
 }
 
@@ -236,7 +249,7 @@ TEST_F(ConfiguratorTest, TheHeadingsNameTheModuleThePageIsFor) {
       {34, 3, "VELTRA", "KAZ Module Identification Data:", "KAZ Module Basic Params:"},
   };
   for (const Case& c : cases) {
-    engine_.SetSequenceState(c.state);
+    Enter(c.state);
     engine_.FroskTecMonitor().At(FROSKTEC_MONITOR_MODULE_TYPE).SetFromInt(c.liveType);
     EXPECT_EQ(configurator_.ConnectedModuleText(), c.connected) << int{c.state};
     EXPECT_EQ(configurator_.ModuleIdenCaption(), c.iden) << int{c.state};
@@ -282,7 +295,7 @@ TEST_F(ConfiguratorTest, AGeneratedSignatureSignsTheEnteredSerialAndLeavesTheIde
 
   // "Make Configuration File" signs the serials the holders have.
   configurator_.MakeFile();
-  EXPECT_EQ(engine_.SequenceState(), 45);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorMakeFile);
   EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(),
             SerialSignature(engine_.DeviceIden().At(DEVICE_IDEN_SERIAL)));
 }

@@ -37,10 +37,7 @@ class ConfiguratorViewTest : public FroskTecViewFormTest {
     TakeSent();
   }
   ConfigPage Page() { return static_cast<ConfigPage>(Find<QStackedWidget>("ConfigNotebook")->currentIndex()); }
-  void ShowState(uint8_t state) {
-    Engine().SetSequenceState(state);
-    Engine().Refresh();
-  }
+  void ShowState(uint8_t state) { ASSERT_TRUE(Engine().ShowConfiguratorPage(static_cast<SequenceState>(state))); }
   void Click(const char* button) { Find<QPushButton>(button)->click(); }
   void Choose(const char* list, int index) {
     Find<QComboBox>(list)->setCurrentIndex(index);
@@ -140,7 +137,8 @@ TEST_F(ConfiguratorViewTest, BackFromTheModuleIdentificationPageDependsOnNomemCo
     EXPECT_EQ(Find<QLabel>("CModuleIdenLabel")->text(), "1WIRE Module Identification Data:");
     Click("ConfigBackBitBtn");
     EXPECT_EQ(Page(), compatible ? ConfigPage::kModuleParams : ConfigPage::kDeviceIden) << compatible;
-    EXPECT_EQ(Engine().SequenceState(), compatible ? 27 : 22);
+    EXPECT_EQ(Engine().SequenceState(),
+              compatible ? SequenceState::kConfiguratorNoMemParams : SequenceState::kConfiguratorDeviceIden);
   }
 }
 

@@ -16,7 +16,7 @@ TEST_F(EngineTest, TheReadingSequenceAsksForEverythingTheModuleHolds) {
   } cases[] = {{0, 9}, {1, 9}, {2, 14}, {3, 19}};
   for (const Case& c : cases) {
     FakeHost host;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
     engine.SetDeviceMonitorAuto(false);
     engine.SetModuleMonitorAuto(false);
@@ -27,7 +27,7 @@ TEST_F(EngineTest, TheReadingSequenceAsksForEverythingTheModuleHolds) {
     }
     EXPECT_EQ(host.SentKeys(), ReadingSequence(c.moduleType)) << c.moduleType;
     EXPECT_EQ(host.sent.size(), c.requests);
-    EXPECT_EQ(engine.SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(engine.SequenceState(), SequenceState::kIdle);
     EXPECT_EQ(engine.ModuleTypeSnapshot(), c.moduleType);
   }
   EXPECT_TRUE(prompter_.shown.empty());
@@ -86,7 +86,7 @@ TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
       {GET_SERVICE_MODE, MODULE_USER_SET_BANK, std::nullopt},
       {GET_SERVICE_MODE, 0x7770, std::nullopt},
   };
-  engine_.SetSequenceState(DeviceEngine::kIdle);
+  engine_.Break();
   GroupMask seen = 0;
   engine_.AddRefreshListener([&seen](GroupMask stored) { seen |= stored; });
   for (const Case& c : cases) {
@@ -107,12 +107,12 @@ TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
                                                             : holders[0];
     EXPECT_EQ(tag.GetAsInt(), c.request) << std::hex << c.request;
   }
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
 
 TEST_F(EngineTest, OneRequestInFlightOneQueuedAndTheThirdIsLostWithABeep) {
   FakeDevice device(1);
-  engine_.SetSequenceState(DeviceEngine::kIdle);
+  engine_.Break();
   engine_.SetDeviceMonitorAuto(false);
   EXPECT_TRUE(engine_.SendRequest(GET_DEVICE_IDEN));
   EXPECT_TRUE(engine_.SendRequest(GET_FROSKTEC_CONFIG));
@@ -144,13 +144,13 @@ TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
   clock_.Advance(1);
   engine_.Tick();
   EXPECT_FALSE(engine_.Waiting());
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 
   // The late reply is stored, but the sequence stays stopped.
   Receive(device.Answer(host_.sent.back()));
   EXPECT_EQ(engine_.DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "FroskTEC");
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 
   // Idle: a lost monitor poll goes silently and the next tick polls again.
   engine_.SetDeviceMonitorAuto(true);
@@ -167,7 +167,7 @@ TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
 
 TEST_F(EngineTest, TheTimeOutSurvivesTheTickCountWrapping) {
   clock_.Set(0xFFFFFF00u);
-  engine_.SetSequenceState(DeviceEngine::kIdle);
+  engine_.Break();
   engine_.SetDeviceMonitorAuto(false);
   engine_.SendRequest(GET_DEVICE_IDEN);
   clock_.Advance(0x100 + 4000);  // past zero, 4256 ms later
@@ -184,31 +184,34 @@ TEST_F(EngineTest, AVanishedPortEndsTheSequenceByTheTimeOut) {
   EXPECT_TRUE(engine_.Waiting());
   clock_.Advance(5001);
   engine_.Tick();
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 }
 
-TEST_F(EngineTest, MonitorPollsAlternateBetweenAllEnginesWhenBothBoxesAreChecked) {
+// Each device takes its own turns: two VELTRA devices polled side by side
+// both keep both of their monitors live.
+TEST_F(EngineTest, EachEngineAlternatesItsOwnMonitorPolls) {
   FakeDevice veltra(3);
   RunSequence(veltra);
   FakeHost otherHost;
-  DeviceEngine other(otherHost, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
-  other.SetSequenceState(DeviceEngine::kIdle);
+  DeviceEngine other(otherHost, DeviceSeams{clock_, prompter_, beeper_, folders_});
+  other.Break();
   other.ReceiveItem(ReplyItem(veltra.monitor).data());
   TakeSentKeys();
   engine_.SetDeviceMonitorAuto(true);
   engine_.SetModuleMonitorAuto(true);
 
-  std::vector<Key> polls;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 4; ++i) {
     engine_.Tick();
     engine_.Tick();  // one poll per reply: the second tick finds the line busy
-    polls.push_back(host_.SentKeys().back());
     AnswerLast(veltra);
+    other.Tick();
+    other.ReceiveItem(veltra.Answer(otherHost.sent.back()).data());
   }
-  other.Tick();
-  EXPECT_EQ(polls, (std::vector<Key>{GET_MODULE_VELTRA_MONITOR, GET_FROSKTEC_MONITOR, GET_MODULE_VELTRA_MONITOR}));
-  EXPECT_EQ(otherHost.SentKeys(), std::vector<Key>{GET_FROSKTEC_MONITOR}) << "one toggle for all engines";
+  const std::vector<Key> turns{GET_MODULE_VELTRA_MONITOR, GET_FROSKTEC_MONITOR, GET_MODULE_VELTRA_MONITOR,
+                               GET_FROSKTEC_MONITOR};
+  EXPECT_EQ(TakeSentKeys(), turns);
+  EXPECT_EQ(otherHost.SentKeys(), turns);
 }
 
 TEST_F(EngineTest, MonitorPollsFollowTheBoxesTheModuleAndThePage) {
@@ -228,13 +231,17 @@ TEST_F(EngineTest, MonitorPollsFollowTheBoxesTheModuleAndThePage) {
   };
   for (const Case& c : cases) {
     FakeHost host;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
-    engine.SetSequenceState(DeviceEngine::kIdle);
+    engine.Break();
     engine.ReceiveItem(ReplyItem(device.monitor).data());
     engine.SetDeviceMonitorAuto(c.deviceAuto);
     engine.SetModuleMonitorAuto(c.moduleAuto);
-    engine.SetViewPage(c.viewPage);
+    if (c.viewPage == 1) engine.ShowServiceView();
+    if (c.viewPage == 2) {
+      host.linked = false;  // the configurator then opens on its start page, asking nothing
+      engine.StartConfigurator();
+    }
     for (int i = 0; i < 2; ++i) {
       engine.Tick();
       if (engine.Waiting()) engine.ReceiveItem(device.Answer(host.sent.back()).data());
@@ -288,7 +295,7 @@ TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndReportsATimeOutOnce) {
     engine_.Tick();
     AnswerLast(device);
   }
-  ASSERT_EQ(engine_.SequenceState(), 11);
+  ASSERT_EQ(engine_.SequenceState(), SequenceState::kReadModuleDefault);
   const std::vector<Key> sequence = ReadingSequence(3);
   EXPECT_EQ(host_.SentKeys(), std::vector<Key>(sequence.begin(), sequence.begin() + 11))
       << "no poll while the module check asks";
@@ -329,18 +336,21 @@ TEST_F(EngineTest, GetConfigurationReadsAgainFromTheDeviceIdentification) {
   RunSequence(device);
   const std::vector<Key> full = ReadingSequence(0);
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>(full.begin() + 1, full.end()));
-  EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
 
-TEST(GroupIndexTest, EachIndexHasItsGetRequest) {
-  EXPECT_EQ(ModuleIdenGetKey(0), GET_FROSKTEC_MOD_NO_MEM_IDEN);
-  EXPECT_EQ(ModuleIdenGetKey(1), GET_MODULE_IDEN);
-  EXPECT_EQ(BasicParamsGetKey(3), GET_FROSKTEC_MOD_NO_MEM_USER_MAX);
-  EXPECT_EQ(BasicParamsGetKey(4), GET_MODULE_DEFAULT);
-  EXPECT_EQ(VeltraParamsGetKey(1), GET_MODULE_VELTRA_USER_SET);
-  for (int index : {-1, 8}) EXPECT_EQ(BasicParamsGetKey(index), 0) << index;
-  EXPECT_EQ(ModuleIdenGetKey(2), 0);
-  EXPECT_EQ(VeltraParamsGetKey(4), 0);
+// The service view picks a group by its tabs' index: the index lookups and
+// the slot table must name the same holders.
+TEST_F(EngineTest, TheIndexLookupsAndTheSlotTableNameTheSameGroups) {
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(&(*engine_.ModuleIdenGroup(i))[0], engine_.Holders(kModuleIdenGroups[i]).data()) << i;
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(&(*engine_.BasicParamsGroup(i))[0], engine_.Holders(kBasicParamsGroups[i]).data()) << i;
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(&(*engine_.VeltraParamsGroup(i))[0], engine_.Holders(kVeltraParamsGroups[i]).data()) << i;
+  EXPECT_EQ(engine_.ModuleIdenGroup(2), nullptr);
+  EXPECT_EQ(engine_.BasicParamsGroup(-1), nullptr);
+  EXPECT_EQ(engine_.VeltraParamsGroup(4), nullptr);
 }
 
 TEST(StatusTextTest, CodesHaveTheControllersTexts) {

@@ -1,10 +1,11 @@
-// The device engine plugged into the discovery engine: a connected frosk-sim
-// gets an engine, which sends, asks and closes through the main window's engine.
+// Device connections kept by the discovery engine: a connected frosk-sim gets
+// a connection, whose engine sends on its link and asks the discovery engine
+// to close it.
 #include <gtest/gtest.h>
 
 #include "app/discovery_engine.h"
-#include "device/device_engine_window.h"
 #include "protocol/item.h"
+#include "support/counted_window.h"
 #include "support/event_pump.h"
 #include "support/reading_sequence.h"
 #include "support/scripted_prompter.h"
@@ -32,29 +33,29 @@ class NoUrlOpener : public UrlOpener {
   void Open(const std::string&) override {}
 };
 
-// The discovery engine over real links, with every connected device given an
-// engine window; one manual clock times both engines.
+// The discovery engine over real links, with a window of no widgets for every
+// connected device; one manual clock times both engines.
 class DeviceWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { EnsureCoreApplication(); }
 
   // Starts frosk-sim with `args`, scans its port and connects the device found.
-  EngineDeviceWindow* Connect(const std::vector<std::string>& args) {
+  DeviceConnection* Connect(const std::vector<std::string>& args) {
     sim_ = SimProcess::Start(args);
     if (sim_ == nullptr) return nullptr;
     DiscoveryEngine::Options options{std::vector<std::string>{sim_->Path()}, {}};
     discovery_ = std::make_unique<DiscoveryEngine>(
-        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_}, std::move(options));
-    discovery_->SetDeviceWindowFactory(
-        EngineDeviceWindowFactory(settings_, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_}));
+        DiscoveryEngine::Surroundings{clock_, wall_, prompter_, opener_, settings_, links_, beeper_, folders_},
+        std::move(options));
+    discovery_->SetDeviceWindowFactory([](DeviceConnection&) { return std::make_unique<CountedWindow>(); });
     discovery_->ReloadDevices();
     if (!RunUntil([this] { return discovery_->State() == ScanState::Ready; }) || discovery_->Devices().empty())
       return nullptr;
     entry_ = discovery_->Devices().front().get();
     discovery_->Connect(entry_);
-    auto* window = static_cast<EngineDeviceWindow*>(entry_->Window.get());
-    if (window != nullptr) window->Engine().SetTrafficObserver(&sent_);
-    return window;
+    DeviceConnection* connection = entry_->Connection.get();
+    if (connection != nullptr) connection->Engine().SetTrafficObserver(&sent_);
+    return connection;
   }
 
   bool RunUntil(const std::function<bool()>& done) {
@@ -68,7 +69,6 @@ class DeviceWindowTest : public ::testing::Test {
   SilentBeeper beeper_;
   NoUrlOpener opener_;
   Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
-  MonitorAlternation alternation_;
   Settings settings_;
   LinkLayer links_;
   SentKeys sent_;
@@ -79,9 +79,9 @@ class DeviceWindowTest : public ::testing::Test {
 
 TEST_F(DeviceWindowTest, AConnectedDeviceIsReadThroughTheMainWindowsEngine) {
   settings_.ServiceMode = true;  // the traffic reaches the observer
-  EngineDeviceWindow* window = Connect({"--module", "veltra"});
-  ASSERT_NE(window, nullptr);
-  DeviceEngine& engine = window->Engine();
+  DeviceConnection* connection = Connect({"--module", "veltra"});
+  ASSERT_NE(connection, nullptr);
+  DeviceEngine& engine = connection->Engine();
   engine.SetDeviceMonitorAuto(false);
   engine.SetModuleMonitorAuto(false);
   ASSERT_TRUE(RunUntil([&] { return engine.Idle(); }));
@@ -91,18 +91,19 @@ TEST_F(DeviceWindowTest, AConnectedDeviceIsReadThroughTheMainWindowsEngine) {
 
   // Linked, the configurator asks the controller into service mode.
   engine.StartConfigurator();
-  EXPECT_EQ(engine.SequenceState(), 20);
-  ASSERT_TRUE(RunUntil([&] { return engine.SequenceState() == 21; }));
+  EXPECT_EQ(engine.SequenceState(), SequenceState::kConfiguratorServiceMode);
+  ASSERT_TRUE(RunUntil([&] { return engine.SequenceState() == SequenceState::kConfiguratorStart; }));
 }
 
 TEST_F(DeviceWindowTest, TheModuleChecksCloseRequestUnlinksTheDeviceAfterItsDispatch) {
   prompter_.answers = {kIdYes};
-  EngineDeviceWindow* window =
+  DeviceConnection* connection =
       Connect({"--module", "veltra", "--module-serial", "000547-13", "--module-firmware", "65535"});
-  ASSERT_NE(window, nullptr);
-  window->Engine().SetDeviceMonitorAuto(false);
+  ASSERT_NE(connection, nullptr);
+  connection->Engine().SetDeviceMonitorAuto(false);
   ASSERT_TRUE(RunUntil([this] { return !entry_->Linked(); }));
   EXPECT_EQ(entry_->Window, nullptr);
+  EXPECT_EQ(entry_->Connection, nullptr);
   EXPECT_EQ(prompter_.shown, (std::vector<ScriptedPrompter::Shown>{
                                  {"Your detection module has to be updated!\rDo you want to do it now?", 52}}));
   EXPECT_EQ(discovery_->Devices().size(), 1u) << "the device stays listed";

@@ -43,8 +43,8 @@ FakeDevice::FakeDevice(int moduleType) {
   noMem.tecType = 1;
   noMem.thType = 1;
   Hold(GET_FROSKTEC_MOD_NO_MEM_IDEN, ReplyItem(noMem));
-  for (int i = 0; i < 8; ++i) Hold(BasicParamsGetKey(i), ReplyItem(BasicParams(i)));
-  for (int i = 0; i < 4; ++i) Hold(VeltraParamsGetKey(i), ReplyItem(VeltraParams(i)));
+  for (int i = 0; i < 8; ++i) Hold(SlotOf(kBasicParamsGroups[i]).get, ReplyItem(BasicParams(i)));
+  for (int i = 0; i < 4; ++i) Hold(SlotOf(kVeltraParamsGroups[i]).get, ReplyItem(VeltraParams(i)));
   Hold(GET_MODULE_VELTRA_MONITOR, ReplyItem(ModuleVeltraMonitorRecord{}));
   moduleIden.type = static_cast<uint8_t>(moduleType);
   moduleIden.firmVer = 5;
@@ -90,7 +90,7 @@ std::vector<Key> FakeHost::SentKeys() const {
 
 EngineTest::EngineTest()
     : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))),
-      engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_}) {}
+      engine_(host_, DeviceSeams{clock_, prompter_, beeper_, folders_}) {}
 
 void EngineTest::AnswerLast(FakeDevice& device) {
   ASSERT_FALSE(host_.sent.empty());

@@ -2,15 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "common/frame_event.h"
 #include "common/tick_clock.h"
+#include "device/device_connection.h"
 #include "device/device_engine.h"
+#include "protocol/frame.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
+#include "settings/settings_store.h"
 #include "support/reading_sequence.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
@@ -65,6 +71,56 @@ class FakeHost : public DeviceHost {
   bool serviceMode = false;
 };
 
+// A connection in a test: links that go nowhere (an open gives a
+// link that is never followed, every item sent is kept) and an owner that
+// keeps the close requests.
+class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
+ public:
+  explicit FakeConnectionHost(const Settings& settings) : settings_(settings) {}
+
+  int Open(Link** link, const PortSettings&, FrameSink) override {
+    *link = FakeLink();
+    return 0;
+  }
+  int Close(Link** link) override {
+    *link = nullptr;
+    return 0;
+  }
+  int SendItem(Link*, const uint8_t* item) override {
+    sent.emplace_back(item, item + ItemLength(item));
+    return 0;
+  }
+  bool ServiceModeSetting() const override { return settings_.ServiceMode; }
+  bool DevicesReachable() const override { return linked; }
+  void CloseRequested(DeviceConnection&, CloseAction action) override {
+    closeRequests.push_back(static_cast<int>(action));
+  }
+  void WriteLog(const std::string& line) override { logged.push_back(line); }
+
+  // Hands an item to the connection as its link does: as a frame event.
+  static void Deliver(DeviceConnection& connection, const uint8_t* item) {
+    auto block = std::make_unique<FrameBlock>();
+    block->owner = FakeLink();
+    const std::string frame = FrameEncode(item);
+    block->count = static_cast<uint32_t>(frame.size());
+    std::memcpy(block->bytes, frame.data(), frame.size());
+    FrameEvent event(kMainWindowFrameEvent, std::move(block));
+    QCoreApplication::sendEvent(&connection, &event);
+  }
+  static Link* FakeLink() {
+    static char stand;
+    return reinterpret_cast<Link*>(&stand);
+  }
+
+  std::vector<std::vector<uint8_t>> sent;
+  std::vector<int> closeRequests;
+  std::vector<std::string> logged;
+  bool linked = true;
+
+ private:
+  const Settings& settings_;
+};
+
 using Message = ScriptedPrompter::Shown;
 
 class CountingBeeper : public Beeper {
@@ -93,7 +149,6 @@ class EngineTest : public ::testing::Test {
   ManualTickClock clock_{1000};
   ScriptedPrompter prompter_;
   CountingBeeper beeper_;
-  MonitorAlternation alternation_;
   FakeHost host_;
   DeviceEngine engine_;
   size_t taken_ = 0;

@@ -246,14 +246,14 @@ TEST_F(FroskTecViewFormTest, TheGainListFollowsTheDeviceExceptWhileTheUserHasIt)
   // alone, and so does a user set that arrives late, after its time-out.
   Engine().SendRequest(GET_MODULE_VELTRA_USER_SET);
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
-  form_->Tick();
+  connection_->Tick();
   form_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
   list->setFocus();
   ASSERT_TRUE(form_->GainComboEditing());
   list->setCurrentIndex(9);
   const std::vector<uint8_t> late = device_->Answer(host_.sent.back());
-  form_->ReceiveItem(late.data());
+  host_.Deliver(*connection_, late.data());
   Poll();
   Poll();
   EXPECT_EQ(list->currentIndex(), 9);
@@ -442,7 +442,7 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
   Open(1);
   // A poll in flight leaves the view live; a write behind it waits in the queue.
   clock_.Advance(100);
-  form_->Tick();
+  connection_->Tick();
   ASSERT_EQ(Engine().PendingKey(), GET_FROSKTEC_MONITOR);
   EXPECT_TRUE(Enabled("SetpointUSupPlusIncButton"));
   Find<QPushButton>("SetpointUSupPlusIncButton")->click();
@@ -453,7 +453,7 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
 
   // The queued write goes out after the poll's answer and greys the view.
   AnswerLast();
-  form_->Tick();
+  connection_->Tick();
   EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{GET_FROSKTEC_MONITOR, SET_FROSKTEC_MOD_NO_MEM_USER_SET}));
   EXPECT_FALSE(Enabled("SetpointUSupPlusIncButton"));
   EXPECT_EQ(Text("SetpointUSupPlusPanel"), "");
@@ -470,7 +470,7 @@ TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
   Find<QPushButton>("SetpointDetUIncButton")->click();
   EXPECT_FALSE(Enabled("SetpointDetUIncButton"));
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
-  form_->Tick();
+  connection_->Tick();
   EXPECT_TRUE(prompter_.shown.empty()) << "a lost reply in the idle state is dropped silently";
   EXPECT_TRUE(Enabled("SetpointDetUIncButton"));
   EXPECT_EQ(Text("SetpointDetUPanel"), "101");
@@ -519,10 +519,10 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
   EXPECT_EQ(notebook->currentIndex(), 0);
   Find<QPushButton>("ConfiguratorBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 2);
-  EXPECT_EQ(Engine().SequenceState(), 20);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kConfiguratorServiceMode);
   Find<QPushButton>("UserViewBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 0);
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
 
   // The Auto boxes stop and start the polls.
   AnswerLast();

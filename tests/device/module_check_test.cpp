@@ -49,11 +49,11 @@ TEST_P(ModuleCheckTest, AsksAndClosesAsTheModuleRequires) {
   EXPECT_EQ(prompter_.shown, expected);
   if (c.close) {
     EXPECT_EQ(host_.closeRequests, std::vector<CloseAction>{*c.close});
-    EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kCheckDeclined);
+    EXPECT_EQ(engine_.SequenceState(), SequenceState::kCheckDeclined);
     EXPECT_EQ(host_.SentKeys().back(), GET_MODULE_IDEN) << "nothing is sent after the close request";
   } else {
     EXPECT_TRUE(host_.closeRequests.empty());
-    EXPECT_EQ(engine_.SequenceState(), DeviceEngine::kIdle);
+    EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
     EXPECT_EQ(host_.SentKeys(), ReadingSequence(c.moduleType));
   }
 }

@@ -74,7 +74,7 @@ TEST_F(ServiceViewTest, WhileAReadingSequenceRunsOnlyBreakCanBePressed) {
   expectIdle(true, "idle");
 
   Find<QPushButton>("GetConfigurationButton")->click();
-  EXPECT_EQ(Engine().SequenceState(), 2);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kReadDeviceIden);
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_DEVICE_IDEN});
   expectIdle(false, "awaiting the first reply");
   AnswerLast();
@@ -83,7 +83,7 @@ TEST_F(ServiceViewTest, WhileAReadingSequenceRunsOnlyBreakCanBePressed) {
 
   // BREAK gives up the request in flight; the sequence stops where it was.
   Find<QPushButton>("BreakButton")->click();
-  EXPECT_EQ(Engine().SequenceState(), DeviceEngine::kIdle);
+  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
   expectIdle(true, "after BREAK");
 
   // A single request is a wait of its own.
@@ -270,9 +270,9 @@ TEST_F(ServiceViewTest, TheTrafficTreesShowEveryItemAndEmptyBothPastTheirCap) {
 
   // A reply that finds its tree past 1000 nodes empties both trees first.
   const std::vector<uint8_t> monitor = ReplyItem(device_->monitor);
-  while (Page().Traffic().Received().NodeCount() <= TrafficTrees::kNodeCap) form_->ReceiveItem(monitor.data());
+  while (Page().Traffic().Received().NodeCount() <= TrafficTrees::kNodeCap) host_.Deliver(*connection_, monitor.data());
   EXPECT_EQ(NodeCount(receivedView), static_cast<int>(Page().Traffic().Received().NodeCount()));
-  form_->ReceiveItem(monitor.data());
+  host_.Deliver(*connection_, monitor.data());
   EXPECT_EQ(receivedView->topLevelItemCount(), 1);
   EXPECT_EQ(NodeCount(receivedView), 16);
   EXPECT_EQ(sentView->topLevelItemCount(), 0);
@@ -314,14 +314,14 @@ TEST_F(ServiceViewTest, TheWaitingPanelBlinksWhileAReplyIsAwaited) {
   Find<QPushButton>("GetDeviceIdenBtn")->click();
   std::vector<bool> shown;
   for (int i = 0; i < 4; ++i) {
-    form_->Tick();
+    connection_->Tick();
     shown.push_back(panel->isVisible());
   }
   EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false}));
-  form_->Tick();
+  connection_->Tick();
   AnswerLast();
   EXPECT_FALSE(panel->isVisible());
-  form_->Tick();
+  connection_->Tick();
   EXPECT_FALSE(panel->isVisible());
 }
 

@@ -72,10 +72,12 @@ TEST_F(EngineTest, TheWriteButtonsSendTheGroupTheModuleCalls) {
   };
   for (const Case& c : cases) {
     FakeHost host;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
-    engine.SetSequenceState(4);  // the sequence's monitor step takes the snapshot
-    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    engine.GetConfiguration();
+    for (const Key get : {GET_DEVICE_IDEN, GET_FROSKTEC_CONFIG})
+      engine.ReceiveItem(device.Answer(BareRequest(get)).data());
+    engine.ReceiveItem(ReplyItem(device.monitor).data());  // the sequence's monitor step takes the snapshot
     engine.Break();
     engine.ControllerSettings().userSet.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(250000);
     engine.ControllerSettings().defaults.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(230000);
@@ -122,6 +124,65 @@ TEST_F(EngineTest, TheModuleButtonsSendTheVeltraSetsAndTheBankIndex) {
   EXPECT_FALSE(engine_.LoadModuleUserSet(4));
   EXPECT_FALSE(engine_.StoreModuleUserSet(-1));
   EXPECT_TRUE(TakeSentKeys().empty());
+}
+
+// The user view's controls and froskctl's set go through these: a field's
+// setting lies in the groups the module type chooses, a value is clamped to
+// the band and says so, and a step or a choice goes out only when it changed.
+TEST_F(EngineTest, SettingsFollowTheModuleClampToTheBandAndGoOutOnlyWhenChanged) {
+  FakeDevice device(3);
+  RunSequence(device);
+  TakeSentKeys();
+  constexpr Key kSupply = MODULE_BASIC_PARAMS_U_SUP_PLUS;
+  EXPECT_EQ(&engine_.UserSetting(kSupply)->value, &engine_.ModuleUserSet().At(kSupply));
+  EXPECT_EQ(&engine_.UserSetting(MODULE_VELTRA_PARAMS_GAIN)->userMax,
+            &engine_.VeltraUserMax().At(MODULE_VELTRA_PARAMS_GAIN));
+  EXPECT_FALSE(engine_.UserSetting(FROSKTEC_MONITOR_T_DET).has_value());
+
+  engine_.ModuleUserMin().At(kSupply).SetFromInt(5000);
+  engine_.ModuleUserMax().At(kSupply).SetFromInt(12000);
+  struct Case {
+    int32_t asked;
+    bool changed, clamped;
+    int32_t stored;
+  } cases[] = {
+      {9000, true, false, 9000}, {13000, true, true, 12000}, {12000, false, false, 12000}, {1000, true, true, 5000}};
+  for (const Case& c : cases) {
+    const DeviceEngine::SettingChange change = engine_.SetSetting(kSupply, c.asked);
+    EXPECT_EQ(change.changed, c.changed) << c.asked;
+    EXPECT_EQ(change.clamped, c.clamped) << c.asked;
+    EXPECT_EQ(engine_.ModuleUserSet().At(kSupply).GetAsInt(), c.stored) << c.asked;
+  }
+  EXPECT_TRUE(TakeSentKeys().empty()) << "setting alone sends nothing";
+
+  EXPECT_FALSE(engine_.StepSetting(kSupply, -1)) << "already at the user minimum";
+  EXPECT_TRUE(engine_.StepSetting(kSupply, +1));
+  AnswerLast(device);
+  engine_.VeltraUserMin().At(MODULE_VELTRA_PARAMS_GAIN).SetFromInt(48);
+  engine_.VeltraUserMax().At(MODULE_VELTRA_PARAMS_GAIN).SetFromInt(99);
+  EXPECT_TRUE(engine_.ChooseGain(GainIndexOf(85)));
+  AnswerLast(device);
+  EXPECT_FALSE(engine_.ChooseGain(GainIndexOf(85))) << "the gain it has";
+  EXPECT_FALSE(engine_.ChooseGain(static_cast<int>(std::size(kGainCodes))));
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{SET_MODULE_USER_SET, SET_MODULE_VELTRA_USER_SET}));
+  EXPECT_EQ(engine_.ModuleUserSet().At(kSupply).GetAsInt(), 5001);
+  EXPECT_EQ(engine_.VeltraUserSet().At(MODULE_VELTRA_PARAMS_GAIN).GetAsInt(), 85);
+}
+
+TEST_F(EngineTest, TheSupportedContentFollowsTheModuleAndTheControllersNoMemSupport) {
+  struct Case {
+    int moduleType;
+    bool noMemCompatible;
+    ContentMask content;
+  } cases[] = {
+      {0, false, 0x40000003}, {1, true, 0x4000007F},  {2, false, 0xC0000F83},
+      {3, true, 0xC000FFFF},  {3, false, 0xC000FF83},
+  };
+  for (const Case& c : cases) {
+    engine_.FroskTecMonitor().At(FROSKTEC_MONITOR_MODULE_TYPE).SetFromInt(c.moduleType);
+    engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
+    EXPECT_EQ(engine_.SupportedContent(), c.content) << c.moduleType << " " << c.noMemCompatible;
+  }
 }
 
 }  // namespace

@@ -26,10 +26,9 @@ class SimulatedProgram {
     settings_.ServiceMode = serviceModeSetting;
     if (sim_ == nullptr) return;
     discovery_ = std::make_unique<DiscoveryEngine>(
-        DiscoveryEngine::Surroundings{clock_, wall_, prompter, opener_, settings_, links_},
+        DiscoveryEngine::Surroundings{clock_, wall_, prompter, opener_, settings_, links_, beeper_, folders_},
         DiscoveryEngine::Options{std::vector{sim_->Path()}, {}});
-    discovery_->SetDeviceWindowFactory(FroskTecViewFormFactory(
-        settings_, {clock_, prompter, beeper_, folders_, alternation_}, {valueDialog_, serialDialog_, wall_}));
+    discovery_->SetDeviceWindowFactory(FroskTecViewFormFactory({valueDialog_, serialDialog_, wall_}));
     discovery_->ReloadDevices();
     RunUntil([this] { return discovery_->State() == ScanState::Ready; });
   }
@@ -64,7 +63,6 @@ class SimulatedProgram {
     void Open(const std::string&) override {}
   } opener_;
   const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
-  MonitorAlternation alternation_;
   Settings settings_;
   LinkLayer links_;
   TEnterValueForm valueDialog_;

@@ -22,21 +22,6 @@ namespace frosk::test {
 
 using namespace key;
 
-class FakeWindowHost : public DeviceWindowHost {
- public:
-  bool IsDeviceLinked(const DeviceWindow*) const override { return linked; }
-  bool SendToDevice(const DeviceWindow*, const uint8_t* item) override {
-    sent.emplace_back(item, item + ItemLength(item));
-    return linked;
-  }
-  void RequestClose(const DeviceWindow*, int action) override { closeRequests.push_back(action); }
-  void WriteLog(const std::string&) override {}
-
-  std::vector<std::vector<uint8_t>> sent;
-  std::vector<int> closeRequests;
-  bool linked = true;
-};
-
 // User sets with a band around them, for the controller's module and the VELTRA module.
 inline constexpr ModuleBasicParamsRecord kBasicDefault{1, 10000, -10000, 1, 0, 0, 4000, 240000};
 inline constexpr ModuleBasicParamsRecord kBasicSet{1, 12000, -8000, 0, 0, 0, 5000, 230000};
@@ -62,10 +47,10 @@ class FroskTecViewFormTest : public ::testing::Test {
   void Open(int moduleType, const std::function<void(FakeDevice&)>& prepare = {}) {
     device_ = std::make_unique<FakeDevice>(moduleType);
     for (int group : {0, 4}) {
-      device_->Hold(BasicParamsGetKey(group), ReplyItem(kBasicDefault));
-      device_->Hold(BasicParamsGetKey(group + 1), ReplyItem(kBasicSet));
-      device_->Hold(BasicParamsGetKey(group + 2), ReplyItem(kBasicMin));
-      device_->Hold(BasicParamsGetKey(group + 3), ReplyItem(kBasicMax));
+      device_->Hold(SlotOf(kBasicParamsGroups[group]).get, ReplyItem(kBasicDefault));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 1]).get, ReplyItem(kBasicSet));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 2]).get, ReplyItem(kBasicMin));
+      device_->Hold(SlotOf(kBasicParamsGroups[group + 3]).get, ReplyItem(kBasicMax));
     }
     device_->Hold(GET_MODULE_VELTRA_DEFAULT, ReplyItem(kVeltraDefault));
     device_->Hold(GET_MODULE_VELTRA_USER_SET, ReplyItem(kVeltraSet));
@@ -75,10 +60,13 @@ class FroskTecViewFormTest : public ::testing::Test {
     device_->monitor.supOn = 1;
     device_->monitor.fanOn = 1;
     if (prepare) prepare(*device_);
-    form_ = std::make_unique<TFroskTecViewForm>(host_, settings_, seams_, shared_);
+    form_.reset();  // a window goes before the connection it shows
+    connection_ = std::make_unique<DeviceConnection>("ttyFAKE0", host_, seams_, host_);
+    connection_->Open();
+    form_ = std::make_unique<TFroskTecViewForm>(*connection_, shared_);
     form_->show();
-    for (int i = 0; i < 40 && !(Engine().SequenceState() == DeviceEngine::kIdle && !Engine().Waiting()); ++i) {
-      form_->Tick();
+    for (int i = 0; i < 40 && !(Engine().SequenceState() == SequenceState::kIdle && !Engine().Waiting()); ++i) {
+      connection_->Tick();
       if (Engine().Waiting()) AnswerLast();
     }
     ASSERT_TRUE(Engine().ViewReady());
@@ -90,12 +78,12 @@ class FroskTecViewFormTest : public ::testing::Test {
   void AnswerLast() {
     clock_.Advance(10);
     const std::vector<uint8_t> reply = device_->Answer(host_.sent.back());
-    form_->ReceiveItem(reply.data());
+    host_.Deliver(*connection_, reply.data());
   }
   // One automatic monitor poll, answered.
   void Poll() {
     clock_.Advance(100);
-    form_->Tick();
+    connection_->Tick();
     ASSERT_TRUE(Engine().Waiting());
     AnswerLast();
   }
@@ -138,15 +126,15 @@ class FroskTecViewFormTest : public ::testing::Test {
   ManualTickClock clock_{1000};
   ScriptedPrompter prompter_;
   CountingBeeper beeper_;
-  MonitorAlternation alternation_;
-  DeviceSeams seams_{clock_, prompter_, beeper_, folders_, alternation_};
+  DeviceSeams seams_{clock_, prompter_, beeper_, folders_};
   Settings settings_;
-  FakeWindowHost host_;
+  FakeConnectionHost host_{settings_};
   TEnterValueForm dialog_;
   TEnterSerialForm serialDialog_;
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
   DeviceWindowShared shared_{dialog_, serialDialog_, wall_};
   std::unique_ptr<FakeDevice> device_;
+  std::unique_ptr<DeviceConnection> connection_;
   std::unique_ptr<TFroskTecViewForm> form_;
   size_t taken_ = 0;
 };

@@ -39,23 +39,23 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
   for (const ChainCase& c : cases) {
     FakeHost host;
     ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_, alternation_});
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
     FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
     ConfiguratorEngine configurator(engine, wall);
     FakeDevice device(c.moduleType);
-    engine.SetSequenceState(DeviceEngine::kIdle);
+    engine.Break();
     engine.ReceiveItem(ReplyItem(device.monitor).data());
     engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
 
     engine.StartConfigurator();
-    ASSERT_EQ(engine.SequenceState(), 20);
+    ASSERT_EQ(engine.SequenceState(), SequenceState::kConfiguratorServiceMode);
     engine.ReceiveItem(device.Answer(host.sent.back()).data());
-    ASSERT_EQ(engine.SequenceState(), 21) << "the controller confirmed service mode";
+    ASSERT_EQ(engine.SequenceState(), SequenceState::kConfiguratorStart) << "the controller confirmed service mode";
     configurator.StartWizard();
     std::vector<uint8_t> pages;
-    for (int step = 0; step < 30 && engine.SequenceState() != 21; ++step) {
+    for (int step = 0; step < 30 && engine.SequenceState() != SequenceState::kConfiguratorStart; ++step) {
       if (!engine.Waiting()) {
-        pages.push_back(engine.SequenceState());
+        pages.push_back(static_cast<uint8_t>(engine.SequenceState()));
         configurator.Next();
         ASSERT_TRUE(engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
       }
@@ -71,13 +71,14 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
 TEST_F(EngineTest, TheConfiguratorWaitsForTheControllerToConfirmServiceMode) {
   engine_.StartConfigurator();
   Receive(ReplyItem(ServiceModeRecord{0}));
-  EXPECT_EQ(engine_.SequenceState(), 20);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorServiceMode);
   Receive(ReplyItem(ServiceModeRecord{1}));
-  EXPECT_EQ(engine_.SequenceState(), 21);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorStart);
 
   host_.linked = false;
   engine_.StartConfigurator();
-  EXPECT_EQ(engine_.SequenceState(), 21) << "unlinked: straight to the start page, nothing sent";
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorStart)
+      << "unlinked: straight to the start page, nothing sent";
   EXPECT_EQ(host_.sent.size(), 1u);
 }
 
@@ -104,7 +105,7 @@ TEST_F(EngineTest, ALoadedConfigurationIsSentRecordByRecordThenReadBack) {
   ScriptedConfigSender sender(engine_, {GET_FROSKTEC_CONFIG, GET_FROSKTEC_MOD_NO_MEM_USER_SET});
   engine_.SetConfigSender(&sender);
   sender.SendNextConfigItem();
-  engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+  engine_.StartSendingConfiguration();
 
   Receive(ReplyItem(device.monitor));  // a poll's late answer is no answer to the file
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_CONFIG});
@@ -114,15 +115,15 @@ TEST_F(EngineTest, ALoadedConfigurationIsSentRecordByRecordThenReadBack) {
   AnswerLast(device);
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
-  EXPECT_EQ(engine_.SequenceState(), 1);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
 }
 
 TEST_F(EngineTest, WithoutAConfigSenderStateFortyEightHasNothingLeftToSend) {
-  engine_.SetSequenceState(DeviceEngine::kSendingConfiguration);
+  engine_.StartSendingConfiguration();
   Receive(ReplyItem(ServiceModeRecord{1}));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   EXPECT_EQ(host_.SentKeys(), std::vector<Key>{GET_SERVICE_MODE});
-  EXPECT_EQ(engine_.SequenceState(), 1);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
 }
 
 }  // namespace

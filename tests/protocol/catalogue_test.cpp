@@ -152,7 +152,7 @@ TEST(RecordTest, EveryBuildableRecordRoundTripsThroughItemsAndHolders) {
   module.type = 3;
   module.firmVer = 65535;
   std::strcpy(module.name, "KAZ-7");
-  std::strcpy(module.detName, "PVI-4TE-10.6");
+  std::strcpy(module.detName, "KD-4T-105");
   module.serial = {14, 301};
   module.detSerial = {255, 999999999};
   module.tecParam3 = 0.1f;

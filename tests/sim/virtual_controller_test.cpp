@@ -107,7 +107,7 @@ TEST(VirtualControllerTest, StartsWithTheFixedIdentification) {
   EXPECT_EQ(module.hardVer, 1);
   EXPECT_STREQ(module.name, "KAZ-7");
   EXPECT_EQ(SerialToText(module.serial), "000412-25");
-  EXPECT_STREQ(module.detName, "PVI-4TE-10.6");
+  EXPECT_STREQ(module.detName, "KD-4T-105");
   EXPECT_EQ(SerialToText(module.detSerial), "250117-03");
   EXPECT_EQ(DateToText(module.prodDate), "2025-01-17");
   EXPECT_EQ(module.tecType, 1);

@@ -7,9 +7,9 @@
 
 namespace frosk {
 
-// The serial links and the system's port list as the discovery engine uses
-// them. The program uses this class as it is; tests derive from it to watch
-// or replace a call.
+// The serial links and the system's port list as the engines use them. The
+// programs use this class as it is; tests derive from it to watch or replace
+// a call.
 class LinkLayer {
  public:
   // `sysfsRoot` is where the system's port list is read.

@@ -1,4 +1,4 @@
-#include "app/link_layer.h"
+#include "common/link_layer.h"
 
 namespace frosk {
 

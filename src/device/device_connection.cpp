@@ -1,0 +1,137 @@
+#include "device/device_connection.h"
+
+#include <QCoreApplication>
+
+#include "common/frame_event.h"
+#include "protocol/frame.h"
+
+namespace frosk {
+
+namespace {
+
+// Posted to a disposed connection once its outermost call has returned.
+const QEvent::Type kDisposeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+// One call into the connection that may run a nested event loop.
+class DeviceConnection::Call {
+ public:
+  explicit Call(DeviceConnection& connection) : connection_(connection) { ++connection_.callDepth_; }
+  ~Call() {
+    if (--connection_.callDepth_ == 0) connection_.Returned();
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+ private:
+  DeviceConnection& connection_;
+};
+
+int DeviceConnection::CountedPrompter::ShowMessageBox(const std::string& text, unsigned flags) {
+  Call call(connection_);
+  return prompter_.ShowMessageBox(text, flags);
+}
+
+std::optional<std::string> DeviceConnection::CountedPrompter::AskOpenFileName(const FileDialogRequest& request) {
+  Call call(connection_);
+  return prompter_.AskOpenFileName(request);
+}
+
+std::optional<std::string> DeviceConnection::CountedPrompter::AskSaveFileName(const FileDialogRequest& request) {
+  Call call(connection_);
+  return prompter_.AskSaveFileName(request);
+}
+
+DeviceConnection::DeviceConnection(std::string portName, LinkLayer& links, const DeviceSeams& seams,
+                                   ConnectionOwner& owner)
+    : links_(links),
+      owner_(owner),
+      prompter_(*this, seams.prompter),
+      engine_(*this, DeviceSeams{seams.clock, prompter_, seams.beeper, seams.folders}),
+      configFiles_(engine_) {
+  port_.portName = std::move(portName);
+}
+
+DeviceConnection::~DeviceConnection() {
+  Close();
+  // The window shows the engine: it goes while the engine is still there.
+  if (disposed_) disposed_->reset();
+}
+
+bool DeviceConnection::Open(PortError* error) {
+  Close();
+  port_.baudRate = kDeviceBaudRate;
+  if (links_.Open(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent)) == 0) return true;
+  if (error != nullptr) *error = links_.LastOpenError();
+  return false;
+}
+
+void DeviceConnection::Close() {
+  if (port_.link != nullptr) links_.Close(&port_.link);
+}
+
+void DeviceConnection::Tick() {
+  Call call(*this);
+  engine_.Tick();
+  emit Ticked();
+}
+
+void DeviceConnection::Dispose(std::unique_ptr<DeviceConnection> connection, std::unique_ptr<DeviceWindow> window) {
+  if (connection == nullptr) return;
+  connection->Close();
+  if (!connection->InCall()) {
+    window.reset();
+    return;
+  }
+  // The connection now owns itself; the end of its outermost call posts the
+  // event in which it goes, outside every call of it.
+  if (window != nullptr) window->Hide();
+  connection->disposed_ = std::move(window);
+  connection.release();
+}
+
+bool DeviceConnection::event(QEvent* event) {
+  if (event->type() == kDisposeEvent) {
+    // As QObject::deleteLater does, from the object's own event.
+    if (!InCall()) delete this;
+    return true;
+  }
+  if (event->type() != kMainWindowFrameEvent) return QObject::event(event);
+  // A frame read just before its link closed names a link that is gone.
+  const FrameBlock& block = static_cast<const FrameEvent*>(event)->Block();
+  if (port_.link == nullptr || block.owner != port_.link) return true;
+  // Each frame decodes into a buffer of its own: a question asked while the
+  // engine handles it runs a nested loop that may deliver the next frame.
+  uint8_t item[FrameCutter::kCapacity];
+  if (!DecodeItem(item, sizeof item, block.Frame()).ok()) return true;
+  Call call(*this);
+  engine_.ReceiveItem(item);
+  return true;
+}
+
+bool DeviceConnection::SendToDevice(DeviceEngine&, const uint8_t* item) {
+  return IsDeviceLinked(engine_) && links_.SendItem(port_.link, item) == 0;
+}
+
+bool DeviceConnection::IsDeviceLinked(const DeviceEngine&) const {
+  return port_.link != nullptr && owner_.DevicesReachable();
+}
+
+void DeviceConnection::RequestClose(DeviceEngine&, CloseAction action) {
+  if (!closeRequest_) closeRequest_ = action;
+  if (!InCall()) Returned();
+}
+
+void DeviceConnection::Returned() {
+  if (disposed_) {
+    QCoreApplication::postEvent(this, new QEvent(kDisposeEvent));
+    return;
+  }
+  if (!closeRequest_) return;
+  const CloseAction action = *closeRequest_;
+  closeRequest_.reset();
+  owner_.CloseRequested(*this, action);
+}
+
+}  // namespace frosk
