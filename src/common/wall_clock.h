@@ -37,6 +37,8 @@ class FixedWallClock final : public WallClock {
 
 // "yyyy-mm-dd"
 std::string FormatDate(const LocalDateTime& t);
+// "hh:nn:ss"
+std::string FormatTime(const LocalDateTime& t);
 // "yyyy-mm-dd hh:nn:ss"
 std::string FormatDateTime(const LocalDateTime& t);
 

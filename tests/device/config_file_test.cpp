@@ -560,6 +560,7 @@ TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
   EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   engine_.Tick();
+  engine_.AskHeldQuestion();
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Communication timeout !", 16}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }

@@ -88,6 +88,7 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
       {22, false, 21}, {25, false, 22}, {27, false, 25}, {32, true, 27},  {32, false, 22},
       {34, false, 32}, {39, false, 34}, {45, false, 21}, {46, false, 21}, {23, false, 23},
   };
+  Start(0, false);
   for (const Case& c : cases) {
     engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
     Enter(c.from);
@@ -137,6 +138,7 @@ TEST_F(ConfiguratorTest, AFieldEditsTheGroupOfThePageTheStateShowsAndNothingElse
       {23, C::kDeviceIden, std::nullopt},
       {21, C::kParamsDefault, std::nullopt},
   };
+  Start(0, false);
   for (const Case& c : cases) {
     Enter(c.state);
     EXPECT_EQ(configurator_.GroupOf(c.column), c.group) << int{c.state} << " " << static_cast<int>(c.column);

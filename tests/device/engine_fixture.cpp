@@ -98,18 +98,20 @@ void EngineTest::AnswerLast(FakeDevice& device) {
   Receive(device.Answer(host_.sent.back()));
 }
 
-void EngineTest::RunSequence(FakeDevice& device, int limit) {
-  engine_.SetDeviceMonitorAuto(false);
-  engine_.SetModuleMonitorAuto(false);
+void RunSequence(DeviceEngine& engine, FakeHost& host, FakeDevice& device, int limit) {
+  engine.SetDeviceMonitorAuto(false);
+  engine.SetModuleMonitorAuto(false);
   for (int i = 0; i < limit; ++i) {
-    engine_.Tick();
-    if (!engine_.Waiting()) {
-      if (!engine_.HasQueuedItem()) return;
+    engine.Tick();
+    if (!engine.Waiting()) {
+      if (!engine.HasQueuedItem()) return;
       continue;
     }
-    AnswerLast(device);
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
   }
 }
+
+void EngineTest::RunSequence(FakeDevice& device, int limit) { test::RunSequence(engine_, host_, device, limit); }
 
 std::vector<Key> EngineTest::TakeSentKeys() {
   std::vector<Key> keys = host_.SentKeys();

@@ -32,13 +32,6 @@ inline constexpr ModuleVeltraParamsRecord kVeltraSet{100, 128, 64, 128, 2048, 0,
 inline constexpr ModuleVeltraParamsRecord kVeltraMin{0, 0, 48, 0, 0, 0, 0, 0};
 inline constexpr ModuleVeltraParamsRecord kVeltraMax{256, 256, 99, 256, 4095, 1, 1, 2};
 
-template <class Record>
-Record SentRecord(const std::vector<uint8_t>& request) {
-  Record record{};
-  ParseFrom(record, ItemFirstChild(request.data()));
-  return record;
-}
-
 class FroskTecViewFormTest : public ::testing::Test {
  protected:
   FroskTecViewFormTest() : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))) {}

@@ -43,8 +43,8 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
     ConfiguratorEngine configurator(engine, wall);
     FakeDevice device(c.moduleType);
-    engine.Break();
-    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    test::RunSequence(engine, host, device);
+    host.sent.clear();
     engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
 
     engine.StartConfigurator();
