@@ -110,6 +110,7 @@ class DeviceConnection : public QObject, private DeviceHost {
     int ShowMessageBox(const std::string& text, unsigned flags) override;
     std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override;
+    std::optional<std::string> AskFolder(const std::string& current) override;
 
    private:
     DeviceConnection& connection_;
