@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "device/device_engine.h"
 #include "protocol/keys.h"
@@ -62,30 +63,52 @@ std::string NoReplyCsvRow(const LocalDateTime& time, uint64_t ms) {
          std::string(FieldCount(Group::kFroskTecMonitor) + FieldCount(Group::kModuleVeltraMonitor) + 1, ',') + "\n";
 }
 
-MonitorCsvWriter::Opened MonitorCsvWriter::Open(const std::string& path, Mode mode, std::string* why) {
-  Close();
-  const std::string header = MonitorCsvHeader();
+namespace {
+
+// What Check found: the file's size, when there is one to append to.
+MonitorCsvWriter::Opened Admit(const std::string& path, MonitorCsvWriter::Mode mode, std::string* why,
+                               std::optional<uint64_t>* existingSize) {
+  using Opened = MonitorCsvWriter::Opened;
   const auto fail = [why](Opened result, const std::string& reason) {
     if (why != nullptr) *why = reason;
     return result;
   };
   struct stat existing {};
-  const bool exists = stat(path.c_str(), &existing) == 0;
-  if (!exists && errno != ENOENT) return fail(Opened::kFailed, std::strerror(errno));
-  if (exists && S_ISDIR(existing.st_mode)) return fail(Opened::kRefused, "is a folder");
-  if (exists && mode == Mode::kNew) return fail(Opened::kRefused, "exists already");
-  if (exists && !S_ISREG(existing.st_mode)) return fail(Opened::kRefused, "is not a regular file");
-
+  if (stat(path.c_str(), &existing) != 0) {
+    if (errno != ENOENT) return fail(Opened::kFailed, std::strerror(errno));
+    existingSize->reset();
+    return Opened::kYes;
+  }
+  if (S_ISDIR(existing.st_mode)) return fail(Opened::kRefused, "is a folder");
+  if (mode == MonitorCsvWriter::Mode::kNew) return fail(Opened::kRefused, "exists already");
+  if (!S_ISREG(existing.st_mode)) return fail(Opened::kRefused, "is not a regular file");
+  *existingSize = static_cast<uint64_t>(existing.st_size);
   // An empty file takes the header as a new one does.
-  const bool writeHeader = !exists || existing.st_size == 0;
-  if (!writeHeader && FirstLine(path, header.size()) + "\n" != header)
-    return fail(Opened::kRefused, "has other columns than a recording of this version");
-  fd_ = exists ? calls_.OpenToAppend(path) : calls_.Create(path, 0666);
-  if (fd_ < 0) return fail(Opened::kFailed, std::strerror(errno));
+  const std::string header = MonitorCsvHeader();
+  if (existing.st_size != 0 && FirstLine(path, header.size()) + "\n" != header)
+    return fail(Opened::kRefused, "has other columns than this recording");
+  return Opened::kYes;
+}
+
+}  // namespace
+
+MonitorCsvWriter::Opened MonitorCsvWriter::Check(const std::string& path, Mode mode, std::string* why) {
+  std::optional<uint64_t> size;
+  return Admit(path, mode, why, &size);
+}
+
+MonitorCsvWriter::Opened MonitorCsvWriter::Open(const std::string& path, Mode mode, std::string* why) {
+  Close();
+  std::optional<uint64_t> existingSize;
+  if (const Opened admitted = Admit(path, mode, why, &existingSize); admitted != Opened::kYes) return admitted;
+  fd_ = existingSize ? calls_.OpenToAppend(path) : calls_.Create(path, 0666);
+  if (fd_ < 0) {
+    if (why != nullptr) *why = std::strerror(errno);
+    return Opened::kFailed;
+  }
   path_ = path;
-  size_ = exists ? static_cast<uint64_t>(existing.st_size) : 0;
-  std::string reason;
-  if (writeHeader && !WriteRow(header, &reason)) return fail(Opened::kFailed, reason);
+  size_ = existingSize.value_or(0);
+  if (size_ == 0 && !WriteRow(MonitorCsvHeader(), why)) return Opened::kFailed;
   return Opened::kYes;
 }
 

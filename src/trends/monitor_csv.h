@@ -44,6 +44,10 @@ class MonitorCsvWriter {
     kRefused,  // the file exists (kNew), or holds other columns (kAppend)
     kFailed,   // the system would not let it be created or written
   };
+  // Whether Open would take `path`, without creating or changing anything:
+  // kYes, kRefused or, when the system cannot tell, kFailed, with the reason
+  // in `why`. A tool checks its file this way before it starts its device.
+  static Opened Check(const std::string& path, Mode mode, std::string* why);
   // Opens `path` and, for a new or empty file, writes the header. Anything
   // but kYes comes with the reason in `why`.
   Opened Open(const std::string& path, Mode mode, std::string* why);
