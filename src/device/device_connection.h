@@ -23,6 +23,8 @@ class DeviceWindow {
   virtual void Show() = 0;
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
+  // Shows the device's trends window, making it the first time.
+  virtual void ShowTrends() = 0;
 };
 
 // Makes the window of a connection. It may return none or throw; the device
