@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cmath>
+#include <iostream>
 #include <memory>
 #include <optional>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -187,8 +187,8 @@ int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durat
 // run with exit 1, every row before it kept.
 int StartMonitorOutput(DeviceSession& session, const MonitorOutput& output, std::unique_ptr<Recorder>& recorder,
                        const TickClock& tickClock, const WallClock& wallClock) {
-  recorder = std::make_unique<Recorder>(session.Connection(),
-                                        Recorder::Seams{tickClock, wallClock, FileCalls::System()});
+  recorder =
+      std::make_unique<Recorder>(session.Connection(), Recorder::Seams{tickClock, wallClock, FileCalls::System()});
   std::string why;
   if (recorder->Start(output.path, output.mode, &why) != MonitorCsvWriter::Opened::kYes)
     return Failure(output.path + ": " + why);

@@ -23,9 +23,7 @@ int FileCalls::Close(int fd) { return close(fd); }
 
 int FileCalls::Rename(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()); }
 
-int FileCalls::OpenToAppend(const std::string& path) {
-  return open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-}
+int FileCalls::OpenToAppend(const std::string& path) { return open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }
 
 int FileCalls::Truncate(int fd, off_t size) { return ftruncate(fd, size); }
 

@@ -144,8 +144,7 @@ void DeviceTrends::Refreshed(GroupMask stored) {
 void DeviceTrends::AddControllerSample(int64_t ms) {
   DeviceEngine& engine = connection_.Engine();
   // The settings beside the monitor are those the user view shows, once they were read.
-  const Group userSet =
-      engine.ModuleTypeSnapshot() < kModuleWithMemory ? Group::kNoMemUserSet : Group::kModuleUserSet;
+  const Group userSet = engine.ModuleTypeSnapshot() < kModuleWithMemory ? Group::kNoMemUserSet : Group::kModuleUserSet;
   const bool settingsRead = engine.ModuleTypeSnapshot() >= kModuleNoMem && (filled_ & GroupBit(userSet)) != 0;
   std::array<int32_t, SampleStream::kMaxChannels> values{};
   size_t count = 0;
@@ -188,8 +187,8 @@ bool DeviceTrends::StartRecording() {
   std::filesystem::create_directories(folder, error);
   if (error) return refuse(folder, error.message());
 
-  const std::string name = RecordingFileName(engine.DeviceIden().At(DEVICE_IDEN_SERIAL).ValueToText(),
-                                             seams_.wallClock.Now());
+  const std::string name =
+      RecordingFileName(engine.DeviceIden().At(DEVICE_IDEN_SERIAL).ValueToText(), seams_.wallClock.Now());
   const std::string stem = folder + "/" + name.substr(0, name.size() - 4);
   // Two recordings started within one second each get a file of their own.
   for (int attempt = 1; attempt <= 100; ++attempt) {

@@ -47,9 +47,8 @@ class Column {
       line.push_back({first_, minValue_});
       return;
     }
-    const bool maxFirst =
-        !line.empty() && std::llabs(int64_t{line.back().value} - maxValue_) <
-                             std::llabs(int64_t{line.back().value} - minValue_);
+    const bool maxFirst = !line.empty() && std::llabs(int64_t{line.back().value} - maxValue_) <
+                                               std::llabs(int64_t{line.back().value} - minValue_);
     line.push_back({first_, maxFirst ? maxValue_ : minValue_});
     line.push_back({last_, maxFirst ? minValue_ : maxValue_});
   }
@@ -155,16 +154,16 @@ std::vector<SampleStream::Line> SampleStream::Envelope(size_t channel, int64_t f
   };
 
   // One item on each side of the range too, so a line runs to the chart's edges.
-  auto span = std::lower_bound(reduced_.begin(), reduced_.end(), from,
-                               [](const Span& s, int64_t ms) { return s.last < ms; });
+  auto span =
+      std::lower_bound(reduced_.begin(), reduced_.end(), from, [](const Span& s, int64_t ms) { return s.last < ms; });
   if (span != reduced_.begin()) --span;
   for (; span != reduced_.end(); ++span) {
     take(span->first, span->last, span->startsLine, span->min[channel], span->max[channel]);
     if (span->first > to) break;
   }
   if (span == reduced_.end()) {
-    auto sample = std::lower_bound(recent_.begin(), recent_.end(), from,
-                                   [](const Sample& s, int64_t ms) { return s.ms < ms; });
+    auto sample =
+        std::lower_bound(recent_.begin(), recent_.end(), from, [](const Sample& s, int64_t ms) { return s.ms < ms; });
     if (sample != recent_.begin()) --sample;
     for (; sample != recent_.end(); ++sample) {
       const int32_t value = sample->values[channel];

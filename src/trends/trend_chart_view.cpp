@@ -20,12 +20,20 @@ namespace frosk {
 namespace {
 
 // One colour per channel of a chart, in the channels' order.
-const QColor kChannelColours[] = {{0, 65, 131},  {220, 55, 12},  {65, 155, 49},  {128, 64, 160}, {0, 140, 160},
+const QColor kChannelColours[] = {{0, 65, 131},  {220, 55, 12},   {65, 155, 49}, {128, 64, 160}, {0, 140, 160},
                                   {200, 140, 0}, {120, 120, 120}, {170, 0, 90},  {90, 60, 20},   {0, 0, 0}};
 const QColor kMarkColour{0, 65, 131};
 const QColor kErrorMarkColour{220, 0, 0};
 const QColor kLockColour{0, 150, 40};
 const QColor kCursorColour{110, 110, 110};
+
+// Every chart keeps its plot in the same place, so that the charts' time axes
+// line up whatever their labels and legends take: room for the title above,
+// the time below, a unit's labels on each side, and the legend on the right.
+constexpr double kPlotLeft = 72;
+constexpr double kPlotTop = 30;
+constexpr double kPlotRight = 250;
+constexpr double kPlotBottom = 32;
 
 int DecimalsOf(const FieldSpec* field) {
   return field != nullptr && field->decimals != kUndefined && field->decimals > 0 ? field->decimals : 0;
@@ -73,7 +81,7 @@ TrendChartView::TrendChartView(const TrendChart& chart, QWidget* parent) : QChar
   plot->setTitleFont(UiFont(12, true));
   plot->setAnimationOptions(QChart::NoAnimation);
   plot->legend()->setAlignment(Qt::AlignRight);
-  plot->legend()->setFont(UiFont(11));
+  plot->legend()->setFont(UiFont(10));
   plot->setMargins(QMargins(4, 0, 4, 0));
   setChart(plot);
   setRenderHint(QPainter::Antialiasing, false);
@@ -221,6 +229,13 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect) {
     }
   }
   painter->restore();
+}
+
+void TrendChartView::resizeEvent(QResizeEvent* event) {
+  QChartView::resizeEvent(event);
+  const QSizeF size = chart()->size();
+  chart()->setPlotArea(QRectF(kPlotLeft, kPlotTop, std::max(10.0, size.width() - kPlotLeft - kPlotRight),
+                              std::max(10.0, size.height() - kPlotTop - kPlotBottom)));
 }
 
 void TrendChartView::mouseMoveEvent(QMouseEvent* event) {

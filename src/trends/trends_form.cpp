@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/form_basics.h"
 #include "device/device_engine.h"
@@ -37,8 +38,8 @@ QString SizeText(uint64_t bytes) {
 
 int64_t EpochMs(const LocalDateTime& time) {
   const QDateTime local(QDate(time.year, time.month, time.day),
-                        QTime(time.hour, time.minute, time.second, time.millisecond),
-                        Qt::OffsetFromUTC, time.utcOffsetMinutes * 60);
+                        QTime(time.hour, time.minute, time.second, time.millisecond), Qt::OffsetFromUTC,
+                        time.utcOffsetMinutes * 60);
   return local.toMSecsSinceEpoch();
 }
 
@@ -51,7 +52,7 @@ TTrendsForm::TTrendsForm(DeviceTrends& trends, QWidget* parent)
   });
   connect(&trends_, &DeviceTrends::SamplesAdded, this, [this] { dirty_ = true; });
   connect(&trends_, &DeviceTrends::RecordingChanged, this, &TTrendsForm::ShowRecording);
-  connect(spanComboBox_, &QComboBox::activated, this, &TTrendsForm::TrendsSpanComboBoxChange);
+  connect(spanComboBox_, &QComboBox::currentIndexChanged, this, &TTrendsForm::TrendsSpanComboBoxChange);
   connect(pauseBitBtn_, &QPushButton::clicked, this, &TTrendsForm::TrendsPauseBitBtnClick);
   connect(exportBitBtn_, &QPushButton::clicked, this, &TTrendsForm::TrendsExportBitBtnClick);
   for (TrendChartView* chart : charts_) {
@@ -68,7 +69,7 @@ void TTrendsForm::BuildLayout() {
   setWindowTitle(QStringLiteral("FroskTEC Trends"));
   setWindowFlags(Qt::Window);
   setFont(UiFont(11));
-  resize(1000, 940);
+  resize(1000, 980);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -111,8 +112,9 @@ void TTrendsForm::BuildLayout() {
   charts->setSpacing(0);
   for (const TrendChart& chart : TrendCharts()) {
     auto* view = new TrendChartView(chart, chartsPanel_);
-    view->setMinimumHeight(150);
-    charts->addWidget(view, 1);
+    view->setMinimumHeight(140);
+    // A legend takes a line per channel.
+    charts->addWidget(view, static_cast<int>(2 + chart.channels.size() / 2));
     charts_.push_back(view);
   }
   layout->addWidget(chartsPanel_, 1);
@@ -148,8 +150,7 @@ void TTrendsForm::Redraw() {
     chart->SetMarks(marks, store.LockedMs(), store.LockTimeMs(), std::exchange(texts, false));
   }
   ShowLockTime();
-  const std::string serial =
-      trends_.Connection().Engine().DeviceIden().At(key::DEVICE_IDEN_SERIAL).ValueToText();
+  const std::string serial = trends_.Connection().Engine().DeviceIden().At(key::DEVICE_IDEN_SERIAL).ValueToText();
   setWindowTitle(QStringLiteral("FroskTEC Trends - %1").arg(QString::fromStdString(serial)));
 }
 
