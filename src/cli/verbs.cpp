@@ -4,15 +4,13 @@ namespace frosk::cli {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
-      {"decode",
-       "FRAME",
+      {"decode", "FRAME",
        "print the item tree of a frame",
        "FRAME is the frame text, or - to read one frame from standard input (surrounding white space is\n"
        "ignored). Configuration files decode too. Exit 2 when the frame fails decoding or validation.",
        {},
        RunDecode},
-      {"encode",
-       "COMMAND [FIELD=VALUE ...]",
+      {"encode", "COMMAND [FIELD=VALUE ...]",
        "print the request frame of a command",
        "COMMAND is a command name (GET_DEVICE_IDEN) or 0x and four hex digits of a command key. A command that\n"
        "carries a record takes its fields by exact name; fields not given are zero. Values: numbers as shown\n"
@@ -20,16 +18,14 @@ const std::vector<Verb>& Verbs() {
        "serials NNNNNN-NN, NNNNNN/NN or 1 to 9 digits; dates YYYY-MM-DD; text of at most 31 characters.",
        {},
        RunEncode},
-      {"ports",
-       "",
+      {"ports", "",
        "list the serial ports present",
        "One port name per line: on-board ports as COMn (COM1 is /dev/ttyS0), then USB adapters by device\n"
        "name. Read from sysfs without opening any port. Exit 1 when the system's list cannot be read.\n"
        "FROSK_SYSFS_ROOT names another sysfs root.",
        {},
        RunPorts},
-      {"request",
-       "PORT COMMAND [FIELD=VALUE ...]",
+      {"request", "PORT COMMAND [FIELD=VALUE ...]",
        "send one request and print the reply's item tree",
        "PORT is COMn (/dev/ttyS(n-1)), a name under /dev (ttyUSB0) or a path (/dev/pts/7). COMMAND and the\n"
        "fields are given as for encode, except that a command carrying a record needs every field. Prints\n"
@@ -37,8 +33,7 @@ const std::vector<Verb>& Verbs() {
        "be opened or no reply comes within 5000 ms.",
        {},
        RunRequest},
-      {"scan",
-       "[--ports LIST]",
+      {"scan", "[--ports LIST]",
        "list the controllers found on the serial ports",
        "Probes each port as the program's scan does and prints one line per controller found, in port order:\n"
        "name, serial number, production date and port, separated by tabs. Without --ports it probes what the\n"
@@ -46,16 +41,14 @@ const std::vector<Verb>& Verbs() {
        "nothing was found.",
        {{"ports", true, "probe exactly these ports (names separated by \",\"), whatever the settings say"}},
        RunScan},
-      {"check-update",
-       "[--update-server HOST[:PORT]]",
+      {"check-update", "[--update-server HOST[:PORT]]",
        "ask the update server for the newest build",
        "Prints one line: \"up to date (build B)\", \"update available: build B, version V, page URL\" or\n"
        "\"failed\", with what the server answered. Asks nothing and opens nothing. Exit 1 for \"failed\",\n"
        "which includes no answer within 10 s.",
        {{"update-server", true, "the server to ask instead of the maker's (port 80 unless given)"}},
        RunCheckUpdate},
-      {"flash",
-       "TARGET [--port PORT] [--file FILE]",
+      {"flash", "TARGET [--port PORT] [--file FILE]",
        "program firmware or a bootloader with the programming tool",
        "TARGET: 1 QUVA V2 firmware via bootloader, 2 QUVA firmware via bootloader, 3 KAZ module via QUVA,\n"
        "4 1WIRE memory via QUVA, 5 QUVA V2 bootloader via AVR ISP, 6 QUVA bootloader via AVR ISP.\n"
@@ -71,8 +64,7 @@ const std::vector<Verb>& Verbs() {
         {"file", true, "the file to write instead of the target's default"},
         {"log", false, "print the tool's output when the run ends"}},
        RunFlash},
-      {"read",
-       "PORT",
+      {"read", "PORT",
        "read everything a controller and its module hold",
        "Runs the device window's reading sequence on PORT and prints one GROUP.FIELD=VALUE line per field of\n"
        "every group the sequence filled, in reading order (ServiceMode, DeviceIden, FroskTecConfig, ...).\n"
@@ -82,8 +74,7 @@ const std::vector<Verb>& Verbs() {
        {{"json", false, "print {GROUP: {FIELD: \"VALUE\"}} instead"},
         {"yes", false, "answer Yes to the module check's questions"}},
        RunRead},
-      {"monitor",
-       "PORT",
+      {"monitor", "PORT",
        "poll the monitors as the user view does",
        "Reads the device as read does, without printing, then polls the monitors with both Auto boxes\n"
        "checked: with a VELTRA module the controller's and the module's monitor in turn, else the\n"
@@ -103,8 +94,7 @@ const std::vector<Verb>& Verbs() {
         {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
         {"yes", false, "answer Yes to the module check's questions"}},
        RunMonitor},
-      {"set",
-       "PORT FIELD=VALUE ...",
+      {"set", "PORT FIELD=VALUE ...",
        "change the user settings as the user view does",
        "Reads the device, then sets each field of the user settings: MODULE_BASIC_PARAMS_... fields of the\n"
        "controller's settings and MODULE_VELTRA_PARAMS_... fields of a VELTRA module. Values are given as\n"
@@ -116,8 +106,7 @@ const std::vector<Verb>& Verbs() {
        {{"json", false, "print the answered groups as read --json does"},
         {"yes", false, "answer Yes to the module check's questions"}},
        RunSet},
-      {"show",
-       "FILE",
+      {"show", "FILE",
        "print the item tree and the content of a configuration file",
        "Prints the file's item tree as decode does, then a last line mask=0x and eight upper-case hex digits:\n"
        "the records and signatures the file holds, by their content bits (0x00000001 SET_DEVICE_IDEN ...\n"
@@ -126,8 +115,7 @@ const std::vector<Verb>& Verbs() {
        "or validation.",
        {},
        RunShow},
-      {"save",
-       "PORT FILE",
+      {"save", "PORT FILE",
        "save a device's configuration to a file as \"Save Configuration to File...\" does",
        "Reads the device as read does, then writes what the connected devices support to FILE, signed with the\n"
        "serial numbers of the controller and its module: identification and configuration, the NOMEM records\n"
@@ -136,8 +124,7 @@ const std::vector<Verb>& Verbs() {
        "Silent on success. Exit 1 with \"Confiuration write failed !\" when the file cannot be written.",
        {{"yes", false, "answer Yes to the module check's questions"}},
        RunSave},
-      {"load",
-       "PORT FILE",
+      {"load", "PORT FILE",
        "load a configuration file into a device as \"Load Configuration from File...\" does",
        "Reads the device as read does, then checks FILE's signatures against the controller's and the module's\n"
        "serial numbers and the module connected, with the program's messages. Then asks whether to send (on a\n"

@@ -28,7 +28,8 @@ std::string FormatDate(const LocalDateTime& t) {
 
 std::string FormatDateTime(const LocalDateTime& t) {
   char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
   return text;
 }
 
