@@ -153,15 +153,20 @@ std::vector<SampleStream::Line> SampleStream::Envelope(size_t channel, int64_t f
     column.Take(first, last, min, max);
   };
 
-  // One item on each side of the range too, so a line runs to the chart's edges.
-  auto span =
-      std::lower_bound(reduced_.begin(), reduced_.end(), from, [](const Span& s, int64_t ms) { return s.last < ms; });
-  if (span != reduced_.begin()) --span;
-  for (; span != reduced_.end(); ++span) {
-    take(span->first, span->last, span->startsLine, span->min[channel], span->max[channel]);
-    if (span->first > to) break;
+  // One item on each side of the range too, so a line runs to the chart's
+  // edges. The reduced intervals matter only where the whole samples do not
+  // reach back to the range.
+  bool beyond = false;
+  if (recent_.empty() || recent_.front().ms > from) {
+    auto span = std::lower_bound(reduced_.begin(), reduced_.end(), from,
+                                 [](const Span& s, int64_t ms) { return s.last < ms; });
+    if (span != reduced_.begin()) --span;
+    for (; span != reduced_.end() && !beyond; ++span) {
+      take(span->first, span->last, span->startsLine, span->min[channel], span->max[channel]);
+      beyond = span->first > to;
+    }
   }
-  if (span == reduced_.end()) {
+  if (!beyond) {
     auto sample =
         std::lower_bound(recent_.begin(), recent_.end(), from, [](const Sample& s, int64_t ms) { return s.ms < ms; });
     if (sample != recent_.begin()) --sample;
