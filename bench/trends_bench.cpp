@@ -104,9 +104,8 @@ void BM_FourLiveTrendsWindows(benchmark::State& state) {
       state.SkipWithError("cannot open the simulator's port");
       return;
     }
-    windows.push_back(
-        std::make_unique<TFroskTecViewForm>(*connections.back(), DeviceWindowShared{valueDialog, serialDialog, wall,
-                                                                                    settings}));
+    windows.push_back(std::make_unique<TFroskTecViewForm>(
+        *connections.back(), DeviceWindowShared{valueDialog, serialDialog, wall, settings}));
     windows.back()->Show();
   }
   QTimer tick;
@@ -132,4 +131,3 @@ BENCHMARK(BM_FourLiveTrendsWindows)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace frosk
-

@@ -158,8 +158,8 @@ std::vector<SampleStream::Line> SampleStream::Envelope(size_t channel, int64_t f
   // reach back to the range.
   bool beyond = false;
   if (recent_.empty() || recent_.front().ms > from) {
-    auto span = std::lower_bound(reduced_.begin(), reduced_.end(), from,
-                                 [](const Span& s, int64_t ms) { return s.last < ms; });
+    auto span =
+        std::lower_bound(reduced_.begin(), reduced_.end(), from, [](const Span& s, int64_t ms) { return s.last < ms; });
     if (span != reduced_.begin()) --span;
     for (; span != reduced_.end() && !beyond; ++span) {
       take(span->first, span->last, span->startsLine, span->min[channel], span->max[channel]);

@@ -85,6 +85,9 @@ TrendChartView::TrendChartView(const TrendChart& chart, QWidget* parent) : QChar
   plot->setMargins(QMargins(4, 0, 4, 0));
   setChart(plot);
   setRenderHint(QPainter::Antialiasing, false);
+  // A redraw moves every line and axis: one paint of the whole view is
+  // cheaper than working out the many small regions that changed.
+  setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
   setRubberBand(QChartView::HorizontalRubberBand);
   setMouseTracking(true);
 

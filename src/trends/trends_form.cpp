@@ -1,5 +1,6 @@
 #include "trends/trends_form.h"
 
+#include <QChart>
 #include <QComboBox>
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -48,7 +49,17 @@ TTrendsForm::TTrendsForm(DeviceTrends& trends, QWidget* parent)
   BuildLayout();
   redrawTimer_.setInterval(kRedrawMs);
   connect(&redrawTimer_, &QTimer::timeout, this, [this] {
-    if (dirty_ || following_) Redraw();
+    if (!following_) {
+      if (dirty_) Redraw();
+      return;
+    }
+    // A followed chart moves by whole pixels: over a long span a second moves
+    // it, and the newest samples, by less than one, so it is drawn again only
+    // once it moved by two.
+    const int64_t span = toMs_ - fromMs_;
+    const int width = std::max(1, static_cast<int>(charts_.front()->chart()->plotArea().width()));
+    if (redrawAge_.isValid() && redrawAge_.elapsed() < 2 * span / width) return;
+    Redraw();
   });
   connect(&trends_, &DeviceTrends::SamplesAdded, this, [this] { dirty_ = true; });
   connect(&trends_, &DeviceTrends::RecordingChanged, this, &TTrendsForm::ShowRecording);
@@ -134,6 +145,7 @@ std::optional<int64_t> TTrendsForm::SpanMs() const {
 
 void TTrendsForm::Redraw() {
   dirty_ = false;
+  redrawAge_.start();
   const SampleStore& store = trends_.Samples();
   if (following_) {
     toMs_ = trends_.NowMs();

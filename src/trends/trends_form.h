@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <optional>
@@ -64,6 +65,7 @@ class TTrendsForm : public QWidget {
   int64_t fromMs_ = 0;
   int64_t toMs_ = 0;
   QTimer redrawTimer_;
+  QElapsedTimer redrawAge_;
 
   QComboBox* spanComboBox_;
   QPushButton* pauseBitBtn_;
