@@ -1,8 +1,11 @@
 // read, monitor and set: the device engine's reading sequence, monitoring and
 // setpoint writes over one port, as the device window runs them.
 #include <QCoreApplication>
+#include <QTimer>
 #include <cmath>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "protocol/keys.h"
 #include "protocol/text_number.h"
 #include "settings/settings_store.h"
+#include "trends/recorder.h"
 
 namespace frosk::cli {
 
@@ -85,13 +89,6 @@ namespace {
 
 constexpr Group kMonitorGroups[] = {Group::kFroskTecMonitor, Group::kModuleVeltraMonitor};
 
-std::string CsvCell(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 // One line per monitor reply: the milliseconds since the first poll, then the
 // record's fields, then the controller's status text.
 class MonitorPrinter {
@@ -146,7 +143,69 @@ class MonitorPrinter {
 
 }  // namespace
 
+namespace {
+
+// --output FILE [--append]: where monitor records its replies. The file is
+// checked before the device is opened, so a refused file costs no device time
+// and a device that does not open leaves no file behind.
+struct MonitorOutput {
+  std::string path;
+  MonitorCsvWriter::Mode mode;
+};
+
+int ParseMonitorOutput(const Invocation& invocation, std::optional<MonitorOutput>& output) {
+  const std::optional<std::string> path = invocation.Option("output");
+  if (!path) return invocation.Has("append") ? UsageError("--append goes with --output") : kExitDone;
+  if (invocation.args.size() != 1) return UsageError("--output records one PORT");
+  if (path->empty()) return UsageError("--output needs a FILE");
+  const MonitorCsvWriter::Mode mode =
+      invocation.Has("append") ? MonitorCsvWriter::Mode::kAppend : MonitorCsvWriter::Mode::kNew;
+  std::string why;
+  switch (MonitorCsvWriter::Check(*path, mode, &why)) {
+    case MonitorCsvWriter::Opened::kYes: break;
+    case MonitorCsvWriter::Opened::kRefused:
+      return UsageError(*path + " " + why + (mode == MonitorCsvWriter::Mode::kNew ? " (--append adds to it)" : ""));
+    case MonitorCsvWriter::Opened::kFailed: return Failure(*path + ": " + why);
+  }
+  output = MonitorOutput{*path, mode};
+  return kExitDone;
+}
+
+// --duration SECONDS: how long monitor polls, counted from its first poll.
+int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durationMs) {
+  const std::optional<std::string> text = invocation.Option("duration");
+  if (!text) return kExitDone;
+  const std::optional<double> seconds = ParseDecimal(*text);
+  // A QTimer counts to 24 days.
+  if (!seconds || !(*seconds > 0) || *seconds > 2'000'000)
+    return UsageError("--duration needs a positive number of seconds, not \"" + *text + "\"");
+  durationMs = static_cast<int>(std::ceil(*seconds * 1000));
+  return kExitDone;
+}
+
+// Starts recording the session's replies; a file that takes no more ends the
+// run with exit 1, every row before it kept.
+int StartMonitorOutput(DeviceSession& session, const MonitorOutput& output, std::unique_ptr<Recorder>& recorder,
+                       const TickClock& tickClock, const WallClock& wallClock) {
+  recorder =
+      std::make_unique<Recorder>(session.Connection(), Recorder::Seams{tickClock, wallClock, FileCalls::System()});
+  std::string why;
+  if (recorder->Start(output.path, output.mode, &why) != MonitorCsvWriter::Opened::kYes)
+    return Failure(output.path + ": " + why);
+  QObject::connect(recorder.get(), &Recorder::Failed, &session, [&session](const QString& failure) {
+    std::cerr << "recording stopped: " << failure.toStdString() << "\n";
+    session.Stop(kExitFailed);
+  });
+  return kExitDone;
+}
+
+}  // namespace
+
 int RunMonitor(const Invocation& invocation) {
+  std::optional<MonitorOutput> output;
+  if (const int parsed = ParseMonitorOutput(invocation, output); parsed != kExitDone) return parsed;
+  std::optional<int> durationMs;
+  if (const int parsed = ParseMonitorDuration(invocation, durationMs); parsed != kExitDone) return parsed;
   if (invocation.args.size() != 1) return UsageError("monitor takes one PORT");
   std::optional<int64_t> count;
   if (const auto text = invocation.Option("count")) {
@@ -158,18 +217,25 @@ int RunMonitor(const Invocation& invocation) {
   if (const int result = ReadDevice(session); result != kExitDone) return result;
 
   DeviceEngine& engine = session.Engine();
+  const SteadyTickClock clock;
+  const SystemWallClock wallClock;
+  std::unique_ptr<Recorder> recorder;
+  if (output)
+    if (const int started = StartMonitorOutput(session, *output, recorder, clock, wallClock); started != kExitDone)
+      return started;
   MonitorPrinter printer(engine, invocation.Has("csv"));
   int64_t replies = 0;
-  const SteadyTickClock clock;
   uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask stored) {
     // The window drops a lost poll silently; a terminal should see why no line comes.
     if (engine.Timeouts() != timeouts) {
       timeouts = engine.Timeouts();
       std::cerr << "no reply within " << DeviceEngine::kReplyTimeoutMs << " ms\n";
+      if (recorder != nullptr) recorder->NotAnswering();
     }
     if (printer.OnRefresh(stored, clock.Now()) && count && ++replies >= *count) session.Stop(kExitDone);
   });
+  if (durationMs) QTimer::singleShot(*durationMs, &session, [&session] { session.Stop(kExitDone); });
   // Both Auto boxes checked, as the user view starts.
   engine.SetDeviceMonitorAuto(true);
   engine.SetModuleMonitorAuto(true);

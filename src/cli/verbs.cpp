@@ -81,8 +81,16 @@ const std::vector<Verb>& Verbs() {
        "controller's. After each reply one line: the milliseconds since the first poll, the reply's\n"
        "FIELD=VALUE pairs and, for the controller's monitor, STATUS=\"status text\". A poll that gets no\n"
        "reply within 5000 ms is noted on standard error and the next one follows. Ends after --count\n"
-       "replies, or with success at Ctrl-C.",
+       "replies, after --duration seconds, or with success at Ctrl-C.\n"
+       "--output records the replies into FILE as the program's Record button does: CSV with the time\n"
+       "of day and the milliseconds since the recording started, each row written as it comes, so an\n"
+       "interrupted run keeps every row before it. An existing FILE is refused (exit 2) unless --append\n"
+       "is given, which adds rows when FILE holds the same columns and refuses otherwise. A file that\n"
+       "takes no more (a full disk) ends the run with exit 1.",
        {{"count", true, "end after N replies"},
+        {"duration", true, "end after SECONDS"},
+        {"output", true, "record the replies into FILE (one PORT only)"},
+        {"append", false, "add to an existing --output FILE with the same columns"},
         {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
         {"yes", false, "answer Yes to the module check's questions"}},
        RunMonitor},

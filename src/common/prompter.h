@@ -42,6 +42,12 @@ class Prompter {
   // the save dialog asks before replacing one.
   virtual std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) = 0;
+  // A folder, starting at `current`; nullopt when the user cancels. Faces that
+  // never choose folders (froskctl) keep this answer: cancelled.
+  virtual std::optional<std::string> AskFolder(const std::string& current) {
+    (void)current;
+    return std::nullopt;
+  }
 };
 
 class Beeper {

@@ -43,6 +43,11 @@ std::optional<std::string> DeviceConnection::CountedPrompter::AskSaveFileName(co
   return prompter_.AskSaveFileName(request);
 }
 
+std::optional<std::string> DeviceConnection::CountedPrompter::AskFolder(const std::string& current) {
+  Call call(connection_);
+  return prompter_.AskFolder(current);
+}
+
 DeviceConnection::DeviceConnection(std::string portName, LinkLayer& links, const DeviceSeams& seams,
                                    ConnectionOwner& owner)
     : links_(links),

@@ -23,6 +23,8 @@ class DeviceWindow {
   virtual void Show() = 0;
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
+  // Shows the device's trends window, making it the first time.
+  virtual void ShowTrends() = 0;
 };
 
 // Makes the window of a connection. It may return none or throw; the device
@@ -110,6 +112,7 @@ class DeviceConnection : public QObject, private DeviceHost {
     int ShowMessageBox(const std::string& text, unsigned flags) override;
     std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override;
+    std::optional<std::string> AskFolder(const std::string& current) override;
 
    private:
     DeviceConnection& connection_;
