@@ -60,10 +60,12 @@ int RunScan(const Invocation& invocation) {
   QObject::connect(&engine, &DiscoveryEngine::StateChanged, [](ScanState state) {
     if (state == ScanState::Ready) QCoreApplication::exit(kExitDone);
   });
+  Interrupts interrupts;
+  interrupts.EndEventLoop();
   // Straight to the port list: no update check, no start-up delay.
   engine.ReloadDevices();
   engine.StartTimer();
-  QCoreApplication::exec();
+  if (const int result = QCoreApplication::exec(); result != kExitDone) return result;
 
   for (const auto& entry : engine.Devices()) {
     const std::string_view name(entry->Iden.name, strnlen(entry->Iden.name, sizeof entry->Iden.name));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/device_verbs.h"
 #include "cli/request_builder.h"
 #include "cli/verbs.h"
 #include "common/frame_event.h"
@@ -55,6 +56,8 @@ int RunRequest(const Invocation& invocation) {
   const BuiltRequest request = BuildRequest(invocation.args[1], fields, true);
   if (!request.ok()) return UsageError(request.error);
 
+  Interrupts interrupts;
+  interrupts.EndEventLoop();
   ReplyPrinter printer;
   PortSettings settings;
   settings.portName = invocation.args[0];

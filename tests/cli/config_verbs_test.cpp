@@ -176,6 +176,20 @@ TEST_F(ConfigVerbsTest, ASavedFileLoadsBackTheSavedValuesInSendingOrder) {
   EXPECT_EQ(withoutMonitors(after), withoutMonitors(saved));
 }
 
+// The file goes in; the module's firmware update is declined, not consented to by --yes.
+TEST_F(ConfigVerbsTest, ALoadGoesAheadOnAModuleWithOlderFirmware) {
+  const std::string file = dir_.Path() + "older.froskconfig";
+  const std::string port = Sim({"--module", "veltra", "--module-firmware", "1"});
+  ASSERT_EQ(Froskctl({"save", port, file}).exitCode, 0);
+  const auto result = Froskctl({"load", port, file, "--yes"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(RecordsReceived(log_), kVeltraRecordsInSendingOrder);
+  EXPECT_NE(result.err.find(port + ": answered No: detection module 000412-25 runs firmware version 1"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(kQuestion), std::string::npos) << result.err;
+}
+
 TEST_F(ConfigVerbsTest, ALoadThatDoesNotFitTheDevicesSendsNothing) {
   const std::string file = SavedVeltraFile();
   const struct {
