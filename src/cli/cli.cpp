@@ -49,6 +49,10 @@ std::string SysfsRoot() {
 
 std::string OpenFailureText(const PortError& error) { return "cannot open " + ExplainPortFailure(error); }
 
+int RefuseEmptyPort(const std::string& portName) {
+  return portName.empty() ? UsageError("PORT is empty: name a port such as ttyUSB0 or /dev/pts/7") : kExitDone;
+}
+
 int UsageError(const std::string& message) {
   std::cerr << "froskctl: " << message << "\n";
   return kExitUsage;

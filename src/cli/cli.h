@@ -58,6 +58,10 @@ std::string SysfsRoot();
 // join, the process that holds it).
 std::string OpenFailureText(const PortError& error);
 
+// A PORT argument that names no port at all: the usage error's exit code
+// after saying so; 0 for any other name, which only opening can judge.
+int RefuseEmptyPort(const std::string& portName);
+
 // A usage or input error: the message on standard error, exit code 2.
 int UsageError(const std::string& message);
 // A run-time failure: the message on standard error, exit code 1.

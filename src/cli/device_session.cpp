@@ -49,6 +49,7 @@ DeviceSession::DeviceSession(const std::string& portName, const Folders& folders
 DeviceSession::~DeviceSession() = default;
 
 int DeviceSession::Open() {
+  if (const int refused = RefuseEmptyPort(connection_->PortName()); refused != kExitDone) return refused;
   PortError error;
   if (!connection_->Open(&error)) return Failure(OpenFailureText(error));
   timer_.start();

@@ -42,7 +42,7 @@ class DeviceSession : public QObject, private ConnectionOwner {
   ~DeviceSession() override;
 
   // Opens the port and starts the tick. 0, or froskctl's exit code after
-  // saying why the port did not open.
+  // saying why the port did not open (2 for an empty name).
   int Open();
 
   DeviceConnection& Connection() { return *connection_; }

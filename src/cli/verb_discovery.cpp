@@ -46,7 +46,10 @@ int RunScan(const Invocation& invocation) {
   Settings settings;
   LoadSettings(settings);
   DiscoveryEngine::Options options;
-  if (const auto ports = invocation.Option("ports")) options.ports = SplitPortNames(*ports);
+  if (const auto ports = invocation.Option("ports")) {
+    options.ports = SplitPortNames(*ports);
+    if (options.ports->empty()) return UsageError("--ports names no port: \"" + *ports + "\"");
+  }
 
   SteadyTickClock tickClock;
   SystemWallClock wallClock;

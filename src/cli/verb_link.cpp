@@ -52,6 +52,7 @@ int RunPorts(const Invocation& invocation) {
 
 int RunRequest(const Invocation& invocation) {
   if (invocation.args.size() < 2) return UsageError("request needs a PORT and a COMMAND");
+  if (const int refused = RefuseEmptyPort(invocation.args[0]); refused != kExitDone) return refused;
   const std::vector<std::string> fields(invocation.args.begin() + 2, invocation.args.end());
   const BuiltRequest request = BuildRequest(invocation.args[1], fields, true);
   if (!request.ok()) return UsageError(request.error);

@@ -112,6 +112,13 @@ TEST_F(DeviceVerbsTest, ReadFailsOnAPortThatDoesNotOpen) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("/dev/frosk-no-such-port"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
+  // No name at all is the input's fault, whichever verb gets it.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"read", ""}, {"load", "", "bench.froskconfig"}, {"request", "", "GET_DEVICE_IDEN"}}) {
+    const auto empty = Froskctl(args);
+    EXPECT_EQ(empty.exitCode, 2) << args[0];
+    EXPECT_NE(empty.err.find("PORT is empty"), std::string::npos) << empty.err;
+  }
 }
 
 // --yes answers the verb's own question only. A firmware update is answered
