@@ -21,9 +21,13 @@ std::optional<std::string> ReadAnswer() {
     pollfd watched[] = {{STDIN_FILENO, POLLIN, 0}, {SignalNotifier::Descriptor(), POLLIN, 0}};
     while (SignalNotifier::FirstCaught() == 0 && watched[0].revents == 0) {
       if (poll(watched, 2, -1) < 0 && errno != EINTR) return std::nullopt;
-      if (watched[1].revents != 0) return std::nullopt;
+      if (watched[1].revents != 0) break;
     }
-    if (SignalNotifier::FirstCaught() != 0) return std::nullopt;
+    if (SignalNotifier::FirstCaught() != 0) {
+      // What follows starts on a line of its own, not behind the prompt.
+      std::cerr << "\n";
+      return std::nullopt;
+    }
   }
   std::string answer;
   if (!std::getline(std::cin, answer)) return std::nullopt;
