@@ -6,15 +6,14 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/text_lines.h"
 
 namespace frosk::test {
 namespace {
@@ -35,20 +34,6 @@ const std::vector<std::string> kVeltraRecordsInSendingOrder = {"SET_DEVICE_IDEN"
 
 constexpr const char* kQuestion =
     "Do you really want to send new configuration to your device(s) ?\nCurrent settings will be overwritten.";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The configuration records the simulator received, by key name, in order.
 std::vector<std::string> RecordsReceived(const std::string& log) {

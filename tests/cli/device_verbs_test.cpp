@@ -12,16 +12,10 @@
 #include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/text_lines.h"
 
 namespace frosk::test {
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // GROUP.FIELD=VALUE lines as a map, and the groups in the order they appear.
 struct ReadOutput {
