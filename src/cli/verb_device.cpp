@@ -25,19 +25,27 @@ namespace frosk::cli {
 using namespace key;
 
 // The ServiceMode setting is read from the stored settings, as the program reads it.
-DeviceSession::Options SessionOptions(const Invocation& invocation) {
+void Interrupts::EndEventLoop() {
+  QObject::connect(this, &SignalNotifier::Caught, [](int signal) { QCoreApplication::exit(InterruptedExit(signal)); });
+}
+
+DeviceSession::Options SessionOptions(const Invocation& invocation, Interrupts& interrupts) {
   Settings settings;
   LoadSettings(settings);
-  return {invocation.Has("yes"), settings.ServiceMode};
+  DeviceSession::Options options;
+  options.answerYes = invocation.Has("yes");
+  options.serviceModeSetting = settings.ServiceMode;
+  options.interrupts = &interrupts;
+  return options;
 }
 
 Folders ProgramFolders() { return Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString()); }
 
-int ReadDevice(DeviceSession& session) {
+int ReadDevice(DeviceSession& session, DeviceSession::OnInterrupt onInterrupt) {
   if (const int opened = session.Open(); opened != kExitDone) return opened;
   session.Engine().SetDeviceMonitorAuto(false);
   session.Engine().SetModuleMonitorAuto(false);
-  return session.RunUntilIdle();
+  return session.RunUntilIdle(onInterrupt);
 }
 
 namespace {
@@ -79,7 +87,8 @@ void PrintGroups(DeviceEngine& engine, const std::vector<Group>& groups, bool js
 
 int RunRead(const Invocation& invocation) {
   if (invocation.args.size() != 1) return UsageError("read takes one PORT");
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
   if (const int result = ReadDevice(session); result != kExitDone) return result;
   PrintGroups(session.Engine(), session.TakeStoredGroups(), invocation.Has("json"));
   return kExitDone;
@@ -213,8 +222,11 @@ int RunMonitor(const Invocation& invocation) {
     if (!count || *count < 1 || text->find_first_not_of("0123456789") != std::string::npos)
       return UsageError("--count needs a positive whole number, not \"" + *text + "\"");
   }
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
-  if (const int result = ReadDevice(session); result != kExitDone) return result;
+  // Ctrl+C is how a monitor is ended, also while it reads the device first.
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
+  if (const int result = ReadDevice(session, DeviceSession::OnInterrupt::kEndWithSuccess); result != kExitDone)
+    return result;
 
   DeviceEngine& engine = session.Engine();
   const SteadyTickClock clock;
@@ -239,7 +251,7 @@ int RunMonitor(const Invocation& invocation) {
   // Both Auto boxes checked, as the user view starts.
   engine.SetDeviceMonitorAuto(true);
   engine.SetModuleMonitorAuto(true);
-  return session.Run();
+  return session.Run(DeviceSession::OnInterrupt::kEndWithSuccess);
 }
 
 namespace {
@@ -249,14 +261,6 @@ struct Assignment {
   bool veltra;  // a MODULE_VELTRA_PARAMS field, else MODULE_BASIC_PARAMS
   std::string text;
 };
-
-// The raw value the text names when no limit applies; none for a choice name.
-std::optional<double> UnlimitedRaw(const VFroskClass& holder, const std::string& text) {
-  const std::optional<double> number = ParseDecimal(text);
-  if (!number) return std::nullopt;
-  const int decimals = holder.Decimals() >= 0 && holder.Decimals() <= 5 ? holder.Decimals() : 0;
-  return std::round(*number * std::pow(10.0, decimals));
-}
 
 int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignment>& assignments) {
   for (const std::string& word : words) {
@@ -288,7 +292,7 @@ void Apply(DeviceEngine& engine, const Assignment& assignment) {
   VFroskClass parsed = field;
   SetFieldFromText(parsed, assignment.text);
   const DeviceEngine::SettingChange change = engine.SetSetting(key, parsed.GetAsInt());
-  const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
+  const std::optional<int64_t> asked = field.RawFromText(assignment.text);
   if (change.clamped || (asked && *asked != parsed.GetAsInt()))
     std::cerr << assignment.field->name << "=" << assignment.text << " clamped to " << field.ValueToText() << "\n";
 }
@@ -302,7 +306,8 @@ int RunSet(const Invocation& invocation) {
       parsed != kExitDone)
     return parsed;
 
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
   if (const int result = ReadDevice(session); result != kExitDone) return result;
   DeviceEngine& engine = session.Engine();
   bool controller = false, module = false;
@@ -313,11 +318,29 @@ int RunSet(const Invocation& invocation) {
 
   for (const Assignment& assignment : assignments) Apply(engine, assignment);
   session.TakeStoredGroups();
-  if (controller) engine.WriteControllerSettings();
-  if (module) engine.WriteModuleSettings();
-  if (session.RunUntilIdle() != kExitDone)
-    return Failure("no reply within " + std::to_string(DeviceEngine::kReplyTimeoutMs) + " ms");
+  // One record at a time: Ctrl+C lets the one on its way be answered and
+  // sends no other, so the device holds each record whole, old or new.
+  struct Write {
+    bool wanted;
+    bool (DeviceEngine::*send)();
+    const char* what;
+  };
+  const Write writes[] = {{controller, &DeviceEngine::WriteControllerSettings, "the controller's settings"},
+                          {module, &DeviceEngine::WriteModuleSettings, "the VELTRA module's settings"}};
+  std::string unsent;
+  for (const Write& write : writes) {
+    if (!write.wanted) continue;
+    if (session.Interrupted() != 0) {
+      unsent += unsent.empty() ? write.what : std::string(" and ") + write.what;
+      continue;
+    }
+    (engine.*write.send)();
+    if (session.RunUntilIdle(DeviceSession::OnInterrupt::kFinishInFlight) != kExitDone)
+      return Failure("no reply within " + std::to_string(DeviceEngine::kReplyTimeoutMs) + " ms");
+  }
   PrintGroups(engine, session.TakeStoredGroups(), invocation.Has("json"));
+  if (const int signal = session.Interrupted(); signal != 0)
+    return InterruptedExit(signal, unsent.empty() ? "" : unsent + " not sent");
   return kExitDone;
 }
 

@@ -110,6 +110,9 @@ class DeviceConnection : public QObject, private DeviceHost {
    public:
     CountedPrompter(DeviceConnection& connection, Prompter& prompter) : connection_(connection), prompter_(prompter) {}
     int ShowMessageBox(const std::string& text, unsigned flags) override;
+    // The offer gets the connection's port, which the engine does not know.
+    int AskToProgramFirmware(const std::string& text, unsigned flags, const FirmwareOffer& offer) override;
+    int AskToCheckForUpdates(const std::string& text, unsigned flags) override;
     std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override;
     std::optional<std::string> AskFolder(const std::string& current) override;

@@ -357,6 +357,9 @@ class DeviceEngine {
   bool Advance(Key reply);
   void LeaveServiceMode();
   void PollMonitors();
+  // Runs one question through the prompter; automatic polls wait meanwhile.
+  template <class Question>
+  int Asking(Question ask);
   int ModuleFirmwareFileVersion(int moduleType);
 
   DeviceHost& host_;
