@@ -1,5 +1,6 @@
 // froskctl read, monitor and set against frosk-sim.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <QJsonDocument>
@@ -211,8 +212,15 @@ TEST_F(DeviceVerbsTest, MonitorAsCsvFillsOnlyTheCellsOfTheReplyingRecord) {
 }
 
 TEST_F(DeviceVerbsTest, MonitorEndsWithSuccessOnAnInterrupt) {
-  const auto result = RunProgram("/usr/bin/timeout", {"--preserve-status", "-s", "INT", "2", BinPath("froskctl"),
-                                                      "monitor", Sim({"--module", "1wire"})});
+  // Interrupted once its first reading is out, so a busy machine cannot make
+  // the run end before it printed anything.
+  bool sent = false;
+  const auto result = RunProgram(BinPath("froskctl"), {"monitor", Sim({"--module", "1wire"})}, {}, 30000,
+                                 [&sent](pid_t pid, const ProgramResult& sofar) {
+                                   if (sent || sofar.out.find('\n') == std::string::npos) return;
+                                   kill(pid, SIGINT);
+                                   sent = true;
+                                 });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   const auto lines = Lines(result.out);
   ASSERT_FALSE(lines.empty());
