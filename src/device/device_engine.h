@@ -220,6 +220,8 @@ class DeviceEngine {
   int Ask(const std::string& text, unsigned flags);
   // The prompter, for the file dialogs of the actions beside the engine.
   Prompter& Questions() { return seams_.prompter; }
+  // The clock the engine's time-outs run on, for faces that time what it receives.
+  const TickClock& Clock() const { return seams_.clock; }
   // A line in the host's log.
   void WriteLog(const std::string& line) { host_.WriteLog(line); }
 
@@ -400,7 +402,7 @@ class DeviceEngine {
   VFroskClass* Holder(Group group, Key field);
 
  private:
-  struct Question {
+  struct TickQuestion {
     std::string text;
     unsigned flags;
   };
@@ -427,6 +429,9 @@ class DeviceEngine {
   bool Advance(Key reply);
   void LeaveServiceMode();
   void PollMonitors();
+  // Runs one question through the prompter; automatic polls wait meanwhile.
+  template <class Question>
+  int Asking(Question ask);
   int ModuleFirmwareFileVersion(int moduleType);
 
   DeviceHost& host_;
@@ -444,7 +449,7 @@ class DeviceEngine {
   std::deque<std::vector<uint8_t>> queue_;
   GroupMask readGroups_ = 0;
   uint32_t refusals_ = 0;
-  std::optional<Question> heldQuestion_;
+  std::optional<TickQuestion> heldQuestion_;
   bool askingHeld_ = false;
   std::function<void(const RequestOutcome&)> requestListener_;
   bool deviceMonitorAuto_ = true;

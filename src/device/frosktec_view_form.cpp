@@ -19,6 +19,9 @@
 #include "device/slider_image.h"
 #include "device/view_controls.h"
 #include "protocol/keys.h"
+#include "trends/device_trends.h"
+#include "trends/recording_buttons.h"
+#include "trends/trends_form.h"
 
 namespace frosk {
 
@@ -216,7 +219,12 @@ SliderValues SliderOf(const DeviceEngine::Setting& setting) {
 }
 
 TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent)
-    : QWidget(parent), connection_(connection), shared_(shared), valueDialog_(shared.valueDialog) {
+    : QWidget(parent),
+      connection_(connection),
+      shared_(shared),
+      trends_(std::make_unique<DeviceTrends>(
+          connection, DeviceTrends::Seams{connection.Engine().Clock(), shared.wallClock, shared.settings})),
+      valueDialog_(shared.valueDialog) {
   BuildLayout(connection.ServiceModeSetting());
   SetUnitLabels();
   FillGainList();
@@ -257,6 +265,7 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   BuildControllerPanel(userPage)->setGeometry(4, 4, geometry::kPanelWidth, 598);
   BuildAmplifierPanel(userPage)->setGeometry(499, 4, geometry::kPanelWidth, 598);
   BuildBottomBar(userPage, serviceSetting);
+  BuildTrendsButtons(userPage);
 
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
   viewNotebook_->addWidget(servicePage_);
@@ -434,6 +443,14 @@ void TFroskTecViewForm::BuildBottomBar(QWidget* page, bool serviceSetting) {
     widget->setVisible(serviceSetting);
 }
 
+void TFroskTecViewForm::BuildTrendsButtons(QWidget* page) {
+  showTrendsBitBtn_ = Button(page, "ShowTrendsBitBtn", QStringLiteral("Show Trends"), {8, 608, 104, 26});
+  recordingButtons_ = new RecordingButtons(*trends_, page);
+  recordingButtons_->Record()->setGeometry(118, 608, 116, 26);
+  recordingButtons_->Folder()->setGeometry(240, 608, 140, 26);
+  connect(showTrendsBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ShowTrendsBitBtnClick);
+}
+
 void TFroskTecViewForm::SetUnitLabels() {
   const auto unitOf = [](const auto& group, Key field) { return QString::fromUtf8(group.At(field).Unit()); };
   for (const NumericRow& row : numericRows_)
@@ -497,6 +514,15 @@ void TFroskTecViewForm::Show() {
 void TFroskTecViewForm::Hide() { hide(); }
 
 bool TFroskTecViewForm::IsVisible() const { return isVisible(); }
+
+void TFroskTecViewForm::ShowTrends() {
+  if (trendsForm_ == nullptr) trendsForm_ = std::make_unique<TTrendsForm>(*trends_);
+  trendsForm_->show();
+  trendsForm_->raise();
+  trendsForm_->activateWindow();
+}
+
+void TFroskTecViewForm::ShowTrendsBitBtnClick() { ShowTrends(); }
 
 // --- Refresh ------------------------------------------------------------------
 
