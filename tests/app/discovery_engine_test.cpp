@@ -376,8 +376,9 @@ TEST_F(DiscoveryEngineTest, ALinkedDeviceThatFallsSilentAnswersAgainAndIsLostIsL
 
   controllers_.clear();  // the adapter is pulled
   ASSERT_TRUE(test::WaitFor([&] { return !Entry(0)->Linked(); }));
-  EXPECT_EQ(logged(), (std::vector<std::string>{later + device + "not answering since 09:05:07",
-                                                later + device + "answering again", later + device + "connection lost"}));
+  EXPECT_EQ(logged(),
+            (std::vector<std::string>{later + device + "not answering since 09:05:07",
+                                      later + device + "answering again", later + device + "connection lost"}));
   test::PumpEvents(20);
   EXPECT_EQ(windowsDestroyed_, 1);
   EXPECT_EQ(engine_->Devices().size(), 1u) << "the row stays";

@@ -438,7 +438,7 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
   }
 }
 
-TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDropsAThirdWrite) {
+TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndANewerStepReplacesTheQueuedWrite) {
   Open(1);
   // A poll in flight leaves the view live; a write behind it waits in the queue.
   clock_.Advance(100);
@@ -449,7 +449,9 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
   EXPECT_TRUE(Engine().HasQueuedItem());
   EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001");
   Find<QPushButton>("SetpointUSupPlusIncButton")->click();
-  EXPECT_EQ(beeper_.beeps, 1);
+  EXPECT_EQ(beeper_.beeps, 0);
+  EXPECT_EQ(Engine().QueuedItems(), 1u);
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.002");
 
   // The queued write goes out after the poll's answer and greys the view.
   AnswerLast();
@@ -461,10 +463,12 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
   QTest::mouseClick(Find<SliderImage>("USupPlusScrollBarImage"), Qt::LeftButton, {}, QPoint(5, 10));
   EXPECT_TRUE(TakeSent().empty());
   AnswerLast();
-  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001") << "what the controller took";
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.002") << "what the controller took";
 }
 
-TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
+// The write's reply never comes: whether the controller took it is unknown,
+// so its settings are not shown as applied, nor sent again, until read.
+TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowOpenWithTheUnconfirmedSettingsUnread) {
   Open(3);
   host_.linked = false;
   Find<QPushButton>("SetpointDetUIncButton")->click();
@@ -472,8 +476,8 @@ TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   connection_->Tick();
   EXPECT_TRUE(prompter_.shown.empty()) << "a lost reply in the idle state is dropped silently";
-  EXPECT_TRUE(Enabled("SetpointDetUIncButton"));
-  EXPECT_EQ(Text("SetpointDetUPanel"), "101");
+  EXPECT_FALSE(Enabled("SetpointDetUIncButton"));
+  EXPECT_EQ(Text("SetpointDetUPanel"), "");
   EXPECT_TRUE(form_->IsVisible());
   EXPECT_TRUE(host_.closeRequests.empty());
 }
