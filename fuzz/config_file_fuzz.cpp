@@ -39,14 +39,13 @@ struct Window {
   ManualTickClock clock;
   NoPrompter prompter;
   Folders folders;
-  MonitorAlternation alternation;
-  DeviceEngine engine{host, DeviceSeams{clock, prompter, prompter, folders, alternation}};
+  DeviceEngine engine{host, DeviceSeams{clock, prompter, prompter, folders}};
   ConfigFileEngine files{engine};
 };
 
 void Read(Window& window, std::string_view text) {
   ContentMask found = 0x5A5A5A5A;
-  const bool read = window.files.ReadConfigText(text, content::kEverything, found);
+  const bool read = window.files.ReadConfigText(text, content::kEverything, found, window.engine);
   const ItemTree& tree = window.files.ConfigFileTree();
   if (!read && (found != 0 || tree.NodeCount() != 0)) __builtin_trap();
   if (read && (tree.TopLevel().size() != 1 || (found & ~(content::kRecords | content::kSignatures)) != 0))

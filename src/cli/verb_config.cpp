@@ -58,11 +58,18 @@ std::string Hex8(ContentMask mask) {
   return text;
 }
 
-// The command name of a record of a configuration file; null for anything else.
-const CommandSpec* ConfigRecordCommand(Key key) {
+bool IsConfigRecordCommand(Key key) {
   for (const ConfigRecord& record : ConfigRecords())
-    if (record.Wrapped() && record.childKey == key) return FindCommand(key);
-  return nullptr;
+    if (record.Wrapped() && record.childKey == key) return true;
+  return false;
+}
+
+// A load's record as it goes out, with how far the load has come:
+// "record 3 of 11: SET_MODULE_IDEN".
+void PrintLoadProgress(const ConfigFileEngine& files, const uint8_t* item) {
+  if (!IsConfigRecordCommand(ItemKey(item))) return;
+  if (const std::optional<ChainProgress> progress = files.Progress())
+    std::cout << ProgressText(*progress) << "\n" << std::flush;
 }
 
 }  // namespace
@@ -95,10 +102,7 @@ int RunLoad(const Invocation& invocation) {
   DeviceSession& session = files.session;
   if (const int result = ReadDevice(session); result != kExitDone) return result;
 
-  session.SetSentListener([](const uint8_t* item) {
-    if (const CommandSpec* command = ConfigRecordCommand(ItemKey(item)))
-      std::cout << command->name << "\n" << std::flush;
-  });
+  session.SetSentListener([&session](const uint8_t* item) { PrintLoadProgress(session.ConfigFiles(), item); });
   switch (session.ConfigFiles().LoadConfiguration()) {
     case LoadOutcome::kIntegrityError: return kExitUsage;
     case LoadOutcome::kRefused:

@@ -13,6 +13,7 @@
 #include "common/prompter.h"
 #include "common/tick_clock.h"
 #include "device/device_host.h"
+#include "device/holder_set.h"
 #include "protocol/device_codes.h"
 #include "protocol/holders.h"
 #include "protocol/record_slots.h"
@@ -124,7 +125,7 @@ struct DeviceSeams {
 // periodic tick with its time-out and automatic monitoring, and the module
 // firmware check. Headless: the device window and froskctl are its faces.
 // Everything runs on one thread; the host delivers replies and ticks.
-class DeviceEngine {
+class DeviceEngine : public HolderSet {
  public:
   static constexpr uint8_t kConfiguratorPage = 2;  // ViewPage
   static constexpr uint32_t kReplyTimeoutMs = 5000;
@@ -241,7 +242,8 @@ class DeviceEngine {
   void ReadAgain();
   // BreakButtonClick: the request in flight is no longer awaited.
   void Break();
-  // UserViewBitBtnClick, ServiceViewBitBtnClick.
+  // UserViewBitBtnClick, ServiceViewBitBtnClick. Back from the configurator
+  // the user view waits for the device to be read again.
   void ShowUserView();
   void ShowServiceView();
   // ConfiguratorBitBtnClick: puts the controller into service mode when linked.
@@ -337,9 +339,7 @@ class DeviceEngine {
   DeviceCheckHolder& DeviceCheck() { return deviceCheck_; }
   ModuleCheckHolder& ModuleCheck() { return moduleCheck_; }
   // Any group's holders, for code that walks every field.
-  std::span<VFroskClass> Holders(Group group);
-  // The holder of a field in a group; null when the group has no such field.
-  VFroskClass* Holder(Group group, Key field);
+  std::span<VFroskClass> Holders(Group group) override;
 
  private:
   template <class Record>

@@ -257,6 +257,7 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   BuildControllerPanel(userPage)->setGeometry(4, 4, geometry::kPanelWidth, 598);
   BuildAmplifierPanel(userPage)->setGeometry(499, 4, geometry::kPanelWidth, 598);
   BuildBottomBar(userPage, serviceSetting);
+  BuildLoadProgress(userPage);
 
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
   viewNotebook_->addWidget(servicePage_);
@@ -434,6 +435,12 @@ void TFroskTecViewForm::BuildBottomBar(QWidget* page, bool serviceSetting) {
     widget->setVisible(serviceSetting);
 }
 
+// How far a file's load has come, while its records go out.
+void TFroskTecViewForm::BuildLoadProgress(QWidget* page) {
+  loadConfigurationProgressLabel_ = Label(page, "LoadConfigurationProgressLabel", {}, {8, 608, 530, 26});
+  loadConfigurationProgressLabel_->setFont(UiFont(11, true));
+}
+
 void TFroskTecViewForm::SetUnitLabels() {
   const auto unitOf = [](const auto& group, Key field) { return QString::fromUtf8(group.At(field).Unit()); };
   for (const NumericRow& row : numericRows_)
@@ -550,6 +557,14 @@ void TFroskTecViewForm::RefreshUserView(GroupMask stored) {
   if (stored & kModuleSettingsGroups) RefreshModuleSettings(state);
   if (stored & kModuleMonitorGroups) RefreshModuleMonitor(state);
   RefreshMonitorAutoBoxes(state);
+  RefreshLoadProgress();
+}
+
+void TFroskTecViewForm::RefreshLoadProgress() {
+  const std::optional<ChainProgress> progress = ConfigFiles().Progress();
+  const bool sending = Engine().SequenceState() == SequenceState::kSendingConfiguration && progress;
+  SetText(loadConfigurationProgressLabel_,
+          sending ? Text("Sending configuration, " + ProgressText(*progress)) : QString());
 }
 
 void TFroskTecViewForm::RefreshControllerHeader(const PageState& state) {

@@ -44,7 +44,8 @@ class ConfiguratorTest : public EngineTest {
   std::string TextOf(Group group, Key field) { return Field(group, field).ValueToText(); }
 
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
-  ConfiguratorEngine configurator_{engine_, wall_};
+  ConfigFileEngine files_{engine_};
+  ConfiguratorEngine configurator_{engine_, files_, wall_};
   std::unique_ptr<FakeDevice> device_;
 };
 
@@ -100,6 +101,13 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
 TEST_F(ConfiguratorTest, WithoutALinkNextWalksEveryPageAndMakesEachUserSetItsDefaults) {
   host_.linked = false;
   Start(3, false);
+  // User limits as wide as the fields go, so every default below passes Next.
+  for (ModuleBasicParamsHolders* limits : {&engine_.NoMemUserMin(), &engine_.ModuleUserMin()})
+    limits->SetRaw(ModuleBasicParamsRecord{0, 3000, -15000, 0, 0, 0, 0, 100000});
+  for (ModuleBasicParamsHolders* limits : {&engine_.NoMemUserMax(), &engine_.ModuleUserMax()})
+    limits->SetRaw(ModuleBasicParamsRecord{2, 15000, -3000, 2, 2, 65535, 20475, 400000});
+  engine_.VeltraUserMin().SetRaw(ModuleVeltraParamsRecord{});
+  engine_.VeltraUserMax().SetRaw(ModuleVeltraParamsRecord{256, 256, 256, 256, 4095, 1, 1, 2});
   engine_.NoMemDefault().SetRaw(ModuleBasicParamsRecord{1, 11000, -11000, 2, 1, 7, 3000, 231000});
   engine_.ModuleDefault().SetRaw(ModuleBasicParamsRecord{2, 13000, -13000, 1, 2, 9, 6000, 232000});
   engine_.VeltraDefault().SetRaw(ModuleVeltraParamsRecord{10, 20, 30, 40, 50, 1, 0, 2});

@@ -257,7 +257,7 @@ TEST_F(ConfiguratorViewTest, ASignatureFieldTakesHexadecimalDigitsAndDropsAnythi
   }
 }
 
-TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders) {
+TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackAsTheFilesValues) {
   OpenConfigurator(3);
   const std::string file = dir_.Path() + "made.froskconfig";
   Click("ConfigMakeFileButton");
@@ -275,13 +275,21 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders)
 
   Click("ConfigBackBitBtn");
   EXPECT_EQ(Page(), ConfigPage::kStart);
+  EXPECT_FALSE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
   Engine().DeviceIden().At(DEVICE_IDEN_NAME).SetFromText("changed");
   prompter_.fileNames = {file};
   Click("ConfigReadFileButton");
   EXPECT_EQ(Page(), ConfigPage::kReadFile);
   EXPECT_EQ(prompter_.shown.back(), (ScriptedPrompter::Shown{"File loaded.", 0x40}));
-  EXPECT_EQ(Engine().DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "FroskTEC");
   EXPECT_EQ(tree->topLevelItem(0)->childCount(), 17);
+  EXPECT_TRUE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
+  EXPECT_TRUE(Find<QLabel>("ConfigFileViewLabel")->text().contains(QString::fromStdString(file)));
+
+  // The pages show the file; the holders keep what they had.
+  Click("ConfigBackBitBtn");
+  Click("ConfigWizzardButton");
+  EXPECT_EQ(EditText("CDeviceIdenNameEdit"), "FroskTEC");
+  EXPECT_EQ(Engine().DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "changed");
 
   // The file's signature replaces the one the page shows.
   Click("ConfigBackBitBtn");
@@ -291,6 +299,16 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders)
   Click("ConfigMakeDeviceSignatureLoadButton");
   EXPECT_EQ(EditText("ConfigMakeDeviceSignatureEdit"), "0000B6A9");
   EXPECT_TRUE(TakeSent().empty()) << "files are not sent from here";
+
+  // Leaving reads the device again, and the pages show it once more.
+  Click("UserViewBitBtn");
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  ReadToEnd();
+  Click("ConfiguratorBitBtn");
+  AnswerLast();
+  Click("ConfigWizzardButton");
+  EXPECT_FALSE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
+  EXPECT_EQ(EditText("CDeviceIdenNameEdit"), "FroskTEC") << "as the device reported it";
 }
 
 TEST_F(ConfiguratorViewTest, NoCaptionOfTheServiceViewOrTheConfiguratorIsClipped) {

@@ -520,13 +520,17 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
   Find<QPushButton>("ConfiguratorBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 2);
   EXPECT_EQ(Engine().SequenceState(), SequenceState::kConfiguratorServiceMode);
-  Find<QPushButton>("UserViewBitBtn")->click();
-  EXPECT_EQ(notebook->currentIndex(), 0);
-  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
-
-  // The Auto boxes stop and start the polls.
   AnswerLast();
   TakeSent();
+  // Back from the configurator the device is read again.
+  Find<QPushButton>("UserViewBitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 0);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  ReadToEnd();
+  EXPECT_TRUE(Engine().ViewReady());
+  TakeSent();
+
+  // The Auto boxes stop and start the polls.
   Find<QCheckBox>("DeviceMonitorAutoCheckBox")->click();
   EXPECT_FALSE(Engine().DeviceMonitorAuto());
   Poll();

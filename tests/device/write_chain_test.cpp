@@ -41,7 +41,8 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     ScriptedPrompter prompter;
     DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
     FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
-    ConfiguratorEngine configurator(engine, wall);
+    ConfigFileEngine files(engine);
+    ConfiguratorEngine configurator(engine, files, wall);
     FakeDevice device(c.moduleType);
     engine.Break();
     engine.ReceiveItem(ReplyItem(device.monitor).data());
@@ -56,6 +57,10 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     for (int step = 0; step < 30 && engine.SequenceState() != SequenceState::kConfiguratorStart; ++step) {
       if (!engine.Waiting()) {
         pages.push_back(static_cast<uint8_t>(engine.SequenceState()));
+        // Parameters never read are zeros, which no device takes: the pages
+        // go out with their production defaults.
+        configurator.ModuleParamsDefaults();
+        configurator.VeltraParamsDefaults();
         configurator.Next();
         ASSERT_TRUE(engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
       }
