@@ -216,7 +216,8 @@ void ConfiguratorPage::BuildStartPage() {
                                   "Read again everything the controller and its module hold.", 112);
   entry("ConfigMakeFileButton", "Make Configuration File", "Choose the records and signatures of a configuration file.",
         160);
-  entry("ConfigReadFileButton", "Read Configuration from File", "Show a configuration file and work with its values, apart from the device's.", 208);
+  entry("ConfigReadFileButton", "Read Configuration from File",
+        "Show a configuration file and work with its values, apart from the device's.", 208);
 }
 
 FieldControl& ConfiguratorPage::AddField(QWidget* page, ConfigColumn column, const QString& name, Key field,
