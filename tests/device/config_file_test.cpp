@@ -511,24 +511,81 @@ TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdv
   prompter_.answers = {kIdOk};
   ASSERT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
   EXPECT_EQ(configFiles_.PendingMask(), 0xC000FFFE);
+  EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 2) << "the device's until it answers";
+  std::vector<ChainProgress> progress;
   for (int i = 0; i < 20 && engine_.SequenceState() == SequenceState::kSendingConfiguration; ++i) {
+    progress.push_back(configFiles_.Progress().value_or(ChainProgress{}));
     const size_t sent = host_.sent.size();
     Receive(ReplyItem(device.monitor));
     Receive(ReplyItem(ModuleVeltraMonitorRecord{}));
     EXPECT_EQ(host_.sent.size(), sent) << "a monitor reply is no answer to a record";
     AnswerLast(device);
   }
-  EXPECT_EQ(TakeSentKeys(),
-            (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
-                              SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-                              SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, SET_MODULE_IDEN,
-                              SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET, SET_MODULE_DEFAULT,
-                              SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
-                              SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
+  const std::vector<Key> sentKeys = TakeSentKeys();
+  EXPECT_EQ(sentKeys, (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
+                                        SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                                        SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                                        SET_MODULE_IDEN, SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET,
+                                        SET_MODULE_DEFAULT, SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX,
+                                        SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
   EXPECT_EQ(configFiles_.PendingMask(), 0u);
   EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 0) << "the file's value";
+  ASSERT_EQ(progress.size(), 16u);
+  for (size_t i = 0; i < progress.size(); ++i)
+    EXPECT_EQ(progress[i], (ChainProgress{static_cast<int>(i) + 1, 16, sentKeys[i]})) << i;
+  EXPECT_EQ(ProgressText(progress[2]), "record 3 of 16: SET_FROSKTEC_MOD_NO_MEM_IDEN");
+  EXPECT_FALSE(configFiles_.Progress()) << "nothing left to send";
+}
+
+// The file's values are judged where they would stand in the device, and
+// whatever becomes of a load the holders keep what the device reported.
+TEST_F(ConfigFileTest, ALoadNeverPutsTheFilesValuesWhereTheDevicesAreAndRefusesValuesOutsideTheirLimits) {
+  const std::string signedForAnother = WriterFile(content::kEverything, "654321-03");
+  const std::string consistent = WriterFile(content::kEverything);
+  writer_.engine.ModuleUserSet().At(MODULE_BASIC_PARAMS_I_TEC_MAX).SetFromInt(30000);
+  const std::string userSetTooHigh = WriterFile(content::kEverything);
+  writer_.engine.ModuleUserSet().At(MODULE_BASIC_PARAMS_I_TEC_MAX).SetFromInt(1000);
+  writer_.engine.ModuleUserMax().At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(150000);
+  const std::string maximumBelowMinimum = WriterFile(content::kModuleRecords | content::kSignatures);
+  FakeDevice device(3);
+  RunSequence(device);
+  // The device holds values of its own, which the files do not carry.
+  for (ModuleBasicParamsHolders* group : {&engine_.ModuleDefault(), &engine_.ModuleUserSet()})
+    group->At(MODULE_BASIC_PARAMS_PWM).SetFromInt(7);
+  const std::vector<uint8_t> before = BuildConfigRoot(engine_, content::kRecords | content::kSignatures);
+  const std::string kValuesRefused = "Values outside their limits, nothing was sent:\r";
+  const struct {
+    const char* name;
+    std::string file;
+    int answer;
+    LoadOutcome outcome;
+    std::string message;
+  } cases[] = {
+      {"signed for another controller", signedForAnother, kIdOk, LoadOutcome::kRefused,
+       "File contains configuration data for QUVA controller,\rbut signature does not match your device !"},
+      {"a user set above the field's range and its user maximum", userSetTooHigh, kIdOk, LoadOutcome::kRefused,
+       kValuesRefused + "ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above the field's maximum 2.0475 A\r" +
+           "ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above ModuleUserMax 0.1000 A"},
+      {"a user maximum below the user minimum", maximumBelowMinimum, kIdOk, LoadOutcome::kRefused,
+       kValuesRefused + "ModuleDefault MODULE_BASIC_PARAMS_T_DET 200.005 K is above ModuleUserMax 150.000 K\r" +
+           "ModuleUserSet MODULE_BASIC_PARAMS_T_DET 200.006 K is above ModuleUserMax 150.000 K\r" +
+           "ModuleUserMin MODULE_BASIC_PARAMS_T_DET 200.004 K is above ModuleUserMax 150.000 K"},
+      {"cancelled", consistent, kIdCancel, LoadOutcome::kCancelled, kQuestion},
+  };
+  for (const auto& c : cases) {
+    prompter_.shown.clear();
+    prompter_.fileNames = {c.file};
+    prompter_.answers = {c.answer};
+    TakeSentKeys();
+    EXPECT_EQ(configFiles_.LoadConfiguration(), c.outcome) << c.name;
+    ASSERT_EQ(prompter_.shown.size(), 1u) << c.name;
+    EXPECT_EQ(prompter_.shown[0].text, c.message) << c.name;
+    EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE}) << c.name << ": nothing sent, the device read again";
+    EXPECT_EQ(BuildConfigRoot(engine_, content::kRecords | content::kSignatures), before) << c.name;
+    engine_.Break();
+  }
 }
 
 TEST_F(ConfigFileTest, ConfirmingOrCancellingAFileOfSignaturesSendsNothing) {

@@ -167,6 +167,13 @@ TEST_F(ConfiguratorViewTest, ARowShapeIsGreenWhileTheRowIsConsistentAndRedOtherw
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kGreen);
   TypeInto("CModuleParamsDefaultTDetEdit", "210");
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kRed);
+  prompter_.shown.clear();
+  Click("ConfigNextBitBtn");
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_TRUE(prompter_.shown[0].text.starts_with("Values outside their limits, nothing was sent:\rNoMemDefault "))
+      << prompter_.shown[0].text;
+  EXPECT_EQ(Page(), ConfigPage::kModuleParams) << "a red row is not left";
+  EXPECT_TRUE(TakeSent().empty());
   TypeInto("CModuleParamsUserMinTDetEdit", "200");
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kGreen);
 
@@ -178,6 +185,17 @@ TEST_F(ConfiguratorViewTest, ARowShapeIsGreenWhileTheRowIsConsistentAndRedOtherw
   ShowState(39);
   EXPECT_EQ(Background("CVeltraParamsGainShape"), QColor(192, 192, 192)) << "the VELTRA rows are not judged";
   EXPECT_EQ(Find<QComboBox>("CVeltraParamsUserMaxBwComboBox")->currentIndex(), 2);
+}
+
+TEST_F(ConfiguratorViewTest, TheWaitPageNamesTheRecordTheWizardWrites) {
+  OpenConfigurator(0);
+  Click("ConfigWizzardButton");
+  Click("ConfigNextBitBtn");
+  ASSERT_EQ(Page(), ConfigPage::kWait);
+  // The controller NOMEM compatible: its own two records and the five NOMEM ones.
+  EXPECT_EQ(Find<QLabel>("ConfigWaitProgressLabel")->text(), "Writing record 1 of 7: SET_DEVICE_IDEN");
+  AnswerLast();
+  EXPECT_EQ(Find<QLabel>("ConfigWaitProgressLabel")->text(), "Writing record 2 of 7: SET_FROSKTEC_CONFIG");
 }
 
 TEST_F(ConfiguratorViewTest, AllAndNoneTickByTheDevicesLastReadAlsoWithoutALink) {
