@@ -166,23 +166,28 @@ void ConfiguratorEngine::MakeFile() {
   engine_.ShowConfiguratorPage(kConfiguratorMakeFile);
 }
 
-bool ConfiguratorEngine::PageFits(ContentMask page) {
-  const PageRecords records = RecordsOfPage(engine_.SequenceState());
+namespace {
+
+// Whether the values a page sends, taken from `values`, may go to the device;
+// says why not.
+bool PageFits(DeviceEngine& engine, HolderSet& values, const PageRecords& page) {
   // The device after the write: the page's records as Next sends them, the
   // device's own for the rest.
   FileHolders after;
-  CopyRecords(engine_, after);
-  CopyRecords(Values(), after, page);
-  if (records.defaults) CopyRecord(after, *records.defaults, *records.userSet);
-  const std::vector<ValueViolation> violations = CheckValues(page, engine_.SupportedContent(), after);
+  CopyRecords(engine, after);
+  CopyRecords(values, after, page.records);
+  if (page.defaults) CopyRecord(after, *page.defaults, *page.userSet);
+  const std::vector<ValueViolation> violations = CheckValues(page.records, engine.SupportedContent(), after);
   if (violations.empty()) return true;
-  RefuseValues(engine_, violations);
+  RefuseValues(engine, violations);
   return false;
 }
 
+}  // namespace
+
 void ConfiguratorEngine::Next() {
   const PageRecords page = RecordsOfPage(engine_.SequenceState());
-  if (page.records == 0 || !PageFits(page.records)) {
+  if (page.records == 0 || !PageFits(engine_, Values(), page)) {
     engine_.Refresh();
     return;
   }

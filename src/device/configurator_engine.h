@@ -154,8 +154,6 @@ class ConfiguratorEngine {
  private:
   bool NoMemCompatible() const;
   void SetProdDateToday(ConfigColumn column, Key field);
-  // Whether the values a page sends may go to the device; says why not.
-  bool PageFits(ContentMask page);
 
   DeviceEngine& engine_;
   ConfigFileEngine& files_;
