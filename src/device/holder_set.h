@@ -26,7 +26,7 @@ class HolderSet {
 // The records a configuration file can carry, held apart from any device: a
 // file that is being looked at or sent must never take the place of what the
 // device reports.
-class FileHolders : public HolderSet {
+class FileHolders final : public HolderSet {
  public:
   // Every record's holders set up from the catalogue, all zero.
   FileHolders();
