@@ -19,6 +19,9 @@
 #include "device/slider_image.h"
 #include "device/view_controls.h"
 #include "protocol/keys.h"
+#include "trends/device_trends.h"
+#include "trends/recording_buttons.h"
+#include "trends/trends_form.h"
 
 namespace frosk {
 
@@ -216,7 +219,12 @@ SliderValues SliderOf(const DeviceEngine::Setting& setting) {
 }
 
 TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent)
-    : QWidget(parent), connection_(connection), shared_(shared), valueDialog_(shared.valueDialog) {
+    : QWidget(parent),
+      connection_(connection),
+      shared_(shared),
+      trends_(std::make_unique<DeviceTrends>(
+          connection, DeviceTrends::Seams{connection.Engine().Clock(), shared.wallClock, shared.settings})),
+      valueDialog_(shared.valueDialog) {
   BuildLayout(connection.ServiceModeSetting());
   SetUnitLabels();
   FillGainList();
@@ -257,6 +265,7 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   BuildControllerPanel(userPage)->setGeometry(4, 4, geometry::kPanelWidth, 598);
   BuildAmplifierPanel(userPage)->setGeometry(499, 4, geometry::kPanelWidth, 598);
   BuildBottomBar(userPage, serviceSetting);
+  BuildTrendsButtons(userPage);
   BuildLoadProgress(userPage);
 
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
@@ -435,10 +444,20 @@ void TFroskTecViewForm::BuildBottomBar(QWidget* page, bool serviceSetting) {
     widget->setVisible(serviceSetting);
 }
 
-// How far a file's load has come, while its records go out.
+void TFroskTecViewForm::BuildTrendsButtons(QWidget* page) {
+  showTrendsBitBtn_ = Button(page, "ShowTrendsBitBtn", QStringLiteral("Show Trends"), {8, 608, 104, 26});
+  recordingButtons_ = new RecordingButtons(*trends_, page);
+  recordingButtons_->Record()->setGeometry(118, 608, 116, 26);
+  recordingButtons_->Folder()->setGeometry(240, 608, 140, 26);
+  connect(showTrendsBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ShowTrendsBitBtnClick);
+}
+
+// How far a file's load has come, while its records go out: wrapped in two
+// lines between the trends buttons and the service controls.
 void TFroskTecViewForm::BuildLoadProgress(QWidget* page) {
-  loadConfigurationProgressLabel_ = Label(page, "LoadConfigurationProgressLabel", {}, {8, 608, 530, 26});
-  loadConfigurationProgressLabel_->setFont(UiFont(11, true));
+  loadConfigurationProgressLabel_ = Label(page, "LoadConfigurationProgressLabel", {}, {386, 604, 160, 36});
+  loadConfigurationProgressLabel_->setFont(UiFont(8, true));
+  loadConfigurationProgressLabel_->setWordWrap(true);
 }
 
 void TFroskTecViewForm::SetUnitLabels() {
@@ -505,6 +524,15 @@ void TFroskTecViewForm::Hide() { hide(); }
 
 bool TFroskTecViewForm::IsVisible() const { return isVisible(); }
 
+void TFroskTecViewForm::ShowTrends() {
+  if (trendsForm_ == nullptr) trendsForm_ = std::make_unique<TTrendsForm>(*trends_);
+  trendsForm_->show();
+  trendsForm_->raise();
+  trendsForm_->activateWindow();
+}
+
+void TFroskTecViewForm::ShowTrendsBitBtnClick() { ShowTrends(); }
+
 // --- Refresh ------------------------------------------------------------------
 
 void TFroskTecViewForm::showEvent(QShowEvent* event) {
@@ -564,7 +592,7 @@ void TFroskTecViewForm::RefreshLoadProgress() {
   const std::optional<ChainProgress> progress = ConfigFiles().Progress();
   const bool sending = Engine().SequenceState() == SequenceState::kSendingConfiguration && progress;
   SetText(loadConfigurationProgressLabel_,
-          sending ? Text("Sending configuration, " + ProgressText(*progress)) : QString());
+          sending ? Text("Sending " + ProgressText(*progress)) : QString());
 }
 
 void TFroskTecViewForm::RefreshControllerHeader(const PageState& state) {

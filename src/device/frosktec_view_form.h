@@ -2,12 +2,14 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "common/wall_clock.h"
 #include "device/device_connection.h"
 #include "device/slider_drawing.h"
+#include "settings/settings_store.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -21,7 +23,10 @@ class QToolButton;
 namespace frosk {
 
 class ConfiguratorPage;
+class DeviceTrends;
+class RecordingButtons;
 class ServiceViewPage;
+class TTrendsForm;
 class SliderImage;
 class TEnterSerialForm;
 class TEnterValueForm;
@@ -32,6 +37,8 @@ struct DeviceWindowShared {
   TEnterValueForm& valueDialog;
   TEnterSerialForm& serialDialog;
   const WallClock& wallClock;
+  // The program's settings record: the folder recordings go to.
+  Settings& settings;
 };
 
 // One connected controller's window: the device engine with its pages. Page 0
@@ -56,6 +63,11 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
+  void ShowTrends() override;
+
+  DeviceTrends& Trends() { return *trends_; }
+  // Null until the trends window is first shown.
+  TTrendsForm* TrendsForm() const { return trendsForm_.get(); }
 
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
@@ -91,6 +103,7 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   void ConfiguratorBitBtnClick();
   void ServiceModeCheckBoxClick();
   void UserViewBitBtnClick();
+  void ShowTrendsBitBtnClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -131,6 +144,7 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   QWidget* BuildControllerPanel(QWidget* page);
   QWidget* BuildAmplifierPanel(QWidget* page);
   void BuildBottomBar(QWidget* page, bool serviceSetting);
+  void BuildTrendsButtons(QWidget* page);
   void BuildLoadProgress(QWidget* page);
   QFrame* AddArea(QWidget* parent, const char* name, const QRect& geometry, const char* headingName,
                   const char* heading);
@@ -166,6 +180,10 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
 
   DeviceConnection& connection_;
   const DeviceWindowShared shared_;
+  // The trends sample from the moment the device connects; their window
+  // goes first.
+  std::unique_ptr<DeviceTrends> trends_;
+  std::unique_ptr<TTrendsForm> trendsForm_;
   TEnterValueForm& valueDialog_;
   int listenerId_ = 0;
   bool gainComboEditing_ = false;
@@ -207,6 +225,8 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   QPushButton* userView1BitBtn_;
   ServiceViewPage* servicePage_;
   ConfiguratorPage* configuratorPage_;
+  QPushButton* showTrendsBitBtn_;
+  RecordingButtons* recordingButtons_;
 };
 
 // Makes the device window of every device the discovery engine connects or

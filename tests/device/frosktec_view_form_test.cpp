@@ -574,9 +574,9 @@ TEST_F(FroskTecViewFormTest, ConfigurationButtonsSaveAndLoadThroughTheFileEngine
   QTest::mouseClick(Find<QPushButton>("LoadConfigurationBitBtn"), Qt::LeftButton);
   EXPECT_EQ(prompter_.shown.back().flags, 0x31u) << "the load asks before overwriting the device";
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{SET_DEVICE_IDEN}) << "records go out one by one, identification first";
-  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending configuration, record 1 of 16: SET_DEVICE_IDEN");
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 1 of 16: SET_DEVICE_IDEN");
   AnswerLast();
-  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending configuration, record 2 of 16: SET_FROSKTEC_CONFIG");
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 2 of 16: SET_FROSKTEC_CONFIG");
   for (int i = 0; i < 20 && Engine().SequenceState() == SequenceState::kSendingConfiguration; ++i) AnswerLast();
   EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "");
 }
