@@ -591,8 +591,7 @@ void TFroskTecViewForm::RefreshUserView(GroupMask stored) {
 void TFroskTecViewForm::RefreshLoadProgress() {
   const std::optional<ChainProgress> progress = ConfigFiles().Progress();
   const bool sending = Engine().SequenceState() == SequenceState::kSendingConfiguration && progress;
-  SetText(loadConfigurationProgressLabel_,
-          sending ? Text("Sending " + ProgressText(*progress)) : QString());
+  SetText(loadConfigurationProgressLabel_, sending ? Text("Sending " + ProgressText(*progress)) : QString());
 }
 
 void TFroskTecViewForm::RefreshControllerHeader(const PageState& state) {
