@@ -700,12 +700,6 @@ std::span<VFroskClass> DeviceEngine::Holders(Group group) {
   return Visit(group, [](auto& holders) { return std::span<VFroskClass>(&*holders.begin(), holders.size()); });
 }
 
-VFroskClass* DeviceEngine::Holder(Group group, Key field) {
-  for (VFroskClass& holder : Holders(group))
-    if (holder.ParamKey() == field) return &holder;
-  return nullptr;
-}
-
 // --- State ----------------------------------------------------------------------
 
 int DeviceEngine::LiveModuleType() const { return froskTecMonitor_.At(FROSKTEC_MONITOR_MODULE_TYPE).GetAsInt(); }
@@ -775,8 +769,14 @@ void DeviceEngine::Break() {
 }
 
 void DeviceEngine::ShowUserView() {
+  // The configurator edits the holders the user view shows, with values that
+  // may never have gone out: leaving it reads the device again.
+  const bool leavingConfigurator = viewPage_ == kConfiguratorPage;
   viewPage_ = 0;
-  sequenceState_ = kIdle;
+  if (leavingConfigurator && IsDeviceLinked())
+    ReadAgain();
+  else
+    sequenceState_ = kIdle;
   Refresh();
 }
 

@@ -14,6 +14,7 @@
 #include "common/prompter.h"
 #include "common/tick_clock.h"
 #include "device/device_host.h"
+#include "device/holder_set.h"
 #include "protocol/device_codes.h"
 #include "protocol/holders.h"
 #include "protocol/record_slots.h"
@@ -144,7 +145,7 @@ struct DeviceSeams {
 //   applied, and each request that got no reply.
 // - A question the tick raised (QuestionHeld), which the host asks after the
 //   tick has returned.
-class DeviceEngine {
+class DeviceEngine : public HolderSet {
  public:
   static constexpr uint8_t kConfiguratorPage = 2;  // ViewPage
   static constexpr uint32_t kReplyTimeoutMs = 5000;
@@ -299,7 +300,8 @@ class DeviceEngine {
   void ReadAgain();
   // BreakButtonClick: the request in flight is no longer awaited.
   void Break();
-  // UserViewBitBtnClick, ServiceViewBitBtnClick.
+  // UserViewBitBtnClick, ServiceViewBitBtnClick. Back from the configurator
+  // the user view waits for the device to be read again.
   void ShowUserView();
   void ShowServiceView();
   // ConfiguratorBitBtnClick: puts the controller into service mode when linked.
@@ -397,9 +399,7 @@ class DeviceEngine {
   DeviceCheckHolder& DeviceCheck() { return deviceCheck_; }
   ModuleCheckHolder& ModuleCheck() { return moduleCheck_; }
   // Any group's holders, for code that walks every field.
-  std::span<VFroskClass> Holders(Group group);
-  // The holder of a field in a group; null when the group has no such field.
-  VFroskClass* Holder(Group group, Key field);
+  std::span<VFroskClass> Holders(Group group) override;
 
  private:
   struct TickQuestion {

@@ -266,6 +266,7 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   BuildAmplifierPanel(userPage)->setGeometry(499, 4, geometry::kPanelWidth, 598);
   BuildBottomBar(userPage, serviceSetting);
   BuildTrendsButtons(userPage);
+  BuildLoadProgress(userPage);
 
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
   viewNotebook_->addWidget(servicePage_);
@@ -451,6 +452,14 @@ void TFroskTecViewForm::BuildTrendsButtons(QWidget* page) {
   connect(showTrendsBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ShowTrendsBitBtnClick);
 }
 
+// How far a file's load has come, while its records go out: wrapped in two
+// lines between the trends buttons and the service controls.
+void TFroskTecViewForm::BuildLoadProgress(QWidget* page) {
+  loadConfigurationProgressLabel_ = Label(page, "LoadConfigurationProgressLabel", {}, {386, 604, 160, 36});
+  loadConfigurationProgressLabel_->setFont(UiFont(8, true));
+  loadConfigurationProgressLabel_->setWordWrap(true);
+}
+
 void TFroskTecViewForm::SetUnitLabels() {
   const auto unitOf = [](const auto& group, Key field) { return QString::fromUtf8(group.At(field).Unit()); };
   for (const NumericRow& row : numericRows_)
@@ -576,6 +585,13 @@ void TFroskTecViewForm::RefreshUserView(GroupMask stored) {
   if (stored & kModuleSettingsGroups) RefreshModuleSettings(state);
   if (stored & kModuleMonitorGroups) RefreshModuleMonitor(state);
   RefreshMonitorAutoBoxes(state);
+  RefreshLoadProgress();
+}
+
+void TFroskTecViewForm::RefreshLoadProgress() {
+  const std::optional<ChainProgress> progress = ConfigFiles().Progress();
+  const bool sending = Engine().SequenceState() == SequenceState::kSendingConfiguration && progress;
+  SetText(loadConfigurationProgressLabel_, sending ? Text("Sending " + ProgressText(*progress)) : QString());
 }
 
 void TFroskTecViewForm::RefreshControllerHeader(const PageState& state) {

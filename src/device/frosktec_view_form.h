@@ -145,6 +145,7 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   QWidget* BuildAmplifierPanel(QWidget* page);
   void BuildBottomBar(QWidget* page, bool serviceSetting);
   void BuildTrendsButtons(QWidget* page);
+  void BuildLoadProgress(QWidget* page);
   QFrame* AddArea(QWidget* parent, const char* name, const QRect& geometry, const char* headingName,
                   const char* heading);
   NumericRow AddNumericRow(QWidget* area, const NumericSetting& setting, int y);
@@ -164,6 +165,7 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   void RefreshModuleSettings(const PageState& state);
   void RefreshModuleMonitor(const PageState& state);
   void RefreshMonitorAutoBoxes(const PageState& state);
+  void RefreshLoadProgress();
   // A line's texts and colours, its controls' enabling and its slider.
   void ShowNumericRow(const NumericRow& row, const QColor& areaColour, bool enabled, bool valueShown, bool coloured);
   void ShowChoiceRow(const ChoiceRow& row, bool ready, bool serviceMode);
@@ -195,6 +197,7 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   QLabel* deviceSerialPanel_;
   QPushButton* loadConfigurationBitBtn_;
   QPushButton* saveConfigurationBitBtn_;
+  QLabel* loadConfigurationProgressLabel_;
   std::vector<NumericRow> numericRows_;
   std::vector<ChoiceRow> choiceRows_;
   std::vector<MonitorRow> monitorRows_;

@@ -524,13 +524,17 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
   Find<QPushButton>("ConfiguratorBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 2);
   EXPECT_EQ(Engine().SequenceState(), SequenceState::kConfiguratorServiceMode);
-  Find<QPushButton>("UserViewBitBtn")->click();
-  EXPECT_EQ(notebook->currentIndex(), 0);
-  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
-
-  // The Auto boxes stop and start the polls.
   AnswerLast();
   TakeSent();
+  // Back from the configurator the device is read again.
+  Find<QPushButton>("UserViewBitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 0);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  ReadToEnd();
+  EXPECT_TRUE(Engine().ViewReady());
+  TakeSent();
+
+  // The Auto boxes stop and start the polls.
   Find<QCheckBox>("DeviceMonitorAutoCheckBox")->click();
   EXPECT_FALSE(Engine().DeviceMonitorAuto());
   Poll();
@@ -574,6 +578,11 @@ TEST_F(FroskTecViewFormTest, ConfigurationButtonsSaveAndLoadThroughTheFileEngine
   QTest::mouseClick(Find<QPushButton>("LoadConfigurationBitBtn"), Qt::LeftButton);
   EXPECT_EQ(prompter_.shown.back().flags, 0x31u) << "the load asks before overwriting the device";
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{SET_DEVICE_IDEN}) << "records go out one by one, identification first";
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 1 of 16: SET_DEVICE_IDEN");
+  AnswerLast();
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 2 of 16: SET_FROSKTEC_CONFIG");
+  for (int i = 0; i < 20 && Engine().SequenceState() == SequenceState::kSendingConfiguration; ++i) AnswerLast();
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "");
 }
 
 }  // namespace

@@ -58,12 +58,17 @@ class FroskTecViewFormTest : public ::testing::Test {
     connection_->Open();
     form_ = std::make_unique<TFroskTecViewForm>(*connection_, shared_);
     form_->show();
+    ReadToEnd();
+    ASSERT_TRUE(Engine().ViewReady());
+    TakeSent();
+  }
+
+  // Ticks and answers until the reading sequence under way has ended.
+  void ReadToEnd() {
     for (int i = 0; i < 40 && !(Engine().SequenceState() == SequenceState::kIdle && !Engine().Waiting()); ++i) {
       connection_->Tick();
       if (Engine().Waiting()) AnswerLast();
     }
-    ASSERT_TRUE(Engine().ViewReady());
-    TakeSent();
   }
 
   DeviceEngine& Engine() { return form_->Engine(); }
