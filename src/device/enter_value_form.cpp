@@ -10,21 +10,6 @@
 
 namespace frosk {
 
-namespace {
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  // Enter belongs to the edit: it takes the value, it does not end the dialog.
-  button->setAutoDefault(false);
-  return button;
-}
-
-}  // namespace
-
 TEnterValueForm::TEnterValueForm(QWidget* parent) : QDialog(parent) {
   BuildLayout();
   WireActions();
@@ -57,6 +42,9 @@ void TEnterValueForm::BuildLayout() {
   maxButton_ = Button(this, "MaxButton", {}, {226, 88, 98, 24});
   okButton_ = Button(this, "BitBtn1", QStringLiteral("OK"), {148, 124, 84, 26});
   cancelButton_ = Button(this, "BitBtn2", QStringLiteral("Cancel"), {240, 124, 84, 26});
+  // Enter belongs to the edit: it takes the value, it does not end the dialog.
+  for (QPushButton* button : {defaultButton_, minButton_, maxButton_, okButton_, cancelButton_})
+    button->setAutoDefault(false);
 }
 
 void TEnterValueForm::WireActions() {
