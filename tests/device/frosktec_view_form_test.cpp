@@ -415,8 +415,8 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
     bool ok;
     std::vector<uint32_t> sentTDet;
   } cases[] = {
-      {false, "245.5", true, {245500}},   {false, "300", true, {260000}}, {true, "300", true, {300000}},
-      {true, "nonsense", true, {100000}}, {false, "250", false, {}},
+      {false, "245.5", true, {245500}}, {false, "300", true, {260000}}, {true, "300", true, {300000}},
+      {true, "nonsense", true, {}},     {false, "250", false, {}},      {false, "245,5", true, {245500}},
   };
   for (const Case& c : cases) {
     Open(1);
@@ -427,6 +427,8 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
       EXPECT_EQ(dialog_.LimitToUser(), !c.serviceMode);
       dialog_.findChild<QLineEdit*>("ValueEdit")->setText(c.typed);
       dialog_.findChild<QPushButton*>(c.ok ? "BitBtn1" : "BitBtn2")->click();
+      // Text that is no number is refused and the dialog stays: the user gives up.
+      if (dialog_.isVisible()) dialog_.findChild<QPushButton*>("BitBtn2")->click();
     });
     Find<QPushButton>("SetpointTDetButton")->click();
     std::vector<uint32_t> sent;
