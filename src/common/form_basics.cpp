@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace frosk {
 
@@ -59,6 +60,24 @@ void CentreOnScreen(QWidget* window) {
   QRect frame = window->frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());
   window->move(frame.topLeft());
+}
+
+QPoint CascadedPosition(const QRect& area, const QSize& size, const std::optional<QPoint>& last,
+                        const std::vector<QPoint>& taken) {
+  const QPoint step(kCascadeStep, kCascadeStep);
+  QPoint at = last ? *last + step : area.center() - QPoint(size.width() / 2, size.height() / 2);
+  // A window larger than the area cannot stay inside it wherever it goes.
+  const bool fits = size.width() <= area.width() && size.height() <= area.height();
+  const int restarts = std::max(1, (area.width() - size.width()) / kCascadeStep + 1);
+  int restart = 0;
+  // Each restart begins one step further right, so no two cascades share a
+  // corner; the bound only stops a screen full of windows from looping.
+  for (int tries = 0; tries < 4096; ++tries) {
+    if (fits && !area.contains(QRect(at, size))) at = area.topLeft() + QPoint(restart++ % restarts * kCascadeStep, 0);
+    if (std::find(taken.begin(), taken.end(), at) == taken.end()) return at;
+    at += step;
+  }
+  return at;
 }
 
 // --- Controls -----------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include <QPalette>
 #include <QRect>
 #include <QString>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAbstractButton;
 class QCheckBox;
@@ -36,6 +38,15 @@ QLabel* NewHeaderPanel(const QString& text, QWidget* parent);
 
 // Puts a window in the middle of its screen's free area.
 void CentreOnScreen(QWidget* window);
+
+// Where a window of `size` opens among others of its kind in `area` (a
+// screen's free area): a step right and down from where the last one opened,
+// or in the middle when there is none, and never on the top-left corner of
+// one of `taken`, so each window's title stays in sight. A cascade that would
+// leave the area starts again near its top-left corner.
+inline constexpr int kCascadeStep = 28;
+QPoint CascadedPosition(const QRect& area, const QSize& size, const std::optional<QPoint>& last,
+                        const std::vector<QPoint>& taken);
 
 // --- Controls -----------------------------------------------------------------
 // Every control carries its documented name, which is how tests find it. A

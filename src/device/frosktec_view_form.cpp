@@ -1,12 +1,17 @@
 #include "device/frosktec_view_form.h"
 
+#include <QGuiApplication>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
+#include <vector>
 
 #include "common/form_basics.h"
 #include "device/configurator_page.h"
 #include "device/service_view_page.h"
 #include "device/user_view_page.h"
+#include "protocol/keys.h"
 
 namespace frosk {
 
@@ -14,6 +19,13 @@ namespace {
 
 const QColor kFormColour{240, 240, 240};
 constexpr GroupMask kAllGroups = ~GroupMask{0};
+
+// The device windows in the order they were first placed, for the next one to
+// keep clear of.
+std::vector<QPointer<QWidget>>& PlacedWindows() {
+  static std::vector<QPointer<QWidget>> windows;
+  return windows;
+}
 
 }  // namespace
 
@@ -27,6 +39,7 @@ TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceW
   connect(&connection_, &DeviceConnection::Ticked, this, [this] {
     if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
   });
+  ShowTitle();
 }
 
 TFroskTecViewForm::~TFroskTecViewForm() {
@@ -58,13 +71,43 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   configuratorPage_ = new ConfiguratorPage(Engine(), ConfigFiles(), shared_.serialDialog, shared_.wallClock, nullptr);
   viewNotebook_->addWidget(configuratorPage_);
   userViewBitBtn_ = Button(configuratorPage_, "UserViewBitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
+}
 
-  CentreOnScreen(this);
+void TFroskTecViewForm::ShowTitle() {
+  QString title = QStringLiteral("FroskTEC");
+  const QString port = Text(connection_.PortName());
+  if (!port.isEmpty() && identified_) {
+    DeviceIdenHolders& iden = Engine().DeviceIden();
+    QStringList names;
+    for (Key field : {key::DEVICE_IDEN_NAME, key::DEVICE_IDEN_SERIAL})
+      if (QString text = Text(iden.At(field).ValueToText()).trimmed(); !text.isEmpty()) names << text;
+    title += QStringLiteral(" - ") + names.join(' ') + QStringLiteral(" (") + port + ')';
+  } else if (!port.isEmpty()) {
+    title += QStringLiteral(" (") + port + ')';
+  }
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+void TFroskTecViewForm::PlaceAmongOthers() {
+  std::vector<QPointer<QWidget>>& placed = PlacedWindows();
+  std::erase_if(placed, [](const QPointer<QWidget>& window) { return window.isNull(); });
+  std::optional<QPoint> last;
+  std::vector<QPoint> taken;
+  for (const QPointer<QWidget>& window : placed) {
+    last = window->pos();
+    taken.push_back(*last);
+  }
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, width(), height());
+  move(CascadedPosition(area, frameGeometry().size(), last, taken));
+  placed.emplace_back(this);
+  placed_ = true;
 }
 
 // --- DeviceWindow -------------------------------------------------------------
 
 void TFroskTecViewForm::Show() {
+  if (!placed_) PlaceAmongOthers();
   show();
   raise();
   activateWindow();
@@ -91,6 +134,10 @@ void TFroskTecViewForm::FormShow() {
 void TFroskTecViewForm::UserViewBitBtnClick() { Engine().ShowUserView(); }
 
 void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
+  if (stored & GroupBit(Group::kDeviceIden)) {
+    identified_ = true;
+    ShowTitle();
+  }
   userPage_->Stored(stored);
   const int page = Engine().ViewPage();
   if (page < viewNotebook_->count() && viewNotebook_->currentIndex() != page) {

@@ -26,9 +26,10 @@ struct DeviceWindowShared {
 
 // One connected controller's window: the notebook of its three pages, which
 // the engine's ViewPage picks. Page 0 is the user view, pages 1 and 2 the
-// service view and the configurator. It shows one device's connection, which
-// outlives it; the discovery engine owns both through the device's entry. The
-// close box only hides it.
+// service view and the configurator. Its title names the device and its port,
+// and it opens a step away from the last device window, so none hides
+// another. It shows one device's connection, which outlives it; the discovery
+// engine owns both through the device's entry. The close box only hides it.
 class TFroskTecViewForm : public QWidget, public DeviceWindow {
   Q_OBJECT
 
@@ -59,10 +60,16 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
  private:
   void BuildLayout(bool serviceSetting);
   void EngineRefreshed(GroupMask stored);
+  // "FroskTEC - NAME SERIAL (PORT)" once the controller's identification is
+  // read, "FroskTEC (PORT)" before; a window without a port is "FroskTEC".
+  void ShowTitle();
+  void PlaceAmongOthers();
 
   DeviceConnection& connection_;
   const DeviceWindowShared shared_;
   int listenerId_ = 0;
+  bool identified_ = false;
+  bool placed_ = false;
 
   QStackedWidget* viewNotebook_;
   UserViewPage* userPage_;

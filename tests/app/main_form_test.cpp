@@ -258,6 +258,9 @@ TEST_F(MainFormTest, CommandsFollowTheSelectedDevice) {
   Entry(0).Window->Hide();
   emit List()->itemDoubleClicked(List()->topLevelItem(0), 0);
   EXPECT_TRUE(Entry(0).Window->IsVisible());
+  EXPECT_EQ(dynamic_cast<TFroskTecViewForm*>(Entry(0).Window.get())->windowTitle().toStdString(),
+            "FroskTEC (" + device.Port() + ")")
+      << "named by its port until its identification is read";
 
   // Reload closes every device window and starts a new scan.
   Item("PDeviceReloadMenuItem")->trigger();

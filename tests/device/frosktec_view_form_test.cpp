@@ -18,6 +18,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/form_basics.h"
 #include "device/slider_image.h"
 #include "simulated_program.h"
 #include "view_form_fixture.h"
@@ -36,7 +37,7 @@ TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
   for (bool serviceSetting : {false, true}) {
     settings_.ServiceMode = serviceSetting;
     Open(3);
-    EXPECT_EQ(form_->windowTitle(), "FroskTEC");
+    EXPECT_EQ(form_->windowTitle(), "FroskTEC - FroskTEC 123456-07 (ttyFAKE0)");
     EXPECT_EQ(form_->size(), QSize(987, 642));
     EXPECT_EQ(form_->minimumSize(), form_->maximumSize());
     EXPECT_EQ(Find<QStackedWidget>("ViewNotebook")->count(), 3);
@@ -48,6 +49,45 @@ TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
     EXPECT_TRUE(form_->IsVisible());
     EXPECT_TRUE(Engine().ViewReady()) << "hiding leaves the device alone";
   }
+}
+
+TEST_F(FroskTecViewFormTest, TheTitleNamesTheDeviceOnceReadAndItsPortFromTheStart) {
+  Open(1);
+  // A second window over the same connection has read nothing yet.
+  TFroskTecViewForm fresh(*connection_, shared_);
+  EXPECT_EQ(fresh.windowTitle(), "FroskTEC (ttyFAKE0)");
+  DeviceIdenRecord renamed{};
+  std::strcpy(renamed.name, "Cryo Bench East");
+  renamed.serial = SerialRecord{255, 987654321};
+  device_->Hold(GET_DEVICE_IDEN, ReplyItem(renamed));
+  Engine().SendRequest(GET_DEVICE_IDEN);
+  AnswerLast();
+  EXPECT_EQ(fresh.windowTitle(), "FroskTEC - Cryo Bench East 987654321 (ttyFAKE0)");
+  EXPECT_EQ(form_->windowTitle(), fresh.windowTitle());
+
+  // A window for no device has no port to name.
+  DeviceConnection offline("", host_, seams_, host_);
+  EXPECT_EQ(TFroskTecViewForm(offline, shared_).windowTitle(), "FroskTEC");
+}
+
+TEST_F(FroskTecViewFormTest, EachNewWindowOpensAStepFromTheLastAndNeverOnAnother) {
+  Open(1);
+  std::vector<std::unique_ptr<TFroskTecViewForm>> windows;
+  for (int i = 0; i < 3; ++i) {
+    windows.push_back(std::make_unique<TFroskTecViewForm>(*connection_, shared_));
+    windows.back()->Show();
+  }
+  EXPECT_EQ(windows[1]->pos(), windows[0]->pos() + QPoint(kCascadeStep, kCascadeStep));
+  EXPECT_EQ(windows[2]->pos(), windows[1]->pos() + QPoint(kCascadeStep, kCascadeStep));
+  // Shown again, a window stays where it was; the next new one keeps clear of all.
+  const QPoint first = windows[0]->pos();
+  windows[0]->Hide();
+  windows[0]->Show();
+  EXPECT_EQ(windows[0]->pos(), first);
+  windows[2].reset();
+  windows.push_back(std::make_unique<TFroskTecViewForm>(*connection_, shared_));
+  windows.back()->Show();
+  EXPECT_EQ(windows.back()->pos(), windows[1]->pos() + QPoint(kCascadeStep, kCascadeStep));
 }
 
 TEST_F(FroskTecViewFormTest, UnitLabelsComeFromTheHoldersAndTheInternalTemperatureStaysHidden) {
