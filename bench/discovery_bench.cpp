@@ -48,6 +48,7 @@ class BlankWindow : public DeviceWindow {
   void Show() override {}
   void Hide() override {}
   bool IsVisible() const override { return false; }
+  void ShowTrends() override {}
 };
 
 void BM_ReplyToDispatch(benchmark::State& state) {

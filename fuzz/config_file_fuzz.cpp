@@ -39,8 +39,7 @@ struct Window {
   ManualTickClock clock;
   NoPrompter prompter;
   Folders folders;
-  MonitorAlternation alternation;
-  DeviceEngine engine{host, DeviceSeams{clock, prompter, prompter, folders, alternation}};
+  DeviceEngine engine{host, DeviceSeams{clock, prompter, prompter, folders}};
   ConfigFileEngine files{engine};
 };
 

@@ -26,6 +26,7 @@ DeviceCommands CommandsFor(const DeviceEntry* selected) {
   commands.disconnect = linked;
   commands.show = linked && !shown;
   commands.hide = shown;
+  commands.trends = linked && selected->Window != nullptr;
   return commands;
 }
 
@@ -242,6 +243,12 @@ bool DiscoveryEngine::ShowDeviceWindow(DeviceEntry* entry) {
 
 void DiscoveryEngine::HideDeviceWindow(DeviceEntry* entry) {
   if (entry != nullptr && entry->Window != nullptr) entry->Window->Hide();
+}
+
+bool DiscoveryEngine::ShowTrendsWindow(DeviceEntry* entry) {
+  if (entry == nullptr || !entry->Linked() || entry->Window == nullptr) return false;
+  entry->Window->ShowTrends();
+  return true;
 }
 
 void DiscoveryEngine::CloseAllDevices() {

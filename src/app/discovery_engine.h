@@ -58,6 +58,7 @@ struct DeviceCommands {
   bool show = false;
   bool hide = false;
   bool reload = true;
+  bool trends = false;  // a connected device with its window
 };
 DeviceCommands CommandsFor(const DeviceEntry* selected);
 // The device list's image index for a device type.
@@ -118,6 +119,8 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   void Disconnect(DeviceEntry* entry);
   bool ShowDeviceWindow(DeviceEntry* entry);
   void HideDeviceWindow(DeviceEntry* entry);
+  // The trends of a connected device; false, showing nothing, for any other entry.
+  bool ShowTrendsWindow(DeviceEntry* entry);
   void CloseAllDevices();
   // Releases the port being probed and ends a scan without a result; the
   // caller starts the next one.

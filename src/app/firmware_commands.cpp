@@ -1,6 +1,7 @@
 #include "app/firmware_commands.h"
 
 #include "firmware/firmware_files.h"
+#include "protocol/value_types.h"
 
 namespace frosk {
 
@@ -11,9 +12,6 @@ constexpr unsigned kYesNoWarning = mb::kYesNo | mb::kIconWarning;
 constexpr unsigned kOkCancelWarning = mb::kOkCancel | mb::kIconWarning;
 
 constexpr int kQuvaType = 1;
-constexpr int kQuvaFirmwareTarget = 2;
-constexpr int kQuvaV2FirmwareTarget = 1;
-constexpr int kModuleTarget = 3;
 constexpr int kModuleType = 3;
 
 }  // namespace
@@ -32,7 +30,8 @@ bool FirmwareCommands::CheckDeviceFirmware(const DeviceEntry& entry) {
   const int type = entry.Iden.type;
   DiscoveryEngine& engine = surroundings_.engine;
   if (!IsKnownDeviceType(type)) {
-    if (Ask("Unknown device!\rMaybe your software is obsolete...\rDo you want to check for updates?", kYesNoStop) ==
+    if (surroundings_.prompter.AskToCheckForUpdates(
+            "Unknown device!\rMaybe your software is obsolete...\rDo you want to check for updates?", kYesNoStop) ==
         kIdYes)
       engine.CheckForUpdates();
     return false;
@@ -46,17 +45,20 @@ bool FirmwareCommands::CheckDeviceFirmware(const DeviceEntry& entry) {
 
   const int device = entry.Iden.firmVer;
   if (device < *available) {
-    if (Ask("Device has to be updated!\rDo you want to do it now?", kYesNoWarning) == kIdYes) {
-      // Copied before the dialog: the entry goes with the devices closed after it.
-      const std::string portName = entry.Port.portName;
-      surroundings_.dialogs.RunProgrammingDialog(type == kQuvaType ? kQuvaFirmwareTarget : kQuvaV2FirmwareTarget,
-                                                 portName, FirmwareFilePath(surroundings_.folders, type));
+    const int target = type == kQuvaType ? kQuvaFirmwareTarget : kQuvaV2FirmwareTarget;
+    // Copied before the dialog: the entry goes with the devices closed after it.
+    const std::string portName = entry.Port.portName;
+    const FirmwareOffer offer{"controller " + SerialToText(entry.Iden.serial), portName, device, available, target};
+    if (surroundings_.prompter.AskToProgramFirmware("Device has to be updated!\rDo you want to do it now?",
+                                                    kYesNoWarning, offer) == kIdYes) {
+      surroundings_.dialogs.RunProgrammingDialog(target, portName, FirmwareFilePath(surroundings_.folders, type));
       engine.ReloadDevices();
     }
     return false;
   }
   if (device > *available) {
-    if (Ask("Your software is probably obsolete!\rDo you want to check for updates?", kYesNoStop) == kIdYes) {
+    if (surroundings_.prompter.AskToCheckForUpdates(
+            "Your software is probably obsolete!\rDo you want to check for updates?", kYesNoStop) == kIdYes) {
       engine.CheckForUpdates();
       return false;
     }

@@ -150,6 +150,7 @@ void TMainForm::BuildMenus() {
   devices->addSeparator();
   devicesConnectMenuItem_ = AddItem(devices, "DevicesConnectMenuItem", "Connect");
   devicesDisconnectMenuItem_ = AddItem(devices, "DevicesDisconnectMenuItem", "Disconnect");
+  devicesShowTrendsMenuItem_ = AddItem(devices, "DevicesShowTrendsMenuItem", "Show Trends");
   devices->addSeparator();
   devicesExitMenuItem_ = AddItem(devices, "DevicesExitMenuItem", "Exit");
 
@@ -180,6 +181,7 @@ void TMainForm::BuildMenus() {
   devicesMenu_->addSeparator();
   pDeviceShowMenuItem_ = AddItem(devicesMenu_, "PDeviceShowMenuItem", "Show", false);
   pDeviceHideMenuItem_ = AddItem(devicesMenu_, "PDeviceHideMenuItem", "Hide", false);
+  pDeviceShowTrendsMenuItem_ = AddItem(devicesMenu_, "PDeviceShowTrendsMenuItem", "Show Trends", false);
 }
 
 void TMainForm::WireActions() {
@@ -192,6 +194,8 @@ void TMainForm::WireActions() {
   connect(pDeviceDisconnectMenuItem_, &QAction::triggered, this, &TMainForm::DevicesDisconnectMenuItemClick);
   connect(pDeviceShowMenuItem_, &QAction::triggered, this, &TMainForm::DevicesShowMenuItemClick);
   connect(pDeviceHideMenuItem_, &QAction::triggered, this, &TMainForm::DevicesHideMenuItemClick);
+  connect(devicesShowTrendsMenuItem_, &QAction::triggered, this, &TMainForm::DevicesShowTrendsMenuItemClick);
+  connect(pDeviceShowTrendsMenuItem_, &QAction::triggered, this, &TMainForm::DevicesShowTrendsMenuItemClick);
   connect(devicesExitMenuItem_, &QAction::triggered, this, &TMainForm::DevicesExitMenuItemClick);
   connect(optionsSettingsMenuItem_, &QAction::triggered, this, &TMainForm::OptionsSettingsMenuItemClick);
   connect(optionsFlasherMenuItem_, &QAction::triggered, this, &TMainForm::OptionsFlasherMenuItemClick);
@@ -314,6 +318,8 @@ void TMainForm::RefreshCommands() {
   pDeviceDisconnectMenuItem_->setEnabled(commands.disconnect);
   pDeviceShowMenuItem_->setEnabled(commands.show);
   pDeviceHideMenuItem_->setEnabled(commands.hide);
+  devicesShowTrendsMenuItem_->setEnabled(commands.trends);
+  pDeviceShowTrendsMenuItem_->setEnabled(commands.trends);
   devicesReloadMenuItem_->setEnabled(commands.reload);
   pDeviceReloadMenuItem_->setEnabled(commands.reload);
   if (entry) SetRowImage(devicesListView_->selectedItems().first(), IconFor(entry->Iden.type, entry->Linked()));
@@ -344,6 +350,8 @@ void TMainForm::DevicesHideMenuItemClick() {
   engine_.HideDeviceWindow(entry);
   RefreshCommands();
 }
+
+void TMainForm::DevicesShowTrendsMenuItemClick() { engine_.ShowTrendsWindow(SelectedEntry()); }
 
 void TMainForm::DevicesExitMenuItemClick() { close(); }
 

@@ -68,6 +68,7 @@ class TMainForm : public QMainWindow {
   void DevicesDisconnectMenuItemClick();
   void DevicesShowMenuItemClick();
   void DevicesHideMenuItemClick();
+  void DevicesShowTrendsMenuItemClick();
   void DevicesExitMenuItemClick();
   void OptionsSettingsMenuItemClick();
   void OptionsFlasherMenuItemClick();
@@ -122,6 +123,7 @@ class TMainForm : public QMainWindow {
   QAction* devicesReloadMenuItem_ = nullptr;
   QAction* devicesConnectMenuItem_ = nullptr;
   QAction* devicesDisconnectMenuItem_ = nullptr;
+  QAction* devicesShowTrendsMenuItem_ = nullptr;
   QAction* devicesExitMenuItem_ = nullptr;
   QAction* optionsSettingsMenuItem_ = nullptr;
   QAction* optionsFlasherMenuItem_ = nullptr;
@@ -134,6 +136,7 @@ class TMainForm : public QMainWindow {
   QAction* pDeviceDisconnectMenuItem_ = nullptr;
   QAction* pDeviceShowMenuItem_ = nullptr;
   QAction* pDeviceHideMenuItem_ = nullptr;
+  QAction* pDeviceShowTrendsMenuItem_ = nullptr;
 };
 
 }  // namespace frosk

@@ -3,8 +3,6 @@
 #include <QObject>
 #include <functional>
 
-class QSocketNotifier;
-
 namespace frosk {
 
 // Ends the run as a confirmed exit would, without the exit question, when the
@@ -18,7 +16,6 @@ class SessionEnd : public QObject {
 
  public:
   explicit SessionEnd(std::function<void()> saveSettings, QObject* parent = nullptr);
-  ~SessionEnd() override;
   SessionEnd(const SessionEnd&) = delete;
   SessionEnd& operator=(const SessionEnd&) = delete;
 
@@ -26,7 +23,6 @@ class SessionEnd : public QObject {
   void SignalArrived();
 
   std::function<void()> saveSettings_;
-  QSocketNotifier* notifier_ = nullptr;
 };
 
 }  // namespace frosk

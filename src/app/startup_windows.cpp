@@ -47,7 +47,8 @@ StartupWindows::StartupWindows(DiscoveryEngine& engine, Settings& settings, cons
   mainForm_->SetStartupForm(startupForm_.get());
   mainForm_->SetDialogs(settingsForm_.get(), uploadFirmwareForm_.get(), &firmwareCommands_);
   uploadFirmwareForm_->SetViewLogForm(viewLogForm_.get());
-  engine.SetDeviceWindowFactory(FroskTecViewFormFactory({*enterValueForm_, *enterSerialForm_, engine.Calendar()}));
+  engine.SetDeviceWindowFactory(
+      FroskTecViewFormFactory({*enterValueForm_, *enterSerialForm_, engine.Calendar(), settings}));
 }
 
 // Members go in reverse order: the firmware commands, then the settings

@@ -32,12 +32,26 @@ std::string EscapeText(std::string_view text) {
   return escaped;
 }
 
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() &&
+      word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@%") ==
+          std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 std::string SysfsRoot() {
   const char* root = std::getenv("FROSK_SYSFS_ROOT");
   return root != nullptr ? root : "/sys";
 }
 
 std::string OpenFailureText(const PortError& error) { return "cannot open " + ExplainPortFailure(error); }
+
+int RefuseEmptyPort(const std::string& portName) {
+  return portName.empty() ? UsageError("PORT is empty: name a port such as ttyUSB0 or /dev/pts/7") : kExitDone;
+}
 
 int UsageError(const std::string& message) {
   std::cerr << "froskctl: " << message << "\n";
@@ -47,6 +61,11 @@ int UsageError(const std::string& message) {
 int Failure(const std::string& message) {
   std::cerr << message << "\n";
   return kExitFailed;
+}
+
+int InterruptedExit(int signal, const std::string& detail) {
+  std::cerr << "froskctl: interrupted" << (detail.empty() ? "" : "; ") << detail << "\n";
+  return 128 + signal;
 }
 
 }  // namespace frosk::cli

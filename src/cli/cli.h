@@ -46,6 +46,10 @@ const std::vector<Verb>& Verbs();
 // Device text as froskctl writes it: bytes outside 0x20..0x7E as \xHH, "\" as "\\".
 std::string EscapeText(std::string_view text);
 
+// A word a POSIX shell reads back as it stands, quoted only where it must be:
+// for the commands froskctl suggests.
+std::string ShellWord(const std::string& word);
+
 // Where the system's list of serial ports is read: /sys, or the folder that
 // FROSK_SYSFS_ROOT names (containers and tests).
 std::string SysfsRoot();
@@ -54,9 +58,17 @@ std::string SysfsRoot();
 // join, the process that holds it).
 std::string OpenFailureText(const PortError& error);
 
+// A PORT argument that names no port at all: the usage error's exit code
+// after saying so; 0 for any other name, which only opening can judge.
+int RefuseEmptyPort(const std::string& portName);
+
 // A usage or input error: the message on standard error, exit code 2.
 int UsageError(const std::string& message);
 // A run-time failure: the message on standard error, exit code 1.
 int Failure(const std::string& message);
+// A run ended by a signal (SIGINT, SIGTERM): a line on standard error, and
+// 128 + the signal, as a shell reports a program the signal ended.
+// `detail` says what was left undone.
+int InterruptedExit(int signal, const std::string& detail = {});
 
 }  // namespace frosk::cli

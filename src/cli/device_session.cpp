@@ -1,7 +1,6 @@
 #include "cli/device_session.h"
 
 #include <QCoreApplication>
-#include <csignal>
 #include <iostream>
 
 #include "cli/cli.h"
@@ -12,10 +11,6 @@ namespace {
 
 // The main window's tick.
 constexpr int kTickMs = 100;
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) { interrupted = 1; }
 
 const char* CloseReason(CloseAction action) {
   switch (action) {
@@ -47,11 +42,14 @@ DeviceSession::DeviceSession(const std::string& portName, const Folders& folders
   });
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
+  if (options.interrupts != nullptr)
+    connect(options.interrupts, &SignalNotifier::Caught, this, &DeviceSession::CheckInterrupted);
 }
 
 DeviceSession::~DeviceSession() = default;
 
 int DeviceSession::Open() {
+  if (const int refused = RefuseEmptyPort(connection_->PortName()); refused != kExitDone) return refused;
   PortError error;
   if (!connection_->Open(&error)) return Failure(OpenFailureText(error));
   timer_.start();
@@ -68,12 +66,16 @@ void DeviceSession::CloseRequested(DeviceConnection& connection, CloseAction act
 void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
 
 void DeviceSession::OnTick() {
-  if (interrupted != 0) {
-    Stop(kExitDone);
-    return;
-  }
   connection_->Tick();
   CheckIdle();
+}
+
+int DeviceSession::Interrupted() const { return options_.interrupts != nullptr ? SignalNotifier::FirstCaught() : 0; }
+
+void DeviceSession::CheckInterrupted() {
+  if (Interrupted() == 0 || result_) return;
+  if (onInterrupt_ == OnInterrupt::kEnd) Stop(InterruptedExit(Interrupted()));
+  if (onInterrupt_ == OnInterrupt::kEndWithSuccess) Stop(kExitDone);
 }
 
 void DeviceSession::CheckIdle() {
@@ -89,29 +91,28 @@ void DeviceSession::Stop(int exitCode) {
   QCoreApplication::exit(exitCode);
 }
 
-int DeviceSession::Loop(bool untilIdle) {
+int DeviceSession::Loop(bool untilIdle, OnInterrupt onInterrupt) {
   if (!connection_->IsOpen()) return kExitFailed;
   untilIdle_ = untilIdle;
+  onInterrupt_ = onInterrupt;
   timeoutsAtStart_ = Engine().Timeouts();
   result_.reset();
+  // A signal that came between two runs counts for this one.
   QMetaObject::invokeMethod(
-      this, [this] { CheckIdle(); }, Qt::QueuedConnection);
+      this,
+      [this] {
+        CheckInterrupted();
+        CheckIdle();
+      },
+      Qt::QueuedConnection);
   QCoreApplication::exec();
   untilIdle_ = false;
   return *result_;
 }
 
-int DeviceSession::RunUntilIdle() { return Loop(true); }
+int DeviceSession::RunUntilIdle(OnInterrupt onInterrupt) { return Loop(true, onInterrupt); }
 
-int DeviceSession::RunUntilStopped() { return Loop(false); }
-
-int DeviceSession::Run() {
-  interrupted = 0;
-  std::signal(SIGINT, OnInterrupt);
-  const int result = Loop(false);
-  std::signal(SIGINT, SIG_DFL);
-  return result;
-}
+int DeviceSession::Run(OnInterrupt onInterrupt) { return Loop(false, onInterrupt); }
 
 std::vector<Group> DeviceSession::TakeStoredGroups() {
   storedMask_ = 0;

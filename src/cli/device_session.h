@@ -10,6 +10,7 @@
 #include "cli/terminal_prompter.h"
 #include "common/folders.h"
 #include "common/link_layer.h"
+#include "common/signal_notifier.h"
 #include "common/tick_clock.h"
 #include "device/device_connection.h"
 
@@ -26,13 +27,22 @@ class DeviceSession : public QObject, private ConnectionOwner {
     // Tests replace the steady clock and the terminal's questions.
     const TickClock* clock = nullptr;
     Prompter* prompter = nullptr;
+    // SIGINT and SIGTERM, taken as each run says; without it they are left alone.
+    SignalNotifier* interrupts = nullptr;
+  };
+
+  // What SIGINT or SIGTERM does to a run.
+  enum class OnInterrupt {
+    kEnd,             // ends it at once: 128 + the signal
+    kEndWithSuccess,  // ends it at once: 0, for a run that goes on until stopped
+    kFinishInFlight,  // only noted (Interrupted): the run goes on, so a write awaits its reply
   };
 
   DeviceSession(const std::string& portName, const Folders& folders, Options options);
   ~DeviceSession() override;
 
   // Opens the port and starts the tick. 0, or froskctl's exit code after
-  // saying why the port did not open.
+  // saying why the port did not open (2 for an empty name).
   int Open();
 
   DeviceConnection& Connection() { return *connection_; }
@@ -41,13 +51,13 @@ class DeviceSession : public QObject, private ConnectionOwner {
 
   // Runs the event loop until the engine is idle with nothing in flight or
   // queued. 0; 1 after a time-out or when the engine asked to be closed.
-  int RunUntilIdle();
-  // Runs the event loop until Stop, SIGINT (0) or a close request (1).
-  int Run();
-  // Runs the event loop until Stop or a close request (1); SIGINT ends the
-  // program as usual.
-  int RunUntilStopped();
+  int RunUntilIdle(OnInterrupt onInterrupt = OnInterrupt::kEnd);
+  // Runs the event loop until Stop or a close request (1).
+  int Run(OnInterrupt onInterrupt = OnInterrupt::kEnd);
   void Stop(int exitCode);
+  // The first SIGINT or SIGTERM that came while the session lived, 0 for
+  // none; known at once, before the loop has seen it.
+  int Interrupted() const;
 
   // The groups the device's replies filled since the last TakeStoredGroups,
   // each once, in the order they were first filled.
@@ -73,8 +83,9 @@ class DeviceSession : public QObject, private ConnectionOwner {
   // A line on standard error.
   void WriteLog(const std::string& line) override;
 
-  int Loop(bool untilIdle);
+  int Loop(bool untilIdle, OnInterrupt onInterrupt);
   void CheckIdle();
+  void CheckInterrupted();
   void OnTick();
 
   Options options_;
@@ -88,6 +99,7 @@ class DeviceSession : public QObject, private ConnectionOwner {
   std::vector<Group> stored_;
   GroupMask storedMask_ = 0;
   bool untilIdle_ = false;
+  OnInterrupt onInterrupt_ = OnInterrupt::kEnd;
   uint32_t timeoutsAtStart_ = 0;
   std::optional<int> result_;
 };

@@ -74,7 +74,8 @@ BuiltRequest BuildRequest(const std::string& command, const std::vector<std::str
     given[name] = true;
     VFroskClass holder;
     InitHolder(holder, *field);
-    const std::string why = SetFieldFromText(holder, std::string_view(assignment).substr(equals + 1));
+    const std::string why =
+        SetFieldFromText(holder, std::string_view(assignment).substr(equals + 1), OutOfLimits::kRefuse);
     if (!why.empty()) {
       built.error = name + ": " + why;
       return built;

@@ -1,5 +1,6 @@
 // show, save and load: configuration files offline, and saved from and loaded
 // into a device as the device window's buttons do.
+#include <bit>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -19,20 +20,19 @@ namespace {
 // The terminal's questions, with the file dialogs answered by the file named
 // on the command line. Information messages may be kept quiet, for a verb
 // that is silent on success.
-class FileArgumentPrompter : public Prompter {
+class FileArgumentPrompter : public TerminalPrompter {
  public:
   FileArgumentPrompter(bool answerYes, std::string fileName, bool quietInformation)
-      : terminal_(answerYes), fileName_(std::move(fileName)), quietInformation_(quietInformation) {}
+      : TerminalPrompter(answerYes), fileName_(std::move(fileName)), quietInformation_(quietInformation) {}
 
   int ShowMessageBox(const std::string& text, unsigned flags) override {
     if (quietInformation_ && (flags & mb::kIconMask) == mb::kIconInformation) return kIdOk;
-    return terminal_.ShowMessageBox(text, flags);
+    return TerminalPrompter::ShowMessageBox(text, flags);
   }
   std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return fileName_; }
   std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return fileName_; }
 
  private:
-  TerminalPrompter terminal_;
   std::string fileName_;
   bool quietInformation_;
 };
@@ -41,16 +41,41 @@ class FileArgumentPrompter : public Prompter {
 struct FileSession {
   FileSession(const Invocation& invocation, bool quietInformation)
       : prompter(invocation.Has("yes"), invocation.args[1], quietInformation),
-        session(invocation.args[0], ProgramFolders(), WithPrompter(SessionOptions(invocation), prompter)) {}
+        session(invocation.args[0], ProgramFolders(), WithPrompter(SessionOptions(invocation, interrupts), prompter)) {}
 
   static DeviceSession::Options WithPrompter(DeviceSession::Options options, Prompter& prompter) {
     options.prompter = &prompter;
     return options;
   }
 
+  Interrupts interrupts;
   FileArgumentPrompter prompter;
   DeviceSession session;
 };
+
+// Sends a loaded file's records one per reply until Ctrl+C. Then the chain
+// ends at the reply to the record on its way, so the device holds each
+// record whole, and the rest stays unsent.
+class InterruptibleSender : public ConfigSender {
+ public:
+  explicit InterruptibleSender(DeviceSession& session) : session_(session) { session_.Engine().SetConfigSender(this); }
+  ~InterruptibleSender() override { session_.Engine().SetConfigSender(&session_.ConfigFiles()); }
+  InterruptibleSender(const InterruptibleSender&) = delete;
+  InterruptibleSender& operator=(const InterruptibleSender&) = delete;
+
+  bool SendNextConfigItem() override {
+    if (session_.Interrupted() == 0) return session_.ConfigFiles().SendNextConfigItem();
+    // Ended here rather than reported as "nothing left", which would tell
+    // the user the whole configuration was changed.
+    session_.Engine().Break();
+    return true;
+  }
+
+ private:
+  DeviceSession& session_;
+};
+
+int RecordCount(ContentMask mask) { return std::popcount(mask & ~content::kSignatures); }
 
 std::string Hex8(ContentMask mask) {
   char text[16];
@@ -86,6 +111,8 @@ int RunSave(const Invocation& invocation) {
   if (invocation.args.size() != 2) return UsageError("save takes a PORT and a FILE");
   FileSession files(invocation, true);
   if (const int result = ReadDevice(files.session); result != kExitDone) return result;
+  // The file is replaced in one step: a Ctrl+C that came before it leaves the earlier file.
+  if (const int signal = files.session.Interrupted(); signal != 0) return InterruptedExit(signal, "no file written");
   return files.session.ConfigFiles().SaveConfiguration() ? kExitDone : kExitFailed;
 }
 
@@ -95,11 +122,20 @@ int RunLoad(const Invocation& invocation) {
   DeviceSession& session = files.session;
   if (const int result = ReadDevice(session); result != kExitDone) return result;
 
-  session.SetSentListener([](const uint8_t* item) {
-    if (const CommandSpec* command = ConfigRecordCommand(ItemKey(item)))
-      std::cout << command->name << "\n" << std::flush;
+  if (const int signal = session.Interrupted(); signal != 0) return InterruptedExit(signal, "nothing sent");
+  int sent = 0;
+  session.SetSentListener([&sent](const uint8_t* item) {
+    const CommandSpec* command = ConfigRecordCommand(ItemKey(item));
+    if (command == nullptr) return;
+    ++sent;
+    std::cout << command->name << "\n" << std::flush;
   });
-  switch (session.ConfigFiles().LoadConfiguration()) {
+  InterruptibleSender sender(session);
+  const LoadOutcome outcome = session.ConfigFiles().LoadConfiguration();
+  // Ctrl+C at the question on the terminal answers it Cancel.
+  if (const int signal = session.Interrupted(); signal != 0 && outcome != LoadOutcome::kSending)
+    return InterruptedExit(signal, "nothing sent");
+  switch (outcome) {
     case LoadOutcome::kIntegrityError: return kExitUsage;
     case LoadOutcome::kRefused:
     case LoadOutcome::kCancelled:
@@ -108,14 +144,19 @@ int RunLoad(const Invocation& invocation) {
     case LoadOutcome::kSending: break;
   }
   // The chain ends when state 48 is left: after its last reply, which starts
-  // the re-read that is not waited for, or after a time-out.
+  // the re-read that is not waited for, after a time-out, or after Ctrl+C.
   DeviceEngine& engine = session.Engine();
   const uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask) {
     if (engine.SequenceState() == SequenceState::kSendingConfiguration) return;
     session.Stop(engine.Timeouts() != timeouts ? kExitFailed : kExitDone);
   });
-  return session.RunUntilStopped();
+  const int result = session.Run(DeviceSession::OnInterrupt::kFinishInFlight);
+  const int signal = session.Interrupted();
+  if (signal == 0 || result != kExitDone) return result;
+  const int unsent = RecordCount(session.ConfigFiles().PendingMask());
+  return InterruptedExit(
+      signal, std::to_string(sent) + " of " + std::to_string(sent + unsent) + " records written, the others not sent");
 }
 
 }  // namespace frosk::cli

@@ -1,8 +1,11 @@
 // read, monitor and set: the device engine's reading sequence, monitoring and
 // setpoint writes over one port, as the device window runs them.
 #include <QCoreApplication>
+#include <QTimer>
 #include <cmath>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,25 +18,34 @@
 #include "protocol/keys.h"
 #include "protocol/text_number.h"
 #include "settings/settings_store.h"
+#include "trends/recorder.h"
 
 namespace frosk::cli {
 
 using namespace key;
 
 // The ServiceMode setting is read from the stored settings, as the program reads it.
-DeviceSession::Options SessionOptions(const Invocation& invocation) {
+void Interrupts::EndEventLoop() {
+  QObject::connect(this, &SignalNotifier::Caught, [](int signal) { QCoreApplication::exit(InterruptedExit(signal)); });
+}
+
+DeviceSession::Options SessionOptions(const Invocation& invocation, Interrupts& interrupts) {
   Settings settings;
   LoadSettings(settings);
-  return {invocation.Has("yes"), settings.ServiceMode};
+  DeviceSession::Options options;
+  options.answerYes = invocation.Has("yes");
+  options.serviceModeSetting = settings.ServiceMode;
+  options.interrupts = &interrupts;
+  return options;
 }
 
 Folders ProgramFolders() { return Folders::ForExecutable(QCoreApplication::applicationDirPath().toStdString()); }
 
-int ReadDevice(DeviceSession& session) {
+int ReadDevice(DeviceSession& session, DeviceSession::OnInterrupt onInterrupt) {
   if (const int opened = session.Open(); opened != kExitDone) return opened;
   session.Engine().SetDeviceMonitorAuto(false);
   session.Engine().SetModuleMonitorAuto(false);
-  return session.RunUntilIdle();
+  return session.RunUntilIdle(onInterrupt);
 }
 
 namespace {
@@ -75,7 +87,8 @@ void PrintGroups(DeviceEngine& engine, const std::vector<Group>& groups, bool js
 
 int RunRead(const Invocation& invocation) {
   if (invocation.args.size() != 1) return UsageError("read takes one PORT");
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
   if (const int result = ReadDevice(session); result != kExitDone) return result;
   PrintGroups(session.Engine(), session.TakeStoredGroups(), invocation.Has("json"));
   return kExitDone;
@@ -84,13 +97,6 @@ int RunRead(const Invocation& invocation) {
 namespace {
 
 constexpr Group kMonitorGroups[] = {Group::kFroskTecMonitor, Group::kModuleVeltraMonitor};
-
-std::string CsvCell(const std::string& text) {
-  if (text.find_first_of(",\"\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
 
 // One line per monitor reply: the milliseconds since the first poll, then the
 // record's fields, then the controller's status text.
@@ -146,7 +152,69 @@ class MonitorPrinter {
 
 }  // namespace
 
+namespace {
+
+// --output FILE [--append]: where monitor records its replies. The file is
+// checked before the device is opened, so a refused file costs no device time
+// and a device that does not open leaves no file behind.
+struct MonitorOutput {
+  std::string path;
+  MonitorCsvWriter::Mode mode;
+};
+
+int ParseMonitorOutput(const Invocation& invocation, std::optional<MonitorOutput>& output) {
+  const std::optional<std::string> path = invocation.Option("output");
+  if (!path) return invocation.Has("append") ? UsageError("--append goes with --output") : kExitDone;
+  if (invocation.args.size() != 1) return UsageError("--output records one PORT");
+  if (path->empty()) return UsageError("--output needs a FILE");
+  const MonitorCsvWriter::Mode mode =
+      invocation.Has("append") ? MonitorCsvWriter::Mode::kAppend : MonitorCsvWriter::Mode::kNew;
+  std::string why;
+  switch (MonitorCsvWriter::Check(*path, mode, &why)) {
+    case MonitorCsvWriter::Opened::kYes: break;
+    case MonitorCsvWriter::Opened::kRefused:
+      return UsageError(*path + " " + why + (mode == MonitorCsvWriter::Mode::kNew ? " (--append adds to it)" : ""));
+    case MonitorCsvWriter::Opened::kFailed: return Failure(*path + ": " + why);
+  }
+  output = MonitorOutput{*path, mode};
+  return kExitDone;
+}
+
+// --duration SECONDS: how long monitor polls, counted from its first poll.
+int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durationMs) {
+  const std::optional<std::string> text = invocation.Option("duration");
+  if (!text) return kExitDone;
+  const std::optional<double> seconds = ParseDecimal(*text);
+  // A QTimer counts to 24 days.
+  if (!seconds || !(*seconds > 0) || *seconds > 2'000'000)
+    return UsageError("--duration needs a positive number of seconds, not \"" + *text + "\"");
+  durationMs = static_cast<int>(std::ceil(*seconds * 1000));
+  return kExitDone;
+}
+
+// Starts recording the session's replies; a file that takes no more ends the
+// run with exit 1, every row before it kept.
+int StartMonitorOutput(DeviceSession& session, const MonitorOutput& output, std::unique_ptr<Recorder>& recorder,
+                       const TickClock& tickClock, const WallClock& wallClock) {
+  recorder =
+      std::make_unique<Recorder>(session.Connection(), Recorder::Seams{tickClock, wallClock, FileCalls::System()});
+  std::string why;
+  if (recorder->Start(output.path, output.mode, &why) != MonitorCsvWriter::Opened::kYes)
+    return Failure(output.path + ": " + why);
+  QObject::connect(recorder.get(), &Recorder::Failed, &session, [&session](const QString& failure) {
+    std::cerr << "recording stopped: " << failure.toStdString() << "\n";
+    session.Stop(kExitFailed);
+  });
+  return kExitDone;
+}
+
+}  // namespace
+
 int RunMonitor(const Invocation& invocation) {
+  std::optional<MonitorOutput> output;
+  if (const int parsed = ParseMonitorOutput(invocation, output); parsed != kExitDone) return parsed;
+  std::optional<int> durationMs;
+  if (const int parsed = ParseMonitorDuration(invocation, durationMs); parsed != kExitDone) return parsed;
   if (invocation.args.size() != 1) return UsageError("monitor takes one PORT");
   std::optional<int64_t> count;
   if (const auto text = invocation.Option("count")) {
@@ -154,26 +222,36 @@ int RunMonitor(const Invocation& invocation) {
     if (!count || *count < 1 || text->find_first_not_of("0123456789") != std::string::npos)
       return UsageError("--count needs a positive whole number, not \"" + *text + "\"");
   }
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
-  if (const int result = ReadDevice(session); result != kExitDone) return result;
+  // Ctrl+C is how a monitor is ended, also while it reads the device first.
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
+  if (const int result = ReadDevice(session, DeviceSession::OnInterrupt::kEndWithSuccess); result != kExitDone)
+    return result;
 
   DeviceEngine& engine = session.Engine();
+  const SteadyTickClock clock;
+  const SystemWallClock wallClock;
+  std::unique_ptr<Recorder> recorder;
+  if (output)
+    if (const int started = StartMonitorOutput(session, *output, recorder, clock, wallClock); started != kExitDone)
+      return started;
   MonitorPrinter printer(engine, invocation.Has("csv"));
   int64_t replies = 0;
-  const SteadyTickClock clock;
   uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask stored) {
     // The window drops a lost poll silently; a terminal should see why no line comes.
     if (engine.Timeouts() != timeouts) {
       timeouts = engine.Timeouts();
       std::cerr << "no reply within " << DeviceEngine::kReplyTimeoutMs << " ms\n";
+      if (recorder != nullptr) recorder->NotAnswering();
     }
     if (printer.OnRefresh(stored, clock.Now()) && count && ++replies >= *count) session.Stop(kExitDone);
   });
+  if (durationMs) QTimer::singleShot(*durationMs, &session, [&session] { session.Stop(kExitDone); });
   // Both Auto boxes checked, as the user view starts.
   engine.SetDeviceMonitorAuto(true);
   engine.SetModuleMonitorAuto(true);
-  return session.Run();
+  return session.Run(DeviceSession::OnInterrupt::kEndWithSuccess);
 }
 
 namespace {
@@ -183,14 +261,6 @@ struct Assignment {
   bool veltra;  // a MODULE_VELTRA_PARAMS field, else MODULE_BASIC_PARAMS
   std::string text;
 };
-
-// The raw value the text names when no limit applies; none for a choice name.
-std::optional<double> UnlimitedRaw(const VFroskClass& holder, const std::string& text) {
-  const std::optional<double> number = ParseDecimal(text);
-  if (!number) return std::nullopt;
-  const int decimals = holder.Decimals() >= 0 && holder.Decimals() <= 5 ? holder.Decimals() : 0;
-  return std::round(*number * std::pow(10.0, decimals));
-}
 
 int ParseAssignments(const std::vector<std::string>& words, std::vector<Assignment>& assignments) {
   for (const std::string& word : words) {
@@ -222,7 +292,7 @@ void Apply(DeviceEngine& engine, const Assignment& assignment) {
   VFroskClass parsed = field;
   SetFieldFromText(parsed, assignment.text);
   const DeviceEngine::SettingChange change = engine.SetSetting(key, parsed.GetAsInt());
-  const std::optional<double> asked = UnlimitedRaw(field, assignment.text);
+  const std::optional<int64_t> asked = field.RawFromText(assignment.text);
   if (change.clamped || (asked && *asked != parsed.GetAsInt()))
     std::cerr << assignment.field->name << "=" << assignment.text << " clamped to " << field.ValueToText() << "\n";
 }
@@ -236,7 +306,8 @@ int RunSet(const Invocation& invocation) {
       parsed != kExitDone)
     return parsed;
 
-  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation));
+  Interrupts interrupts;
+  DeviceSession session(invocation.args[0], ProgramFolders(), SessionOptions(invocation, interrupts));
   if (const int result = ReadDevice(session); result != kExitDone) return result;
   DeviceEngine& engine = session.Engine();
   bool controller = false, module = false;
@@ -247,11 +318,29 @@ int RunSet(const Invocation& invocation) {
 
   for (const Assignment& assignment : assignments) Apply(engine, assignment);
   session.TakeStoredGroups();
-  if (controller) engine.WriteControllerSettings();
-  if (module) engine.WriteModuleSettings();
-  if (session.RunUntilIdle() != kExitDone)
-    return Failure("no reply within " + std::to_string(DeviceEngine::kReplyTimeoutMs) + " ms");
+  // One record at a time: Ctrl+C lets the one on its way be answered and
+  // sends no other, so the device holds each record whole, old or new.
+  struct Write {
+    bool wanted;
+    bool (DeviceEngine::*send)();
+    const char* what;
+  };
+  const Write writes[] = {{controller, &DeviceEngine::WriteControllerSettings, "the controller's settings"},
+                          {module, &DeviceEngine::WriteModuleSettings, "the VELTRA module's settings"}};
+  std::string unsent;
+  for (const Write& write : writes) {
+    if (!write.wanted) continue;
+    if (session.Interrupted() != 0) {
+      unsent += unsent.empty() ? write.what : std::string(" and ") + write.what;
+      continue;
+    }
+    (engine.*write.send)();
+    if (session.RunUntilIdle(DeviceSession::OnInterrupt::kFinishInFlight) != kExitDone)
+      return Failure("no reply within " + std::to_string(DeviceEngine::kReplyTimeoutMs) + " ms");
+  }
   PrintGroups(engine, session.TakeStoredGroups(), invocation.Has("json"));
+  if (const int signal = session.Interrupted(); signal != 0)
+    return InterruptedExit(signal, unsent.empty() ? "" : unsent + " not sent");
   return kExitDone;
 }
 

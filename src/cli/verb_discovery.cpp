@@ -46,7 +46,10 @@ int RunScan(const Invocation& invocation) {
   Settings settings;
   LoadSettings(settings);
   DiscoveryEngine::Options options;
-  if (const auto ports = invocation.Option("ports")) options.ports = SplitPortNames(*ports);
+  if (const auto ports = invocation.Option("ports")) {
+    options.ports = SplitPortNames(*ports);
+    if (options.ports->empty()) return UsageError("--ports names no port: \"" + *ports + "\"");
+  }
 
   SteadyTickClock tickClock;
   SystemWallClock wallClock;
@@ -60,10 +63,12 @@ int RunScan(const Invocation& invocation) {
   QObject::connect(&engine, &DiscoveryEngine::StateChanged, [](ScanState state) {
     if (state == ScanState::Ready) QCoreApplication::exit(kExitDone);
   });
+  Interrupts interrupts;
+  interrupts.EndEventLoop();
   // Straight to the port list: no update check, no start-up delay.
   engine.ReloadDevices();
   engine.StartTimer();
-  QCoreApplication::exec();
+  if (const int result = QCoreApplication::exec(); result != kExitDone) return result;
 
   for (const auto& entry : engine.Devices()) {
     const std::string_view name(entry->Iden.name, strnlen(entry->Iden.name, sizeof entry->Iden.name));

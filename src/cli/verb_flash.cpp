@@ -18,17 +18,6 @@ namespace frosk::cli {
 
 namespace {
 
-// A word a POSIX shell reads back as it stands, quoted only where it must be.
-std::string ShellWord(const std::string& word) {
-  if (!word.empty() &&
-      word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@%") ==
-          std::string::npos)
-    return word;
-  std::string quoted = "'";
-  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 bool UsesUsbProgrammer(int target) { return target >= 5; }
 
 // How long a programmer that has verified may take to close its session with the device.

@@ -1,21 +1,18 @@
 // decode and encode: frames to item trees and requests to frames, offline.
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/request_builder.h"
 #include "cli/verbs.h"
+#include "device/config_file.h"
 #include "protocol/frame.h"
 #include "protocol/node_text.h"
 
 namespace frosk::cli {
 
 namespace {
-
-// Large enough for a configuration file, the largest frame the system knows.
-constexpr size_t kTreeBuffer = 10240;
 
 std::string Trim(const std::string& text) {
   const char* blanks = " \t\r\n\f\v";
@@ -35,9 +32,21 @@ void PrintItemTree(const uint8_t* item) {
 int RunDecode(const Invocation& invocation) {
   if (invocation.args.size() != 1) return UsageError("decode takes one FRAME (or - for standard input)");
   std::string frame = invocation.args[0];
-  if (frame == "-") frame.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  if (frame == "-") {
+    // No frame is longer than a configuration file, the largest the system
+    // knows: an endless input is refused there instead of read whole.
+    constexpr size_t kLongest = kConfigFileMaxSize + kConfigFileWhiteSpaceRoom;
+    frame.resize(kLongest + 1);
+    std::cin.read(frame.data(), static_cast<std::streamsize>(frame.size()));
+    frame.resize(static_cast<size_t>(std::cin.gcount()));
+    if (frame.size() > kLongest)
+      return UsageError("standard input holds more than one frame can: a frame has at most " +
+                        std::to_string(kConfigFileMaxSize) + " characters, with at most " +
+                        std::to_string(kConfigFileWhiteSpaceRoom) + " of white space around it");
+  }
   frame = Trim(frame);
-  std::vector<uint8_t> buffer(kTreeBuffer);
+  // Large enough for a configuration file.
+  std::vector<uint8_t> buffer(kConfigTreeCapacity);
   const FrameDecodeResult result = DecodeItem(buffer.data(), buffer.size(), frame);
   if (!result.ok()) return UsageError(DescribeFrameFailure(result, buffer.size()));
   PrintItemTree(buffer.data());

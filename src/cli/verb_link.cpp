@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/device_verbs.h"
 #include "cli/request_builder.h"
 #include "cli/verbs.h"
 #include "common/frame_event.h"
@@ -51,10 +52,13 @@ int RunPorts(const Invocation& invocation) {
 
 int RunRequest(const Invocation& invocation) {
   if (invocation.args.size() < 2) return UsageError("request needs a PORT and a COMMAND");
+  if (const int refused = RefuseEmptyPort(invocation.args[0]); refused != kExitDone) return refused;
   const std::vector<std::string> fields(invocation.args.begin() + 2, invocation.args.end());
   const BuiltRequest request = BuildRequest(invocation.args[1], fields, true);
   if (!request.ok()) return UsageError(request.error);
 
+  Interrupts interrupts;
+  interrupts.EndEventLoop();
   ReplyPrinter printer;
   PortSettings settings;
   settings.portName = invocation.args[0];

@@ -2,12 +2,20 @@
 
 namespace frosk::cli {
 
+namespace {
+
+constexpr const char* kYesWithoutQuestion =
+    "accepted as for load; this verb asks no question of its own, and a firmware update is always declined";
+
+}  // namespace
+
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
       {"decode", "FRAME",
        "print the item tree of a frame",
        "FRAME is the frame text, or - to read one frame from standard input (surrounding white space is\n"
-       "ignored). Configuration files decode too. Exit 2 when the frame fails decoding or validation.",
+       "ignored). Configuration files decode too. Exit 2 when the frame fails decoding or validation, and\n"
+       "when standard input holds more than a frame can (20486 characters and 64 of white space).",
        {},
        RunDecode},
       {"encode", "COMMAND [FIELD=VALUE ...]",
@@ -15,7 +23,8 @@ const std::vector<Verb>& Verbs() {
        "COMMAND is a command name (GET_DEVICE_IDEN) or 0x and four hex digits of a command key. A command that\n"
        "carries a record takes its fields by exact name; fields not given are zero. Values: numbers as shown\n"
        "(MODULE_BASIC_PARAMS_T_DET=230 is 230.000 K) or a choice name (AUTO, OFF, ON...); TRUE, FALSE, 1, 0;\n"
-       "serials NNNNNN-NN, NNNNNN/NN or 1 to 9 digits; dates YYYY-MM-DD; text of at most 31 characters.",
+       "serials NNNNNN-NN, NNNNNN/NN or 1 to 9 digits; dates YYYY-MM-DD; text of at most 31 characters.\n"
+       "A number outside its field's limits (or its type's range) is refused, with exit 2.",
        {},
        RunEncode},
       {"ports", "",
@@ -30,7 +39,7 @@ const std::vector<Verb>& Verbs() {
        "PORT is COMn (/dev/ttyS(n-1)), a name under /dev (ttyUSB0) or a path (/dev/pts/7). COMMAND and the\n"
        "fields are given as for encode, except that a command carrying a record needs every field. Prints\n"
        "the tree of the first valid frame that comes back, whatever its key. Exit 1 when the port cannot\n"
-       "be opened or no reply comes within 5000 ms.",
+       "be opened or no reply comes within 5000 ms. Ctrl+C ends it at once (exit 130).",
        {},
        RunRequest},
       {"scan", "[--ports LIST]",
@@ -38,7 +47,7 @@ const std::vector<Verb>& Verbs() {
        "Probes each port as the program's scan does and prints one line per controller found, in port order:\n"
        "name, serial number, production date and port, separated by tabs. Without --ports it probes what the\n"
        "program would: the stored port list when UseSpecificPorts is set, else the system's ports. Exit 1 when\n"
-       "nothing was found.",
+       "nothing was found. Ctrl+C ends it at once (exit 130).",
        {{"ports", true, "probe exactly these ports (names separated by \",\"), whatever the settings say"}},
        RunScan},
       {"check-update", "[--update-server HOST[:PORT]]",
@@ -69,10 +78,12 @@ const std::vector<Verb>& Verbs() {
        "Runs the device window's reading sequence on PORT and prints one GROUP.FIELD=VALUE line per field of\n"
        "every group the sequence filled, in reading order (ServiceMode, DeviceIden, FroskTecConfig, ...).\n"
        "Values are shown without their unit. The module firmware check may ask a question: on a terminal it\n"
-       "is asked, otherwise it is answered No unless --yes is given. Exit 1 when the port cannot be opened,\n"
-       "a reply does not come within 5000 ms, or the module check closes the device.",
+       "is asked, otherwise it is answered No. A firmware update it offers is always declined, with a line\n"
+       "naming the versions and the froskctl flash command that makes the update. Exit 1 when the port\n"
+       "cannot be opened, a reply does not come within 5000 ms, or the module check closes the device.\n"
+       "Ctrl+C ends it at once (exit 130).",
        {{"json", false, "print {GROUP: {FIELD: \"VALUE\"}} instead"},
-        {"yes", false, "answer Yes to the module check's questions"}},
+        {"yes", false, kYesWithoutQuestion}},
        RunRead},
       {"monitor", "PORT",
        "poll the monitors as the user view does",
@@ -81,10 +92,18 @@ const std::vector<Verb>& Verbs() {
        "controller's. After each reply one line: the milliseconds since the first poll, the reply's\n"
        "FIELD=VALUE pairs and, for the controller's monitor, STATUS=\"status text\". A poll that gets no\n"
        "reply within 5000 ms is noted on standard error and the next one follows. Ends after --count\n"
-       "replies, or with success at Ctrl-C.",
+       "replies, after --duration seconds, or with success at Ctrl+C (SIGINT or SIGTERM), also while it reads the device.\n"
+       "--output records the replies into FILE as the program's Record button does: CSV with the time\n"
+       "of day and the milliseconds since the recording started, each row written as it comes, so an\n"
+       "interrupted run keeps every row before it. An existing FILE is refused (exit 2) unless --append\n"
+       "is given, which adds rows when FILE holds the same columns and refuses otherwise. A file that\n"
+       "takes no more (a full disk) ends the run with exit 1.",
        {{"count", true, "end after N replies"},
+        {"duration", true, "end after SECONDS"},
+        {"output", true, "record the replies into FILE (one PORT only)"},
+        {"append", false, "add to an existing --output FILE with the same columns"},
         {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
-        {"yes", false, "answer Yes to the module check's questions"}},
+        {"yes", false, kYesWithoutQuestion}},
        RunMonitor},
       {"set", "PORT FIELD=VALUE ...",
        "change the user settings as the user view does",
@@ -94,9 +113,10 @@ const std::vector<Verb>& Verbs() {
        "controller is in service mode; a value that had to be changed is reported on standard error. Then\n"
        "sends the whole settings record(s) as the Write buttons do and prints the groups the device\n"
        "answered, as read does. Exit 2 for another field or a value that does not parse; exit 1 when the\n"
-       "module the fields belong to is not there or a reply does not come.",
+       "module the fields belong to is not there or a reply does not come. Ctrl+C while a record is on its\n"
+       "way lets it be answered and sends no other: the answered groups are printed, exit 130.",
        {{"json", false, "print the answered groups as read --json does"},
-        {"yes", false, "answer Yes to the module check's questions"}},
+        {"yes", false, kYesWithoutQuestion}},
        RunSet},
       {"show", "FILE",
        "print the item tree and the content of a configuration file",
@@ -113,8 +133,9 @@ const std::vector<Verb>& Verbs() {
        "serial numbers of the controller and its module: identification and configuration, the NOMEM records\n"
        "when the controller is NOMEM compatible, the module records with a 1WIRE or VELTRA module, the VELTRA\n"
        "records with a VELTRA module. An existing FILE is replaced in one step; a read-only one is left alone.\n"
-       "Silent on success. Exit 1 with \"Confiuration write failed !\" when the file cannot be written.",
-       {{"yes", false, "answer Yes to the module check's questions"}},
+       "Silent on success. Exit 1 with \"Confiuration write failed !\" when the file cannot be written.\n"
+       "Ctrl+C before the file is written leaves the earlier file as it was (exit 130).",
+       {{"yes", false, kYesWithoutQuestion}},
        RunSave},
       {"load", "PORT FILE",
        "load a configuration file into a device as \"Load Configuration from File...\" does",
@@ -123,8 +144,9 @@ const std::vector<Verb>& Verbs() {
        "terminal; otherwise the answer is Cancel unless --yes is given) and sends the file's records one by\n"
        "one, printing the SET command of each as it goes out. Ends when the last one is answered, without\n"
        "waiting for the device to be read again. Exit 1 when the file is refused, the question cancelled or a\n"
-       "reply does not come; exit 2 for \"File integrity error !\".",
-       {{"yes", false, "answer Yes and OK to the questions"}},
+       "reply does not come; exit 2 for \"File integrity error !\". Ctrl+C while a record is on its way lets\n"
+       "it be answered and sends no other, then says how many were written (exit 130).",
+       {{"yes", false, "answer OK to the question whether to send; a firmware update is always declined"}},
        RunLoad},
   };
   return verbs;

@@ -23,6 +23,10 @@ int FileCalls::Close(int fd) { return close(fd); }
 
 int FileCalls::Rename(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()); }
 
+int FileCalls::OpenToAppend(const std::string& path) { return open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }
+
+int FileCalls::Truncate(int fd, off_t size) { return ftruncate(fd, size); }
+
 FileCalls& FileCalls::System() {
   static FileCalls calls;
   return calls;
@@ -49,6 +53,8 @@ int CreateBeside(const std::string& target, mode_t mode, FileCalls& calls, std::
   return -1;
 }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view text, FileCalls& calls) {
   size_t done = 0;
   while (done < text.size()) {
@@ -64,8 +70,6 @@ bool WriteAll(int fd, std::string_view text, FileCalls& calls) {
   }
   return true;
 }
-
-}  // namespace
 
 bool ReplaceFileContent(const std::string& path, std::string_view text, std::string* why, FileCalls& calls) {
   std::string target = path;

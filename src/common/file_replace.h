@@ -20,10 +20,17 @@ class FileCalls {
   // The descriptor is released even when this fails.
   virtual int Close(int fd);
   virtual int Rename(const std::string& from, const std::string& to);
+  // Opens an existing file for writing at its end.
+  virtual int OpenToAppend(const std::string& path);
+  virtual int Truncate(int fd, off_t size);
 
   // The system's own calls.
   static FileCalls& System();
 };
+
+// Writes all of `text`, going on after interrupted and partial writes. False,
+// with errno set, when the file takes no more.
+bool WriteAll(int fd, std::string_view text, FileCalls& calls = FileCalls::System());
 
 // Replaces the file's content as one step. The text goes into a new file
 // beside it, which is synced and renamed over it only once every byte is on

@@ -30,6 +30,16 @@ struct FileDialogRequest {
   bool operator==(const FileDialogRequest&) const = default;
 };
 
+// What a Yes to a firmware update question would program: a face that may
+// not consent on the user's behalf says what it declined, and how to do it.
+struct FirmwareOffer {
+  std::string device;            // "detection module 000412-25"
+  std::string portName;          // the device's port
+  int running = 0;               // the firmware version the device reports
+  std::optional<int> available;  // the firmware folder's version; none when its info file is unreadable
+  int target = 0;                // the programming target a Yes starts
+};
+
 // Every modal question an engine asks goes through here, so engines run the
 // same in the desktop program, in froskctl and under a test's scripted answers.
 // A "\r" in a text is a line break.
@@ -38,10 +48,23 @@ class Prompter {
   virtual ~Prompter() = default;
   // Returns kIdOk, kIdCancel, kIdYes or kIdNo.
   virtual int ShowMessageBox(const std::string& text, unsigned flags) = 0;
+  // Questions whose Yes leaves the device: to program its firmware, or to
+  // look for a newer program. A box like any other on the desktop; froskctl
+  // never lets its --yes answer them.
+  virtual int AskToProgramFirmware(const std::string& text, unsigned flags, const FirmwareOffer&) {
+    return ShowMessageBox(text, flags);
+  }
+  virtual int AskToCheckForUpdates(const std::string& text, unsigned flags) { return ShowMessageBox(text, flags); }
   // nullopt when the user cancels. The open dialog accepts only an existing file;
   // the save dialog asks before replacing one.
   virtual std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) = 0;
+  // A folder, starting at `current`; nullopt when the user cancels. Faces that
+  // never choose folders (froskctl) keep this answer: cancelled.
+  virtual std::optional<std::string> AskFolder(const std::string& current) {
+    (void)current;
+    return std::nullopt;
+  }
 };
 
 class Beeper {

@@ -6,10 +6,18 @@
 namespace frosk {
 
 LocalDateTime SystemWallClock::Now() const {
-  const std::time_t now = std::time(nullptr);
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
   std::tm local{};
-  localtime_r(&now, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  localtime_r(&now.tv_sec, &local);
+  return {local.tm_year + 1900,
+          local.tm_mon + 1,
+          local.tm_mday,
+          local.tm_hour,
+          local.tm_min,
+          local.tm_sec,
+          static_cast<int>(now.tv_nsec / 1000000),
+          static_cast<int>(local.tm_gmtoff / 60)};
 }
 
 std::string FormatDate(const LocalDateTime& t) {
@@ -22,6 +30,14 @@ std::string FormatDateTime(const LocalDateTime& t) {
   char text[48];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
                 t.second);
+  return text;
+}
+
+std::string FormatIsoDateTime(const LocalDateTime& t) {
+  const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second, t.millisecond, t.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
   return text;
 }
 

@@ -11,6 +11,9 @@ struct LocalDateTime {
   int hour = 0;
   int minute = 0;
   int second = 0;
+  int millisecond = 0;
+  // East of UTC; what the local time is ahead of it.
+  int utcOffsetMinutes = 0;
 };
 
 // The local date and time, for log stamps and "today".
@@ -39,5 +42,7 @@ class FixedWallClock final : public WallClock {
 std::string FormatDate(const LocalDateTime& t);
 // "yyyy-mm-dd hh:nn:ss"
 std::string FormatDateTime(const LocalDateTime& t);
+// ISO 8601 with milliseconds and the offset: "2026-12-10T14:03:07.512+01:00".
+std::string FormatIsoDateTime(const LocalDateTime& t);
 
 }  // namespace frosk

@@ -105,6 +105,13 @@ std::optional<std::string> MessageBoxPrompter::AskSaveFileName(const FileDialogR
   return RunFileDialog(request, QFileDialog::AcceptSave);
 }
 
+std::optional<std::string> MessageBoxPrompter::AskFolder(const std::string& current) {
+  const QString folder =
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), kCaption, QString::fromStdString(current));
+  if (folder.isEmpty()) return std::nullopt;
+  return folder.toStdString();
+}
+
 void ApplicationBeeper::Beep() { QApplication::beep(); }
 
 void DesktopUrlOpener::Open(const std::string& url) {

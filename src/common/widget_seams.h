@@ -16,6 +16,7 @@ class MessageBoxPrompter : public Prompter {
   int ShowMessageBox(const std::string& text, unsigned flags) override;
   std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override;
   std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override;
+  std::optional<std::string> AskFolder(const std::string& current) override;
 };
 
 class ApplicationBeeper : public Beeper {

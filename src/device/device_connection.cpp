@@ -33,6 +33,19 @@ int DeviceConnection::CountedPrompter::ShowMessageBox(const std::string& text, u
   return prompter_.ShowMessageBox(text, flags);
 }
 
+int DeviceConnection::CountedPrompter::AskToProgramFirmware(const std::string& text, unsigned flags,
+                                                            const FirmwareOffer& offer) {
+  Call call(connection_);
+  FirmwareOffer onPort = offer;
+  onPort.portName = connection_.PortName();
+  return prompter_.AskToProgramFirmware(text, flags, onPort);
+}
+
+int DeviceConnection::CountedPrompter::AskToCheckForUpdates(const std::string& text, unsigned flags) {
+  Call call(connection_);
+  return prompter_.AskToCheckForUpdates(text, flags);
+}
+
 std::optional<std::string> DeviceConnection::CountedPrompter::AskOpenFileName(const FileDialogRequest& request) {
   Call call(connection_);
   return prompter_.AskOpenFileName(request);
@@ -41,6 +54,11 @@ std::optional<std::string> DeviceConnection::CountedPrompter::AskOpenFileName(co
 std::optional<std::string> DeviceConnection::CountedPrompter::AskSaveFileName(const FileDialogRequest& request) {
   Call call(connection_);
   return prompter_.AskSaveFileName(request);
+}
+
+std::optional<std::string> DeviceConnection::CountedPrompter::AskFolder(const std::string& current) {
+  Call call(connection_);
+  return prompter_.AskFolder(current);
 }
 
 DeviceConnection::DeviceConnection(std::string portName, LinkLayer& links, const DeviceSeams& seams,

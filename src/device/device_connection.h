@@ -23,6 +23,8 @@ class DeviceWindow {
   virtual void Show() = 0;
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
+  // Shows the device's trends window, making it the first time.
+  virtual void ShowTrends() = 0;
 };
 
 // Makes the window of a connection. It may return none or throw; the device
@@ -108,8 +110,12 @@ class DeviceConnection : public QObject, private DeviceHost {
    public:
     CountedPrompter(DeviceConnection& connection, Prompter& prompter) : connection_(connection), prompter_(prompter) {}
     int ShowMessageBox(const std::string& text, unsigned flags) override;
+    // The offer gets the connection's port, which the engine does not know.
+    int AskToProgramFirmware(const std::string& text, unsigned flags, const FirmwareOffer& offer) override;
+    int AskToCheckForUpdates(const std::string& text, unsigned flags) override;
     std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override;
+    std::optional<std::string> AskFolder(const std::string& current) override;
 
    private:
     DeviceConnection& connection_;

@@ -485,11 +485,16 @@ void DeviceEngine::Refresh() {
   if (--refreshDepth_ == 0) std::erase_if(listeners_, [](const auto& entry) { return !entry.second; });
 }
 
-int DeviceEngine::Ask(const std::string& text, unsigned flags) {
+template <class Question>
+int DeviceEngine::Asking(Question ask) {
   ++openQuestions_;
-  const int answer = seams_.prompter.ShowMessageBox(text, flags);
+  const int answer = ask(seams_.prompter);
   --openQuestions_;
   return answer;
+}
+
+int DeviceEngine::Ask(const std::string& text, unsigned flags) {
+  return Asking([&](Prompter& prompter) { return prompter.ShowMessageBox(text, flags); });
 }
 
 // --- Module firmware check ------------------------------------------------------
@@ -509,6 +514,7 @@ bool DeviceEngine::CheckModuleFirmware() {
   const int moduleVersion = iden.At(MODULE_IDEN_FIRM_VER).GetAsInt();
   const int status = froskTecMonitor_.At(FROSKTEC_MONITOR_STATUS).GetAsInt();
   const bool serviceSetting = host_.ServiceModeSetting();
+  const std::string serial = iden.At(MODULE_IDEN_SERIAL).ValueToText();
   bool result = true;
   const auto closeWith = [this, &result](CloseAction action) {
     host_.RequestClose(*this, action);
@@ -518,13 +524,21 @@ bool DeviceEngine::CheckModuleFirmware() {
   const auto closeUnlessService = [&]() {
     if (!serviceSetting) closeWith(CloseAction::kClose);
   };
+  // A Yes closes the window to program the module with the folder's firmware.
+  const auto offerUpdate = [&](const char* text, std::optional<int> available) {
+    const FirmwareOffer offer{"detection module " + serial, "", moduleVersion, available, kModuleTarget};
+    return Asking([&](Prompter& prompter) { return prompter.AskToProgramFirmware(text, kYesNoWarning, offer); }) ==
+           kIdYes;
+  };
+  const auto offerUpdateCheck = [&](const char* text) {
+    return Asking([&](Prompter& prompter) { return prompter.AskToCheckForUpdates(text, kYesNoError); }) == kIdYes;
+  };
 
   if (LiveModuleType() == kVeltraModule) {
     // Two early factory batches report a firmware version that no file can be
     // compared with; they always need the update.
-    const std::string serial = iden.At(MODULE_IDEN_SERIAL).ValueToText();
     if ((serial == "000301-14" && moduleVersion == 0) || (serial == "000547-13" && moduleVersion == 65535)) {
-      if (Ask(kModuleMustBeUpdated, kYesNoWarning) == kIdYes)
+      if (offerUpdate(kModuleMustBeUpdated, FirmwareFileVersion(seams_.folders, moduleType)))
         closeWith(CloseAction::kCloseAndProgramModule);
       else
         closeUnlessService();
@@ -535,20 +549,21 @@ bool DeviceEngine::CheckModuleFirmware() {
   if (status == kStatusIncompatibleKazModule) {
     const int fileVersion = ModuleFirmwareFileVersion(moduleType);
     if (fileVersion > moduleVersion) {
-      if (Ask(kModuleMustBeUpdated, kYesNoWarning) == kIdYes)
+      if (offerUpdate(kModuleMustBeUpdated, fileVersion))
         closeWith(CloseAction::kCloseAndProgramModule);
       else
         closeUnlessService();
     } else if (fileVersion < moduleVersion) {
-      if (Ask(kSoftwareObsolete, kYesNoError) == kIdYes)
+      if (offerUpdateCheck(kSoftwareObsolete))
         closeWith(CloseAction::kCloseAndCheckForUpdates);
       else
         closeUnlessService();
     }
-  } else if (LiveModuleType() == kVeltraModule && ModuleFirmwareFileVersion(moduleType) > moduleVersion) {
-    if (Ask(kOlderModuleFirmware, kYesNoWarning) == kIdYes) closeWith(CloseAction::kCloseAndProgramModule);
+  } else if (const int fileVersion = LiveModuleType() == kVeltraModule ? ModuleFirmwareFileVersion(moduleType) : 0;
+             LiveModuleType() == kVeltraModule && fileVersion > moduleVersion) {
+    if (offerUpdate(kOlderModuleFirmware, fileVersion)) closeWith(CloseAction::kCloseAndProgramModule);
   } else if (status == kStatusIncompatibleModule) {
-    if (Ask(kModuleNotRecognized, kYesNoError) == kIdYes)
+    if (offerUpdateCheck(kModuleNotRecognized))
       closeWith(CloseAction::kCloseAndCheckForUpdates);
     else
       closeUnlessService();

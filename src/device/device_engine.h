@@ -176,6 +176,8 @@ class DeviceEngine {
   int Ask(const std::string& text, unsigned flags);
   // The prompter, for the file dialogs of the actions beside the engine.
   Prompter& Questions() { return seams_.prompter; }
+  // The clock the engine's time-outs run on, for faces that time what it receives.
+  const TickClock& Clock() const { return seams_.clock; }
   // A line in the host's log.
   void WriteLog(const std::string& line) { host_.WriteLog(line); }
 
@@ -355,6 +357,9 @@ class DeviceEngine {
   bool Advance(Key reply);
   void LeaveServiceMode();
   void PollMonitors();
+  // Runs one question through the prompter; automatic polls wait meanwhile.
+  template <class Question>
+  int Asking(Question ask);
   int ModuleFirmwareFileVersion(int moduleType);
 
   DeviceHost& host_;

@@ -12,6 +12,9 @@
 #include "device/service_view_page.h"
 #include "device/user_view_page.h"
 #include "protocol/keys.h"
+#include "trends/device_trends.h"
+#include "trends/recording_buttons.h"
+#include "trends/trends_form.h"
 
 namespace frosk {
 
@@ -30,7 +33,11 @@ std::vector<QPointer<QWidget>>& PlacedWindows() {
 }  // namespace
 
 TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceWindowShared& shared, QWidget* parent)
-    : QWidget(parent), connection_(connection), shared_(shared) {
+    : QWidget(parent),
+      connection_(connection),
+      shared_(shared),
+      trends_(std::make_unique<DeviceTrends>(
+          connection, DeviceTrends::Seams{connection.Engine().Clock(), shared.wallClock, shared.settings})) {
   BuildLayout(connection.ServiceModeSetting());
   connect(userViewBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
   connect(userView1BitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
@@ -65,12 +72,23 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   viewNotebook_->setGeometry(rect());
   userPage_ = new UserViewPage(Engine(), ConfigFiles(), shared_.valueDialog, serviceSetting, nullptr);
   viewNotebook_->addWidget(userPage_);
+  BuildTrendsButtons(userPage_);
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
   viewNotebook_->addWidget(servicePage_);
   userView1BitBtn_ = Button(servicePage_, "UserView1BitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
   configuratorPage_ = new ConfiguratorPage(Engine(), ConfigFiles(), shared_.serialDialog, shared_.wallClock, nullptr);
   viewNotebook_->addWidget(configuratorPage_);
   userViewBitBtn_ = Button(configuratorPage_, "UserViewBitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
+}
+
+// The trends belong to the window, not to one of its pages; their buttons sit
+// in the user view's bottom bar.
+void TFroskTecViewForm::BuildTrendsButtons(QWidget* page) {
+  showTrendsBitBtn_ = Button(page, "ShowTrendsBitBtn", QStringLiteral("Show Trends"), {8, 608, 104, 26});
+  recordingButtons_ = new RecordingButtons(*trends_, page);
+  recordingButtons_->Record()->setGeometry(118, 608, 116, 26);
+  recordingButtons_->Folder()->setGeometry(240, 608, 140, 26);
+  connect(showTrendsBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ShowTrendsBitBtnClick);
 }
 
 void TFroskTecViewForm::ShowTitle() {
@@ -118,6 +136,15 @@ void TFroskTecViewForm::Hide() { hide(); }
 bool TFroskTecViewForm::IsVisible() const { return isVisible(); }
 
 bool TFroskTecViewForm::GainComboEditing() const { return userPage_->GainComboEditing(); }
+
+void TFroskTecViewForm::ShowTrends() {
+  if (trendsForm_ == nullptr) trendsForm_ = std::make_unique<TTrendsForm>(*trends_);
+  trendsForm_->show();
+  trendsForm_->raise();
+  trendsForm_->activateWindow();
+}
+
+void TFroskTecViewForm::ShowTrendsBitBtnClick() { ShowTrends(); }
 
 // --- Refresh ------------------------------------------------------------------
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 #include "common/wall_clock.h"
 #include "device/device_connection.h"
+#include "settings/settings_store.h"
 
 class QPushButton;
 class QStackedWidget;
@@ -11,7 +13,10 @@ class QStackedWidget;
 namespace frosk {
 
 class ConfiguratorPage;
+class DeviceTrends;
+class RecordingButtons;
 class ServiceViewPage;
+class TTrendsForm;
 class TEnterSerialForm;
 class TEnterValueForm;
 class UserViewPage;
@@ -22,6 +27,8 @@ struct DeviceWindowShared {
   TEnterValueForm& valueDialog;
   TEnterSerialForm& serialDialog;
   const WallClock& wallClock;
+  // The program's settings record: the folder recordings go to.
+  Settings& settings;
 };
 
 // One connected controller's window: the notebook of its three pages, which
@@ -46,6 +53,11 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
+  void ShowTrends() override;
+
+  DeviceTrends& Trends() { return *trends_; }
+  // Null until the trends window is first shown.
+  TTrendsForm* TrendsForm() const { return trendsForm_.get(); }
 
   // True while the user view's gain list has the focus.
   bool GainComboEditing() const;
@@ -53,12 +65,14 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
  public slots:
   void FormShow();
   void UserViewBitBtnClick();
+  void ShowTrendsBitBtnClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   void BuildLayout(bool serviceSetting);
+  void BuildTrendsButtons(QWidget* page);
   void EngineRefreshed(GroupMask stored);
   // "FroskTEC - NAME SERIAL (PORT)" once the controller's identification is
   // read, "FroskTEC (PORT)" before; a window without a port is "FroskTEC".
@@ -67,6 +81,10 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
 
   DeviceConnection& connection_;
   const DeviceWindowShared shared_;
+  // The trends sample from the moment the device connects; their window
+  // goes first.
+  std::unique_ptr<DeviceTrends> trends_;
+  std::unique_ptr<TTrendsForm> trendsForm_;
   int listenerId_ = 0;
   bool identified_ = false;
   bool placed_ = false;
@@ -77,6 +95,8 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   ConfiguratorPage* configuratorPage_;
   QPushButton* userViewBitBtn_;
   QPushButton* userView1BitBtn_;
+  QPushButton* showTrendsBitBtn_;
+  RecordingButtons* recordingButtons_;
 };
 
 // Makes the device window of every device the discovery engine connects or

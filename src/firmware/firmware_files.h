@@ -36,6 +36,11 @@ std::string FirmwareFilePath(const Folders& folders, int type);
 
 // The programming targets (1 to 6) and the file each writes unless another is chosen.
 inline constexpr int kTargetCount = 6;
+// The targets an update question starts: a controller's firmware through its
+// bootloader, and the detection module's through the controller.
+inline constexpr int kQuvaV2FirmwareTarget = 1;
+inline constexpr int kQuvaFirmwareTarget = 2;
+inline constexpr int kModuleTarget = 3;
 // Full path of the target's default file; empty for target 4 and unknown targets.
 std::string TargetDefaultFile(const Folders& folders, int target);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <utility>
 
 #include "protocol/text_number.h"
 
@@ -35,9 +37,34 @@ std::string ChoiceList(const VFroskClass& holder) {
   return list;
 }
 
+// The raw values an integer field can take: its own limits where it has
+// them, else what its type holds.
+std::pair<int64_t, int64_t> RawRange(const VFroskClass& holder) {
+  std::pair<int64_t, int64_t> range;
+  switch (holder.Type()) {
+    case kInt8: range = {INT8_MIN, INT8_MAX}; break;
+    case kUInt8: range = {0, UINT8_MAX}; break;
+    case kInt16: range = {INT16_MIN, INT16_MAX}; break;
+    case kUInt16: range = {0, UINT16_MAX}; break;
+    case kInt32: range = {INT32_MIN, INT32_MAX}; break;
+    default: range = {0, UINT32_MAX}; break;
+  }
+  if (holder.HasMin()) range.first = holder.Min();
+  if (holder.HasMax()) range.second = holder.Max();
+  return range;
+}
+
+// A raw value as the field shows it, with its unit.
+std::string ShownWithUnit(const VFroskClass& holder, int64_t raw) {
+  VFroskClass shown = holder;
+  shown.SetFromInt(static_cast<int32_t>(static_cast<uint32_t>(raw)));
+  const std::string unit = holder.Unit();
+  return shown.ValueToText() + (unit.empty() ? "" : " " + unit);
+}
+
 }  // namespace
 
-std::string SetFieldFromText(VFroskClass& holder, std::string_view text) {
+std::string SetFieldFromText(VFroskClass& holder, std::string_view text, OutOfLimits outOfLimits) {
   const std::string quoted = "\"" + std::string(text) + "\"";
   switch (holder.Type()) {
     case kInt8:
@@ -56,6 +83,13 @@ std::string SetFieldFromText(VFroskClass& holder, std::string_view text) {
       if (!IsPlainDecimal(text)) {
         if (!names.empty()) return quoted + " is neither a number nor one of " + ChoiceList(holder);
         return quoted + " is not a decimal number";
+      }
+      if (outOfLimits == OutOfLimits::kRefuse) {
+        const int64_t raw = *holder.RawFromText(text);
+        const auto [low, high] = RawRange(holder);
+        if (raw < low || raw > high)
+          return quoted + " is outside the field's limits " + ShownWithUnit(holder, low) + " to " +
+                 ShownWithUnit(holder, high);
       }
       holder.SetFromText(text);
       return {};

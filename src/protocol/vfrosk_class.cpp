@@ -211,6 +211,15 @@ std::string VFroskClass::ValueToText() const {
   }
 }
 
+std::optional<int64_t> VFroskClass::RawFromText(std::string_view text) const {
+  const int type = Type();
+  if (type < kInt8 || type > kUInt32) return std::nullopt;
+  const std::optional<double> number = ParseDecimal(text);
+  if (!number) return std::nullopt;
+  const auto scaled = static_cast<float>(*number * static_cast<double>(kMultipliers[DecimalIndex()]));
+  return RoundHalfAway(scaled);
+}
+
 bool VFroskClass::SetFromText(std::string_view text) {
   // Delphi-style Copy: characters counted from 1, a range past the end is short.
   const auto chars = [&text](size_t first, size_t count) -> std::string_view {
@@ -232,13 +241,12 @@ bool VFroskClass::SetFromText(std::string_view text) {
     case kUInt16:
     case kInt32:
     case kUInt32: {
-      const std::optional<double> number = ParseDecimal(text);
-      if (!number) {
+      const std::optional<int64_t> named = RawFromText(text);
+      if (!named) {
         WriteInteger(0);
         return true;
       }
-      const auto scaled = static_cast<float>(*number * static_cast<double>(kMultipliers[DecimalIndex()]));
-      int64_t raw = RoundHalfAway(scaled);
+      int64_t raw = *named;
       if (HasMin() && raw < min_) raw = min_;
       if (HasMax() && raw > max_) raw = max_;
       WriteInteger(raw);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ class VFroskClass {
   // Returns false for bool, container and unknown types, and for a float text
   // that is not a number (the value is then unchanged).
   bool SetFromText(std::string_view text);
+  // The raw value a number's text names for an integer parameter, scaled and
+  // rounded as SetFromText does but before any limit; none for text that is
+  // no number and for the other types.
+  std::optional<int64_t> RawFromText(std::string_view text) const;
 
   int32_t ParamKey() const { return key_; }
   int Type() const { return TypeOfKey(key_); }

@@ -1,6 +1,7 @@
 #include "settings/settings_store.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
@@ -67,6 +68,8 @@ bool LoadSettings(Settings& settings, QSettings& store) {
   ReadFlag(store, QStringLiteral("UseSpecificPorts"), settings.UseSpecificPorts);
   ReadPortsList(store, settings.PortsList);
   ReadFlag(store, QStringLiteral("ServiceMode"), settings.ServiceMode);
+  if (const QVariant folder = store.value(QStringLiteral("RecordingFolder")); folder.canConvert<QString>())
+    settings.RecordingFolder = folder.toString().toStdString();
   store.endGroup();
   return true;
 }
@@ -77,6 +80,9 @@ bool SaveSettings(const Settings& settings, QSettings& store) {
   store.setValue(QStringLiteral("UpdatesAutoCheck"), settings.UpdatesAutoCheck ? 1 : 0);
   store.setValue(QStringLiteral("UseSpecificPorts"), settings.UseSpecificPorts ? 1 : 0);
   store.setValue(QStringLiteral("PortsList"), QString::fromStdString(settings.PortsList));
+  // Never chosen, it follows the documents folder wherever that moves.
+  if (!settings.RecordingFolder.empty())
+    store.setValue(QStringLiteral("RecordingFolder"), QString::fromStdString(settings.RecordingFolder));
   store.endGroup();
   store.sync();
   return store.status() == QSettings::NoError;
@@ -90,6 +96,12 @@ bool LoadSettings(Settings& settings) {
 bool SaveSettings(const Settings& settings) {
   QSettings store = UserStore();
   return SaveSettings(settings, store);
+}
+
+std::string RecordingFolderOf(const Settings& settings) {
+  if (!settings.RecordingFolder.empty()) return settings.RecordingFolder;
+  return (QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/FroskManager"))
+      .toStdString();
 }
 
 std::vector<std::string> SplitPortNames(std::string_view list) {

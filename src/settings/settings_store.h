@@ -15,6 +15,8 @@ struct Settings {
   bool UseSpecificPorts = false;
   std::string PortsList;  // port names joined by ",", at most kPortsListCapacity characters
   bool ServiceMode = false;
+  // Where recordings go; empty until the user chooses one (RecordingFolderOf).
+  std::string RecordingFolder = {};
 
   bool operator==(const Settings&) const = default;
 };
@@ -35,6 +37,10 @@ bool SaveSettings(const Settings& settings);
 // The same on a given store, for tests and tools.
 bool LoadSettings(Settings& settings, QSettings& store);
 bool SaveSettings(const Settings& settings, QSettings& store);
+
+// The folder recordings go to: RecordingFolder, else FroskManager in the
+// user's documents folder.
+std::string RecordingFolderOf(const Settings& settings);
 
 // The port names of PortsList in order, empty pieces left out, pieces not trimmed.
 std::vector<std::string> PortsListToStrings(const Settings& settings);

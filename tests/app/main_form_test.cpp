@@ -600,9 +600,9 @@ TEST_F(MainFormTest, MenuBarHasItsMenusAndItemsInOrder) {
   };
   const Menu menus[] = {
       {"DevicesMenuItem",
-       {"Reload Devices List", "-", "Connect", "Disconnect", "-", "Exit"},
-       {"DevicesReloadMenuItem", "-", "DevicesConnectMenuItem", "DevicesDisconnectMenuItem", "-",
-        "DevicesExitMenuItem"}},
+       {"Reload Devices List", "-", "Connect", "Disconnect", "Show Trends", "-", "Exit"},
+       {"DevicesReloadMenuItem", "-", "DevicesConnectMenuItem", "DevicesDisconnectMenuItem",
+        "DevicesShowTrendsMenuItem", "-", "DevicesExitMenuItem"}},
       {"OptionsMenuItem",
        {"Settings...", "-", "Force Device Programming...", "-", "Check for Updates..."},
        {"OptionsSettingsMenuItem", "-", "OptionsFlasherMenuItem", "-", "OptionsUpdatesMenuItem"}},
@@ -611,9 +611,9 @@ TEST_F(MainFormTest, MenuBarHasItsMenusAndItemsInOrder) {
        {"ServiceFirmwareMenuItem", "ServiceShowFroskTecWindowMenuItem"}},
       {"HelpMenuItem", {"About"}, {"HelpAboutMenuItem"}},
       {"DevicesMenu",
-       {"Realod Devices List", "-", "Connect", "Disconnect", "-", "Show", "Hide"},
+       {"Realod Devices List", "-", "Connect", "Disconnect", "-", "Show", "Hide", "Show Trends"},
        {"PDeviceReloadMenuItem", "-", "PDeviceConnectMenuItem", "PDeviceDisconnectMenuItem", "-", "PDeviceShowMenuItem",
-        "PDeviceHideMenuItem"}},
+        "PDeviceHideMenuItem", "PDeviceShowTrendsMenuItem"}},
   };
   for (const Menu& m : menus) {
     SCOPED_TRACE(m.name);

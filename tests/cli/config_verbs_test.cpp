@@ -6,15 +6,14 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/text_lines.h"
 
 namespace frosk::test {
 namespace {
@@ -35,20 +34,6 @@ const std::vector<std::string> kVeltraRecordsInSendingOrder = {"SET_DEVICE_IDEN"
 
 constexpr const char* kQuestion =
     "Do you really want to send new configuration to your device(s) ?\nCurrent settings will be overwritten.";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The configuration records the simulator received, by key name, in order.
 std::vector<std::string> RecordsReceived(const std::string& log) {
@@ -174,6 +159,20 @@ TEST_F(ConfigVerbsTest, ASavedFileLoadsBackTheSavedValuesInSendingOrder) {
     return kept;
   };
   EXPECT_EQ(withoutMonitors(after), withoutMonitors(saved));
+}
+
+// The file goes in; the module's firmware update is declined, not consented to by --yes.
+TEST_F(ConfigVerbsTest, ALoadGoesAheadOnAModuleWithOlderFirmware) {
+  const std::string file = dir_.Path() + "older.froskconfig";
+  const std::string port = Sim({"--module", "veltra", "--module-firmware", "1"});
+  ASSERT_EQ(Froskctl({"save", port, file}).exitCode, 0);
+  const auto result = Froskctl({"load", port, file, "--yes"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(RecordsReceived(log_), kVeltraRecordsInSendingOrder);
+  EXPECT_NE(result.err.find(port + ": answered No: detection module 000412-25 runs firmware version 1"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(kQuestion), std::string::npos) << result.err;
 }
 
 TEST_F(ConfigVerbsTest, ALoadThatDoesNotFitTheDevicesSendsNothing) {

@@ -62,6 +62,12 @@ TEST(FroskctlDiscoveryTest, ScanFailsWhenNothingAnswers) {
   EXPECT_EQ(result.err, "no device found\n");
   // One silent port costs about 800 ms; a generous bound.
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+
+  for (const char* none : {"", ","}) {
+    const auto empty = Froskctl({"scan", "--ports", none});
+    EXPECT_EQ(empty.exitCode, 2) << "a list of no ports is the input's fault";
+    EXPECT_NE(empty.err.find("--ports names no port"), std::string::npos) << empty.err;
+  }
 }
 
 TEST(FroskctlDiscoveryTest, ScanListsTheControllersThatAnswerInTimeInPortOrder) {

@@ -47,6 +47,13 @@ TEST(FroskctlFramesTest, DecodeNamesWhatFailed) {
   const auto tooLong = Froskctl({"decode", "$" + std::string(2 * 10241, '0') + "0000#"});
   EXPECT_EQ(tooLong.exitCode, 2);
   EXPECT_NE(tooLong.err.find("too long"), std::string::npos);
+
+  // An endless input is refused once it holds more than any frame, not read whole.
+  const auto endless =
+      RunProgram("/bin/sh", {"-c", "exec \"$0\" decode - < /dev/zero", test::BinPath("froskctl")}, {}, 10000);
+  EXPECT_EQ(endless.exitCode, 2);
+  EXPECT_EQ(endless.out, "");
+  EXPECT_NE(endless.err.find("standard input holds more than one frame can"), std::string::npos) << endless.err;
 }
 
 TEST(FroskctlFramesTest, DecodeEscapesDeviceText) {
@@ -81,6 +88,12 @@ TEST(FroskctlFramesTest, EncodeScalesValuesAndTakesChoiceNames) {
   EXPECT_NE(decoded.out.find("MODULE_BASIC_PARAMS_T_DET (uint32: 230000)"), std::string::npos);
   EXPECT_NE(decoded.out.find("MODULE_BASIC_PARAMS_SUP_CTRL (uint8: 2)"), std::string::npos);
   EXPECT_NE(decoded.out.find("MODULE_BASIC_PARAMS_PWM (uint16: 0)"), std::string::npos);
+
+  // The limits themselves, and what rounds onto them, are within.
+  for (const char* value : {"100", "400", "399.9996", "99.9995"}) {
+    const auto atLimit = Froskctl({"encode", "SET_MODULE_USER_SET", std::string("MODULE_BASIC_PARAMS_T_DET=") + value});
+    EXPECT_EQ(atLimit.exitCode, 0) << value << atLimit.err;
+  }
 }
 
 TEST(FroskctlFramesTest, EncodeRefusesWhatItCannotBuild) {
@@ -96,6 +109,13 @@ TEST(FroskctlFramesTest, EncodeRefusesWhatItCannotBuild) {
        "field SERVICE_MODE_ENABLE given twice"},
       {{"encode", "SET_SERVICE_MODE", "SERVICE_MODE_ENABLE=maybe"}, "SERVICE_MODE_ENABLE: \"maybe\""},
       {{"encode", "SET_DEVICE_IDEN", "DEVICE_IDEN_PROD_DATE=2024-02"}, "DEVICE_IDEN_PROD_DATE: \"2024-02\""},
+      {{"encode", "SET_MODULE_USER_SET", "MODULE_BASIC_PARAMS_T_DET=99999999999999999999"},
+       "MODULE_BASIC_PARAMS_T_DET: \"99999999999999999999\" is outside the field's limits 100.000 K to 400.000 K"},
+      {{"encode", "SET_MODULE_USER_SET", "MODULE_BASIC_PARAMS_T_DET=400.001"}, "\"400.001\" is outside"},
+      {{"encode", "SET_MODULE_USER_SET", "MODULE_BASIC_PARAMS_T_DET=99.9994"}, "\"99.9994\" is outside"},
+      {{"encode", "SET_MODULE_USER_SET", "MODULE_BASIC_PARAMS_PWM=65536"},
+       "MODULE_BASIC_PARAMS_PWM: \"65536\" is outside the field's limits 0 to 65535"},
+      {{"encode", "SET_MODULE_USER_SET", "MODULE_BASIC_PARAMS_SUP_CTRL=3"}, "outside the field's limits 0 to 2"},
       {{"encode"}, "encode needs a COMMAND"},
       {{"frobnicate"}, "unknown verb \"frobnicate\""},
       {{"decode", "--verbose", "x"}, "unknown option --verbose"},

@@ -115,6 +115,11 @@ TEST(FroskctlLinkTest, RequestRefusesIncompleteRecordsBeforeOpeningThePort) {
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_NE(result.err.find("missing fields: SERVICE_MODE_ENABLE"), std::string::npos) << result.err;
   EXPECT_EQ(Froskctl({"request", "/dev/frosk-no-such-port"}).exitCode, 2);
+  const auto outside = Froskctl({"request", "/dev/frosk-no-such-port", "SET_FROSKTEC_CONFIG",
+                                 "FROSKTEC_CONFIG_VARIANT=3", "FROSKTEC_CONFIG_NO_MEM_COMPATIBLE=0"});
+  EXPECT_EQ(outside.exitCode, 2);
+  EXPECT_NE(outside.err.find("FROSKTEC_CONFIG_VARIANT: \"3\" is outside the field's limits 0 to 2"), std::string::npos)
+      << outside.err;
 }
 
 TEST(FroskctlLinkTest, RequestSaysWhyThePortDoesNotOpen) {

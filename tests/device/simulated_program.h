@@ -28,7 +28,7 @@ class SimulatedProgram {
     discovery_ = std::make_unique<DiscoveryEngine>(
         DiscoveryEngine::Surroundings{clock_, wall_, prompter, opener_, settings_, links_, beeper_, folders_},
         DiscoveryEngine::Options{std::vector{sim_->Path()}, {}});
-    discovery_->SetDeviceWindowFactory(FroskTecViewFormFactory({valueDialog_, serialDialog_, wall_}));
+    discovery_->SetDeviceWindowFactory(FroskTecViewFormFactory({valueDialog_, serialDialog_, wall_, settings_}));
     discovery_->ReloadDevices();
     RunUntil([this] { return discovery_->State() == ScanState::Ready; });
   }

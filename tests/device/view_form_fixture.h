@@ -132,7 +132,7 @@ class FroskTecViewFormTest : public ::testing::Test {
   TEnterValueForm dialog_{prompter_};
   TEnterSerialForm serialDialog_;
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
-  DeviceWindowShared shared_{dialog_, serialDialog_, wall_};
+  DeviceWindowShared shared_{dialog_, serialDialog_, wall_, settings_};
   std::unique_ptr<FakeDevice> device_;
   std::unique_ptr<DeviceConnection> connection_;
   std::unique_ptr<TFroskTecViewForm> form_;

@@ -16,8 +16,10 @@ class CountedWindow : public DeviceWindow {
   void Show() override { visible = true; }
   void Hide() override { visible = false; }
   bool IsVisible() const override { return visible; }
+  void ShowTrends() override { ++trendsShown; }
 
   bool visible = true;
+  int trendsShown = 0;
 
  private:
   int* destroyed_;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,11 @@ std::string ThisProcessAsHolder() {
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
                          int timeoutMs) {
+  return RunProgram(path, args, input, timeoutMs, {});
+}
+
+ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
+                         int timeoutMs, const ProgramWatcher& watch) {
   ProgramResult result;
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
@@ -85,7 +91,9 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
       kill(pid, SIGKILL);
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    const int ready = poll(fds, 2, static_cast<int>(watch ? std::min<long>(left, 50) : left));
+    if (watch) watch(pid, result);
+    if (ready <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,13 @@ struct ProgramResult {
 // input and collects both outputs. Gives up and kills it after `timeoutMs`.
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input = {},
                          int timeoutMs = 30000);
+
+// Called while a program runs, after each piece of output and at least every
+// 50 ms, with its process and its output so far: for a test that signals it
+// at the right moment.
+using ProgramWatcher = std::function<void(pid_t pid, const ProgramResult& sofar)>;
+ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args, const std::string& input,
+                         int timeoutMs, const ProgramWatcher& watch);
 
 // A program built beside froskctl, e.g. BinPath("froskctl").
 std::string BinPath(const std::string& program);

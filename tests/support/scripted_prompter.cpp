@@ -21,4 +21,12 @@ std::optional<std::string> ScriptedPrompter::AnswerFile(const FileDialogRequest&
   return fileName;
 }
 
+std::optional<std::string> ScriptedPrompter::AskFolder(const std::string& current) {
+  folderDialogs.push_back(current);
+  if (folders.empty()) return std::nullopt;
+  std::string folder = std::move(folders.front());
+  folders.pop_front();
+  return folder;
+}
+
 }  // namespace frosk::test

@@ -38,6 +38,12 @@ class ScriptedPrompter : public Prompter {
   std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override { return AnswerFile(request); }
   std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override { return AnswerFile(request); }
 
+  // The folder dialog's answers in turn; cancelled when none is left.
+  std::deque<std::string> folders;
+  // Where each folder dialog started.
+  std::vector<std::string> folderDialogs;
+  std::optional<std::string> AskFolder(const std::string& current) override;
+
  private:
   std::optional<std::string> AnswerFile(const FileDialogRequest& request);
 };
