@@ -65,7 +65,8 @@ void CentreOnScreen(QWidget* window) {
 QPoint CascadedPosition(const QRect& area, const QSize& size, const std::optional<QPoint>& last,
                         const std::vector<QPoint>& taken) {
   const QPoint step(kCascadeStep, kCascadeStep);
-  QPoint at = last ? *last + step : area.center() - QPoint(size.width() / 2, size.height() / 2);
+  QPoint at = last ? *last + step
+                   : area.topLeft() + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
   // A window larger than the area cannot stay inside it wherever it goes.
   const bool fits = size.width() <= area.width() && size.height() <= area.height();
   const int restarts = std::max(1, (area.width() - size.width()) / kCascadeStep + 1);

@@ -42,8 +42,10 @@ TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceW
   connect(userViewBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
   connect(userView1BitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
   listenerId_ = Engine().AddRefreshListener([this](GroupMask stored) { EngineRefreshed(stored); });
-  // The service view's waiting panel blinks at the tick rate.
+  // The user view repeats held buttons and sends rested keys at the tick, and
+  // the service view's waiting panel blinks at its rate.
   connect(&connection_, &DeviceConnection::Ticked, this, [this] {
+    userPage_->Tick();
     if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
   });
   ShowTitle();

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -419,8 +420,12 @@ void UserViewPage::WireActions() {
     connect(row.image, &SliderImage::MouseDown, this, &UserViewPage::AnyScrollBarImageMouseDown);
     connect(row.image, &SliderImage::MouseMove, this, &UserViewPage::AnyScrollBarImageMouseMove);
     connect(row.image, &SliderImage::MouseUp, this, &UserViewPage::AnyScrollBarImageMouseUp);
-    connect(row.dec, &QPushButton::clicked, this, &UserViewPage::AnySetpointDecIncButtonClick);
-    connect(row.inc, &QPushButton::clicked, this, &UserViewPage::AnySetpointDecIncButtonClick);
+    for (QPushButton* button : {row.dec, row.inc}) {
+      connect(button, &QPushButton::pressed, this, &UserViewPage::AnySetpointDecIncButtonDown);
+      connect(button, &QPushButton::released, this, &UserViewPage::AnySetpointDecIncButtonUp);
+    }
+    row.image->setFocusPolicy(Qt::StrongFocus);
+    row.image->installEventFilter(this);
     connect(row.edit, &QPushButton::clicked, this, &UserViewPage::AnyUserEditButtonClick);
   }
   for (const ChoiceRow& row : choiceRows_)
@@ -644,13 +649,90 @@ void UserViewPage::AnyScrollBarImageMouseUp() {
   RefreshAfterEdit();
 }
 
-void UserViewPage::AnySetpointDecIncButtonClick() {
+// A press steps once; held, the button repeats at the tick rate with ever
+// larger steps, and its release sends what it came to, as a slider's does.
+void UserViewPage::AnySetpointDecIncButtonDown() {
   for (const NumericRow& row : numericRows_) {
     if (sender() != row.dec && sender() != row.inc) continue;
-    engine_.StepSetting(row.setting->field, sender() == row.inc ? 1 : -1);
-    RefreshAfterEdit();
+    SendRestedKeys(true);
+    held_ = HeldButton{&row, sender() == row.inc ? 1 : -1, engine_.Clock().Now(), false};
+    StepHeld(1);
     return;
   }
+}
+
+void UserViewPage::AnySetpointDecIncButtonUp() {
+  if (!held_) return;
+  const HeldButton held = *held_;
+  held_.reset();
+  if (held.changed) engine_.WriteSetting(held.row->setting->field);
+  RefreshAfterEdit();
+}
+
+void UserViewPage::StepHeld(int32_t stride) {
+  const DeviceEngine::Setting holders = Holders(held_->row->setting->field);
+  const int64_t next = int64_t{holders.value.GetAsInt()} + int64_t{held_->direction} * stride;
+  if (engine_
+          .SetSetting(held_->row->setting->field, static_cast<int32_t>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX)))
+          .changed)
+    held_->changed = true;
+  RefreshAfterEdit();
+}
+
+void UserViewPage::Tick() {
+  SendRestedKeys(false);
+  if (!held_) return;
+  const NumericRow& row = *held_->row;
+  // A button that went away or was disabled under the press ends it as a release would.
+  if (!(held_->direction > 0 ? row.inc : row.dec)->isDown()) {
+    AnySetpointDecIncButtonUp();
+    return;
+  }
+  const uint32_t heldMs = engine_.Clock().Now() - held_->since;
+  if (heldMs < kRepeatDelayMs) return;
+  // One unit per tick for the first second, then ten times more each second.
+  int32_t stride = 1;
+  for (uint32_t second = (heldMs - kRepeatDelayMs) / 1000; second > 0 && stride < kMaxRepeatStride; --second)
+    stride *= 10;
+  StepHeld(stride);
+}
+
+// The arrows move a slider one step (a hundredth of the user band), Page Up
+// and Down ten, Home and End to the band's ends. The holder follows at once;
+// one SET goes when the keys have rested, as after a drag's release.
+bool UserViewPage::SliderKey(const NumericRow& row, int key) {
+  const DeviceEngine::Setting holders = Holders(row.setting->field);
+  const int32_t low = holders.userMin.GetAsInt();
+  const int32_t high = holders.userMax.GetAsInt();
+  const int64_t step = std::max<int64_t>(1, (int64_t{high} - low) / 100);
+  const int64_t value = holders.value.GetAsInt();
+  int64_t target = value;
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Down: target = value - step; break;
+    case Qt::Key_Right:
+    case Qt::Key_Up: target = value + step; break;
+    case Qt::Key_PageDown: target = value - 10 * step; break;
+    case Qt::Key_PageUp: target = value + 10 * step; break;
+    case Qt::Key_Home: target = low; break;
+    case Qt::Key_End: target = high; break;
+    default: return false;
+  }
+  if (!row.image->isEnabled()) return true;
+  if (keyedRow_ != nullptr && keyedRow_ != &row) SendRestedKeys(true);
+  keyedRow_ = &row;
+  keyedSince_ = engine_.Clock().Now();
+  engine_.SetSetting(row.setting->field, static_cast<int32_t>(std::clamp<int64_t>(target, INT32_MIN, INT32_MAX)));
+  RefreshAfterEdit();
+  return true;
+}
+
+void UserViewPage::SendRestedKeys(bool now) {
+  if (keyedRow_ == nullptr || (!now && engine_.Clock().Now() - keyedSince_ < kKeyRestMs)) return;
+  const Key field = keyedRow_->setting->field;
+  keyedRow_ = nullptr;
+  engine_.WriteSetting(field);
+  RefreshAfterEdit();
 }
 
 void UserViewPage::AnyUserEditButtonClick() {
@@ -698,6 +780,9 @@ void UserViewPage::SetpointGainComboBoxExit() {
 }
 
 bool UserViewPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress)
+    if (const NumericRow* row = RowOfImage(watched); row != nullptr)
+      if (SliderKey(*row, static_cast<QKeyEvent*>(event)->key())) return true;
   // The list's own popup takes the focus while it is open; the user is still choosing.
   if (watched == setpointGainComboBox_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
       static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {

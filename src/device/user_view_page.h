@@ -42,6 +42,13 @@ class UserViewPage : public QWidget {
   // As the window shows: the gain list is the device's again and every area is redrawn.
   void FormShow();
 
+  // At the connection's tick: a held "-" or "+" repeats, and keys that have
+  // rested on a slider send its setting.
+  void Tick();
+  static constexpr uint32_t kKeyRestMs = 300;
+  static constexpr uint32_t kRepeatDelayMs = 400;
+  static constexpr int32_t kMaxRepeatStride = 1000;
+
   // True while the gain list has the focus: polls then leave its selection alone.
   bool GainComboEditing() const { return gainComboEditing_; }
 
@@ -57,7 +64,8 @@ class UserViewPage : public QWidget {
   void AnyScrollBarImageMouseDown(Qt::MouseButtons buttons, int x);
   void AnyScrollBarImageMouseMove(Qt::MouseButtons buttons, int x);
   void AnyScrollBarImageMouseUp();
-  void AnySetpointDecIncButtonClick();
+  void AnySetpointDecIncButtonDown();
+  void AnySetpointDecIncButtonUp();
   void AnyUserEditButtonClick();
   void AnyUserSpeedButtonClick();
   void AnyUserComboBoxChange();
@@ -141,6 +149,20 @@ class UserViewPage : public QWidget {
   DeviceEngine::Setting Holders(Key field) { return *engine_.UserSetting(field); }
   const NumericRow* RowOfImage(const QObject* image) const;
   void DragSlider(const QObject* image, Qt::MouseButtons buttons, int x);
+  bool SliderKey(const NumericRow& row, int key);
+  // Sends the setting keys moved, once they rested (or `now`).
+  void SendRestedKeys(bool now);
+  void StepHeld(int32_t stride);
+
+  struct HeldButton {
+    const NumericRow* row;
+    int direction;
+    uint32_t since;
+    bool changed;
+  };
+  std::optional<HeldButton> held_;
+  const NumericRow* keyedRow_ = nullptr;
+  uint32_t keyedSince_ = 0;
 
   DeviceEngine& engine_;
   ConfigFileEngine& files_;
