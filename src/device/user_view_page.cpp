@@ -131,7 +131,6 @@ const QColor kInactiveBackground{240, 240, 240};
 const QColor kActiveText{0, 0, 0};
 const QColor kInactiveText{128, 128, 128};
 const QColor kErrorText{255, 0, 0};
-const QColor kFormColour{240, 240, 240};
 
 // Which device replies each area shows; an area is redrawn only when a reply
 // stored one of its groups or the page's state changed.
