@@ -127,7 +127,7 @@ class FroskTecViewFormTest : public ::testing::Test {
   DeviceSeams seams_{clock_, prompter_, beeper_, folders_};
   Settings settings_;
   FakeConnectionHost host_{settings_};
-  TEnterValueForm dialog_;
+  TEnterValueForm dialog_{prompter_};
   TEnterSerialForm serialDialog_;
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
   DeviceWindowShared shared_{dialog_, serialDialog_, wall_, settings_};
