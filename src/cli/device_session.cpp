@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "common/wall_clock.h"
+#include "protocol/catalogue.h"
 
 namespace frosk::cli {
 
@@ -40,6 +42,8 @@ DeviceSession::DeviceSession(const std::string& portName, const Folders& folders
     }
     CheckIdle();
   });
+  connect(connection_.get(), &DeviceConnection::HealthChanged, this, &DeviceSession::OnHealthChanged);
+  connect(connection_.get(), &DeviceConnection::RequestFinished, this, &DeviceSession::OnRequestFinished);
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, [this] { OnTick(); });
   if (options.interrupts != nullptr)
@@ -64,6 +68,31 @@ void DeviceSession::CloseRequested(DeviceConnection& connection, CloseAction act
 }
 
 void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
+
+void DeviceSession::OnHealthChanged(const LinkHealth& health) {
+  const std::string port = connection_->PortName() + ": ";
+  switch (health.state) {
+    case LinkState::kNotAnswering:
+      std::cerr << port << "not answering since " << FormatTime(health.lastReply) << "\n";
+      return;
+    case LinkState::kLive: std::cerr << port << "answering again\n"; return;
+    case LinkState::kLost:
+      std::cerr << port << "connection lost\n";
+      // Nothing more can come from a closed port: waiting on would hang a script.
+      Stop(kExitFailed);
+      return;
+  }
+}
+
+// A request also ends unanswered when it is refused or dropped before it went
+// out; only a time-out counts here, and the engine has said why for the others.
+void DeviceSession::OnRequestFinished(const RequestOutcome& outcome) {
+  if (outcome.answered || Engine().Timeouts() == timeoutsReported_) return;
+  timeoutsReported_ = Engine().Timeouts();
+  if (!timeoutLines_) return;
+  std::cerr << connection_->PortName() << ": no reply to " << AnyKeyName(outcome.command) << " within "
+            << DeviceEngine::kReplyTimeoutMs << " ms\n";
+}
 
 void DeviceSession::OnTick() {
   connection_->Tick();

@@ -18,7 +18,9 @@ namespace frosk::cli {
 
 // Runs one device's connection in froskctl's event loop, as the main window
 // runs it: a 100 ms timer ticks it, and the engine's close request ends the
-// run with a line on standard error. froskctl's device verbs run on it.
+// run with a line on standard error. Each change of the link's health and
+// each request that timed out is a line on standard error naming the port; a
+// lost connection ends the run (1). froskctl's device verbs run on it.
 class DeviceSession : public QObject, private ConnectionOwner {
  public:
   struct Options {
@@ -63,6 +65,10 @@ class DeviceSession : public QObject, private ConnectionOwner {
   // each once, in the order they were first filled.
   std::vector<Group> TakeStoredGroups();
 
+  // Whether a request that timed out gets its own line (on by default). A verb
+  // that polls on through silence turns it off: the health lines say it once.
+  void SetTimeoutLines(bool on) { timeoutLines_ = on; }
+
   // Called with every item handed to the link.
   void SetSentListener(std::function<void(const uint8_t* item)> listener) { links_.sent = std::move(listener); }
 
@@ -87,6 +93,8 @@ class DeviceSession : public QObject, private ConnectionOwner {
   void CheckIdle();
   void CheckInterrupted();
   void OnTick();
+  void OnHealthChanged(const LinkHealth& health);
+  void OnRequestFinished(const RequestOutcome& outcome);
 
   Options options_;
   SteadyTickClock steadyClock_;
@@ -101,6 +109,8 @@ class DeviceSession : public QObject, private ConnectionOwner {
   bool untilIdle_ = false;
   OnInterrupt onInterrupt_ = OnInterrupt::kEnd;
   uint32_t timeoutsAtStart_ = 0;
+  uint32_t timeoutsReported_ = 0;
+  bool timeoutLines_ = true;
   std::optional<int> result_;
 };
 

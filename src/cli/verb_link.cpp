@@ -10,7 +10,9 @@
 #include "cli/request_builder.h"
 #include "cli/verbs.h"
 #include "common/frame_event.h"
+#include "protocol/catalogue.h"
 #include "protocol/frame.h"
+#include "protocol/item.h"
 #include "protocol/link.h"
 
 namespace frosk::cli {
@@ -70,9 +72,10 @@ int RunRequest(const Invocation& invocation) {
     result = Failure("cannot write to " + PortPath(settings.portName));
   } else {
     // A coarse timer may fire 5 % early, before the promised time is up.
-    QTimer::singleShot(kReplyTimeoutMs, Qt::PreciseTimer, [] {
-      QCoreApplication::exit(Failure("no reply within " + std::to_string(kReplyTimeoutMs) + " ms"));
-    });
+    const std::string timedOut = settings.portName + ": no reply to " +
+                                 std::string(AnyKeyName(ItemKey(request.item.data()))) + " within " +
+                                 std::to_string(kReplyTimeoutMs) + " ms";
+    QTimer::singleShot(kReplyTimeoutMs, Qt::PreciseTimer, [timedOut] { QCoreApplication::exit(Failure(timedOut)); });
     result = QCoreApplication::exec();
   }
   LinkClose(&settings.link);

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "device/config_file_engine.h"
+#include "protocol/catalogue.h"
 #include "protocol/item.h"
 #include "protocol/keys.h"
 #include "support/event_pump.h"
@@ -134,18 +135,36 @@ class FastClock {
 TEST_F(SessionTest, ADeviceThatStopsAnsweringMidSequenceEndsItWithOneMessage) {
   FastClock fast([this] { return sent_.keys.size() >= 7; });
   ASSERT_TRUE(Start({"--module", "veltra", "--drop-every", "7"}, &fast.clock));
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(Read(), 1);
+  const std::string err = ::testing::internal::GetCapturedStderr();
   const std::vector<Key> sequence = ReadingSequence(3);
   EXPECT_EQ(sent_.keys, std::vector<Key>(sequence.begin(), sequence.begin() + 7));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
   EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
+  // The request that went unanswered is named, once.
+  const std::string named = sim_->Path() + ": no reply to " + std::string(KeyName(sequence[6])) + " within 5000 ms\n";
+  EXPECT_NE(err.find(named), std::string::npos) << err;
+  EXPECT_EQ(err.find(named), err.rfind(named)) << err;
+}
+
+TEST_F(SessionTest, TimeOutLinesCanBeLeftToTheHealthLines) {
+  FastClock fast([this] { return sent_.keys.size() >= 7; });
+  ASSERT_TRUE(Start({"--module", "veltra", "--drop-every", "7"}, &fast.clock));
+  session_->SetTimeoutLines(false);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Read(), 1);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.find("no reply"), std::string::npos) << err;
 }
 
 TEST_F(SessionTest, AVanishedPortIsLostAndEndsTheRunWithoutWaitingForATimeOut) {
   ASSERT_TRUE(Start({"--module", "1wire"}));
   ASSERT_EQ(Read(), 0);
+  ::testing::internal::CaptureStderr();
   sim_->Stop();
   ASSERT_TRUE(WaitFor([this] { return !session_->Connection().IsOpen(); }));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), session_->Connection().PortName() + ": connection lost\n");
   EXPECT_EQ(session_->Connection().Health().state, LinkState::kLost);
   Engine().GetConfiguration();
   EXPECT_EQ(session_->RunUntilIdle(), 1);

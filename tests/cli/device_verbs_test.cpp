@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cctype>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -225,6 +227,72 @@ TEST_F(DeviceVerbsTest, MonitorEndsWithSuccessOnAnInterrupt) {
   const auto lines = Lines(result.out);
   ASSERT_FALSE(lines.empty());
   for (const std::string& line : lines) EXPECT_NE(line.find(" STATUS=\""), std::string::npos) << line;
+}
+
+// Whether `line` is "PORT: not answering since HH:MM:SS".
+bool IsNotAnsweringLine(const std::string& line, const std::string& port) {
+  const std::string head = port + ": not answering since ";
+  if (line.size() != head.size() + 8 || line.compare(0, head.size(), head) != 0) return false;
+  const std::string time = line.substr(head.size());
+  for (size_t i = 0; i < time.size(); ++i)
+    if (i % 3 == 2 ? time[i] != ':' : !isdigit(static_cast<unsigned char>(time[i]))) return false;
+  return true;
+}
+
+TEST_F(DeviceVerbsTest, MonitorPollsThroughASilenceAndEndsWithFailureWhenTheConnectionIsLost) {
+  const std::string port = Sim({"--module", "1wire"});
+  enum { kPolling, kStopped, kContinued, kKilled } stage = kPolling;
+  size_t linesWhenStopped = 0;
+  // --count is not reached: the lost connection ends the run.
+  const auto result = RunProgram(
+      BinPath("froskctl"), {"monitor", port, "--count", "100000"}, {}, 30000, [&](pid_t, const ProgramResult& sofar) {
+        if (stage == kPolling && sofar.out.find('\n') != std::string::npos) {
+          kill(sim_->Pid(), SIGSTOP);
+          linesWhenStopped = Lines(sofar.out).size();
+          stage = kStopped;
+        } else if (stage == kStopped && sofar.err.find("not answering") != std::string::npos) {
+          kill(sim_->Pid(), SIGCONT);
+          stage = kContinued;
+        } else if (stage == kContinued && Lines(sofar.out).size() > linesWhenStopped + 2) {
+          kill(sim_->Pid(), SIGKILL);
+          stage = kKilled;
+        }
+      });
+  EXPECT_EQ(stage, kKilled);
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  const auto err = Lines(result.err);
+  ASSERT_EQ(err.size(), 3u) << result.err;
+  EXPECT_TRUE(IsNotAnsweringLine(err[0], port)) << err[0];
+  EXPECT_EQ(err[1], port + ": answering again");
+  EXPECT_EQ(err[2], port + ": connection lost");
+}
+
+TEST_F(DeviceVerbsTest, ReadNamesTheRequestThatGotNoReply) {
+  TempDir logDir;
+  const std::string log = logDir.Path() + "frames.log";
+  const std::string port = Sim({"--module", "veltra", "--reply-delay", "300", "--log", log});
+  // The fourth request's key, once the simulator has taken it in; it answers
+  // 300 ms later, long after it is stopped.
+  std::string fourth;
+  const auto result = RunProgram(BinPath("froskctl"), {"read", port}, {}, 30000, [&](pid_t, const ProgramResult&) {
+    if (!fourth.empty()) return;
+    std::ifstream in(log);
+    std::vector<std::string> keys;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream words(line);
+      std::string time, device, direction, frame, key;
+      if (words >> time >> device >> direction >> frame >> key && direction == "in") keys.push_back(key);
+    }
+    if (keys.size() < 4) return;
+    kill(sim_->Pid(), SIGSTOP);
+    fourth = keys[3];
+  });
+  kill(sim_->Pid(), SIGCONT);
+  ASSERT_FALSE(fourth.empty());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  const std::string named = port + ": no reply to " + fourth + " within 5000 ms\n";
+  EXPECT_NE(result.err.find(named), std::string::npos) << result.err;
 }
 
 TEST_F(DeviceVerbsTest, SetKeepsToTheUserBandAndPrintsTheAnsweredGroups) {

@@ -106,7 +106,7 @@ TEST(FroskctlLinkTest, RequestGivesUpAfterFiveSecondsWithoutAReply) {
   EXPECT_GE(std::chrono::steady_clock::now() - started, 5s);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "no reply within 5000 ms\n");
+  EXPECT_EQ(result.err, peer.Port() + ": no reply to SET_SERVICE_MODE within 5000 ms\n");
   EXPECT_EQ(peer.Request(), "$0410000D10000009101B000500AF57#");
 }
 
