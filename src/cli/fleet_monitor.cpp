@@ -72,7 +72,6 @@ int FleetMonitor::Start() {
     std::cerr << why << "\n";
     port->reported = PortHealth::kLost;
   }
-  timer_.start();
   return kExitDone;
 }
 
@@ -82,6 +81,7 @@ bool FleetMonitor::Open(Port& port, std::string* why) {
       port.name, links_, DeviceSeams{seams_.clock, seams_.prompter, seams_.beeper, seams_.folders},
       static_cast<ConnectionOwner&>(*this));
   port.read = 0;
+  port.answered = false;
   port.closeRequested.reset();
   port.timeoutsAtReply = 0;
   port.opened = seams_.wallClock.Now();
@@ -105,6 +105,7 @@ void FleetMonitor::Refreshed(Port& port, GroupMask stored) {
   if (stored == 0 || port.connection == nullptr) return;
   DeviceEngine& engine = port.connection->Engine();
   port.read |= stored;
+  port.answered = true;
   port.timeoutsAtReply = engine.Timeouts();
   port.lastReply = seams_.wallClock.Now();
   // The labels and readings are those of the controller on the port now; until
@@ -124,7 +125,7 @@ void FleetMonitor::Refreshed(Port& port, GroupMask stored) {
 PortHealth FleetMonitor::HealthOf(const Port& port) const {
   if (port.connection == nullptr || !port.connection->IsOpen() || links_.Failed(port.name)) return PortHealth::kLost;
   const uint32_t timeouts = port.connection->Engine().Timeouts();
-  if (!port.lastReply) return timeouts != 0 ? PortHealth::kNotAnswering : PortHealth::kStarting;
+  if (!port.answered) return timeouts != 0 ? PortHealth::kNotAnswering : PortHealth::kStarting;
   return timeouts != port.timeoutsAtReply ? PortHealth::kNotAnswering : PortHealth::kAnswering;
 }
 
@@ -234,6 +235,7 @@ void FleetMonitor::Stop(int exitCode) {
 
 int FleetMonitor::Run() {
   if (result_) return *result_;
+  timer_.start();
   QCoreApplication::exec();
   return *result_;
 }

@@ -68,7 +68,7 @@ class FleetMonitor : public QObject, private ConnectionOwner {
   // Ends the watch: every controller down in a last write of the textfile,
   // every port closed.
   void Finish();
-  // Runs the event loop with its timer until Stop or, without a textfile,
+  // Runs the event loop with the timer that calls Tick until Stop or, without a textfile,
   // the loss of the last port (1).
   int Run();
   void Stop(int exitCode);
@@ -86,6 +86,7 @@ class FleetMonitor : public QObject, private ConnectionOwner {
     ControllerMetrics metrics;
     uint32_t timeoutsAtReply = 0;
     std::optional<uint32_t> closedAt;  // when the port was found lost or did not open
+    bool answered = false;             // on this link
     std::optional<LocalDateTime> lastReply;
     LocalDateTime opened;
     PortHealth reported = PortHealth::kStarting;
