@@ -24,7 +24,8 @@ std::string HostName() {
 int RunFleetMonitor(const Invocation& invocation) {
   const std::optional<std::string> folder = invocation.Option("textfile");
   // The lines of several ports interleave, and the station's file holds what a CSV would.
-  for (const char* option : {"csv", "count", "output", "append"})
+  if (invocation.Has("output")) return UsageError("--output records one PORT, without --textfile");
+  for (const char* option : {"csv", "count", "append"})
     if (invocation.Has(option))
       return UsageError(std::string("--") + option + " goes with one PORT without --textfile");
   if (invocation.Has("station") && !folder) return UsageError("--station goes with --textfile");
