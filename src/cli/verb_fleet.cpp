@@ -23,6 +23,7 @@ std::string HostName() {
 
 int RunFleetMonitor(const Invocation& invocation) {
   const std::optional<std::string> folder = invocation.Option("textfile");
+  if (invocation.args.empty()) return UsageError("monitor takes at least one PORT");
   // The lines of several ports interleave, and the station's file holds what a CSV would.
   if (invocation.Has("output")) return UsageError("--output records one PORT, without --textfile");
   for (const char* option : {"csv", "count", "append"})

@@ -87,6 +87,7 @@ TEST_F(FleetVerbTest, RefusalsNameTheirReason) {
       {{"monitor", "/dev/frosk-a", "/dev/frosk-b", "--csv"}, 2, "--csv goes with one PORT without --textfile"},
       {{"monitor", "/dev/frosk-a", "--textfile", dir_.Path(), "--count", "3"}, 2, "--count goes with one PORT"},
       {{"monitor", "/dev/frosk-a", "/dev/frosk-a"}, 2, "/dev/frosk-a is named twice"},
+      {{"monitor", "--textfile", dir_.Path()}, 2, "monitor takes at least one PORT"},
       {{"monitor", "/dev/frosk-a", "--textfile", dir_.Path(), "--station", "../up"}, 2, "--station needs a name"},
       {{"monitor", "/dev/frosk-a", "/dev/frosk-b", "--station", "x"}, 2, "--station goes with --textfile"},
       {{"monitor", "/dev/frosk-a", "--textfile", notAFolder + "/sub"}, 1, "Not a directory"},
