@@ -89,7 +89,7 @@ void BM_FourLiveTrendsWindows(benchmark::State& state) {
   Settings settings;
   LinkLayer links;
   const Folders folders = Folders::Beside(FROSK_BIN_DIR);
-  TEnterValueForm valueDialog;
+  TEnterValueForm valueDialog(quiet);
   TEnterSerialForm serialDialog;
   std::vector<std::unique_ptr<DeviceConnection>> connections;
   std::vector<std::unique_ptr<TFroskTecViewForm>> windows;

@@ -45,7 +45,7 @@ struct Window {
 
 void Read(Window& window, std::string_view text) {
   ContentMask found = 0x5A5A5A5A;
-  const bool read = window.files.ReadConfigText(text, content::kEverything, found);
+  const bool read = window.files.ReadConfigText(text, content::kEverything, found, window.engine);
   const ItemTree& tree = window.files.ConfigFileTree();
   if (!read && (found != 0 || tree.NodeCount() != 0)) __builtin_trap();
   if (read && (tree.TopLevel().size() != 1 || (found & ~(content::kRecords | content::kSignatures)) != 0))

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "common/frame_event.h"
@@ -271,8 +272,12 @@ void DiscoveryEngine::HaltScan() {
 
 std::unique_ptr<DeviceConnection> DiscoveryEngine::MakeConnection(const std::string& portName) {
   const Surroundings& s = surroundings_;
-  return std::make_unique<DeviceConnection>(portName, s.links,
-                                            DeviceSeams{s.tickClock, s.prompter, s.beeper, s.folders}, *this);
+  auto connection = std::make_unique<DeviceConnection>(
+      portName, s.links, DeviceSeams{s.tickClock, s.prompter, s.beeper, s.folders}, *this);
+  DeviceConnection* made = connection.get();
+  connect(made, &DeviceConnection::HealthChanged, this,
+          [this, made](const LinkHealth& health) { LinkHealthChanged(*made, health); });
+  return connection;
 }
 
 // The probe's frames come to this engine; a connected device's to its connection.
@@ -416,6 +421,25 @@ void DiscoveryEngine::FrameMessage(const FrameBlock& block) {
   AddFoundDevice(probeEntry_);
   if (!portQueue_.empty()) portQueue_.pop_front();
   ChangeState(ScanState::NextPort, "", "");
+}
+
+void DiscoveryEngine::LinkHealthChanged(DeviceConnection& connection, const LinkHealth& health) {
+  const auto entry = std::find_if(devices_.begin(), devices_.end(),
+                                  [&](const auto& candidate) { return candidate->Connection.get() == &connection; });
+  if (entry == devices_.end()) return;
+  const DeviceIdenRecord& iden = (*entry)->Iden;
+  const std::string device = std::string(iden.name, strnlen(iden.name, sizeof iden.name)) + " (" +
+                             SerialToText(iden.serial) + ") on " + (*entry)->Port.portName + ": ";
+  switch (health.state) {
+    case LinkState::kNotAnswering: WriteLog(device + "not answering since " + FormatTime(health.lastReply)); break;
+    case LinkState::kLive: WriteLog(device + "answering again"); break;
+    case LinkState::kLost:
+      WriteLog(device + "connection lost");
+      // The connection closed its port; the entry goes unlinked as after a
+      // device window's close request, once the call that saw the end returns.
+      CloseRequested(connection, CloseAction::kClose);
+      break;
+  }
 }
 
 void DiscoveryEngine::ProcessCloseRequests() {

@@ -143,7 +143,8 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   int ListSystemPorts(std::vector<std::string>* list);
 
   // ConnectionOwner. A device's close request unlinks it (and, for action 2,
-  // programs its module) from an event of this engine.
+  // programs its module) from an event of this engine. Each change of a
+  // device's link health is a log line; a lost link unlinks the device.
   bool ServiceModeSetting() const override { return surroundings_.settings.ServiceMode; }
   bool DevicesReachable() const override { return scanState_ <= ScanState::Ready; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
@@ -170,8 +171,9 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   const UpdateInfo& LastUpdateInfo() const { return updateCheck_.Info(); }
   bool DownloadRequested() const { return downloadRequested_; }
   bool MainWindowShown() const { return mainWindowShown_; }
-  // The program's wall clock, for the windows that show today's date.
-  const WallClock& Calendar() const { return surroundings_.wallClock; }
+  // The program's wall clock, for the windows that show today's date and the
+  // times of link health.
+  const WallClock& Calendar() const override { return surroundings_.wallClock; }
 
  signals:
   void StateChanged(frosk::ScanState state);
@@ -200,6 +202,7 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   void FrameMessage(const FrameBlock& block);
   void DeviceWindowRequest(const CloseRequest& request);
   void ProcessCloseRequests();
+  void LinkHealthChanged(DeviceConnection& connection, const LinkHealth& health);
   std::unique_ptr<DeviceConnection> MakeConnection(const std::string& portName);
   void FillPortQueue();
   bool ScanRunning() const;

@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -145,7 +147,7 @@ void TMainForm::BuildMenus() {
   menuBar()->setObjectName(QStringLiteral("MainMenu"));
   menuBar()->setStyle(menuStyle_);
 
-  QMenu* devices = AddMenu("DevicesMenuItem", "Devices");
+  QMenu* devices = AddMenu("DevicesMenuItem", "&Devices");
   devicesReloadMenuItem_ = AddItem(devices, "DevicesReloadMenuItem", "Reload Devices List");
   devices->addSeparator();
   devicesConnectMenuItem_ = AddItem(devices, "DevicesConnectMenuItem", "Connect");
@@ -154,19 +156,19 @@ void TMainForm::BuildMenus() {
   devices->addSeparator();
   devicesExitMenuItem_ = AddItem(devices, "DevicesExitMenuItem", "Exit");
 
-  QMenu* options = AddMenu("OptionsMenuItem", "Options");
+  QMenu* options = AddMenu("OptionsMenuItem", "&Options");
   optionsSettingsMenuItem_ = AddItem(options, "OptionsSettingsMenuItem", "Settings...");
   options->addSeparator();
   optionsFlasherMenuItem_ = AddItem(options, "OptionsFlasherMenuItem", "Force Device Programming...", false);
   options->addSeparator();
   optionsUpdatesMenuItem_ = AddItem(options, "OptionsUpdatesMenuItem", "Check for Updates...");
 
-  serviceMenuItem_ = AddMenu("ServiceMenuItem", "Service");
+  serviceMenuItem_ = AddMenu("ServiceMenuItem", "&Service");
   serviceFirmwareMenuItem_ = AddItem(serviceMenuItem_, "ServiceFirmwareMenuItem", "Flash Firmware...");
   serviceShowFroskTecWindowMenuItem_ =
       AddItem(serviceMenuItem_, "ServiceShowFroskTecWindowMenuItem", "Show FroskTEC Window", false);
 
-  QMenu* help = AddMenu("HelpMenuItem", "Help");
+  QMenu* help = AddMenu("HelpMenuItem", "&Help");
   helpAboutMenuItem_ = AddItem(help, "HelpAboutMenuItem", "About");
 
   devicesMenu_ = new QMenu(devicesListView_);
@@ -205,6 +207,7 @@ void TMainForm::WireActions() {
           &TMainForm::ServiceShowFroskTecWindowMenuItemClick);
   connect(helpAboutMenuItem_, &QAction::triggered, this, &TMainForm::HelpAboutMenuItemClick);
   connect(devicesListView_, &QTreeWidget::itemDoubleClicked, this, &TMainForm::DevicesListViewDblClick);
+  WireKeys();
   connect(devicesListView_, &QTreeWidget::itemSelectionChanged, this, &TMainForm::DevicesListViewSelectItem);
   connect(devicesListView_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { devicesMenu_->popup(devicesListView_->viewport()->mapToGlobal(at)); });
@@ -384,6 +387,36 @@ void TMainForm::ServiceShowFroskTecWindowMenuItemClick() {
 
 void TMainForm::HelpAboutMenuItemClick() {
   if (startupForm_) startupForm_->ShowAbout();
+}
+
+// The keys stand for the mouse: F5 reloads, F10 opens the menu bar as Alt
+// does, and on the list Enter is a row's double click and Delete its
+// Disconnect.
+void TMainForm::WireKeys() {
+  auto* reload = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  connect(reload, &QShortcut::activated, this, &TMainForm::DevicesReloadMenuItemClick);
+  auto* menus = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menus, &QShortcut::activated, this, &TMainForm::OpenMenuBar);
+  devicesListView_->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == devicesListView_ && event->type() == QEvent::KeyPress) {
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter: DevicesListViewDblClick(); return true;
+      case Qt::Key_Delete: DevicesDisconnectMenuItemClick(); return true;
+      default: break;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::OpenMenuBar() {
+  const QList<QAction*> menus = menuBar()->actions();
+  if (menus.isEmpty()) return;
+  menuBar()->setFocus(Qt::MenuBarFocusReason);
+  menuBar()->setActiveAction(menus.front());
 }
 
 void TMainForm::DevicesListViewDblClick() {

@@ -83,6 +83,7 @@ class TMainForm : public QMainWindow {
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCloseQuery(QCloseEvent* event);
@@ -93,6 +94,8 @@ class TMainForm : public QMainWindow {
   DeviceEntry* SelectedEntry() const;
   void BuildLayout();
   void BuildMenus();
+  void WireKeys();
+  void OpenMenuBar();
   void WireActions();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption, bool measured = true);
   QMenu* AddMenu(const char* name, const char* caption);

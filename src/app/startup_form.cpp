@@ -15,9 +15,7 @@ namespace {
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QRect& place, const QFont& font, const QColor& colour,
                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(QLatin1String(name));
-  label->setGeometry(place);
+  auto* label = Label(parent, QLatin1String(name), {}, place);
   label->setFont(font);
   label->setAlignment(alignment);
   SetTextColour(label, colour);

@@ -35,7 +35,7 @@ StartupWindows::StartupWindows(DiscoveryEngine& engine, Settings& settings, cons
     : programmerRunner_(std::make_unique<ProgrammerRunner>(deviceSeams.clock, deviceSeams.folders)),
       mainForm_(Create<TMainForm>(engine, settings)),
       startupForm_(Create<TStartupForm>()),
-      enterValueForm_(Create<TEnterValueForm>()),
+      enterValueForm_(Create<TEnterValueForm>(deviceSeams.prompter)),
       selectFirmwareForm_(Create<TSelectFirmwareForm>(PortsOf(engine), deviceSeams.prompter)),
       uploadFirmwareForm_(Create<TUploadFirmwareForm>(*programmerRunner_, settings)),
       viewLogForm_(Create<TViewLogForm>()),

@@ -83,11 +83,17 @@ std::string Hex8(ContentMask mask) {
   return text;
 }
 
-// The command name of a record of a configuration file; null for anything else.
-const CommandSpec* ConfigRecordCommand(Key key) {
+bool IsConfigRecordCommand(Key key) {
   for (const ConfigRecord& record : ConfigRecords())
-    if (record.Wrapped() && record.childKey == key) return FindCommand(key);
-  return nullptr;
+    if (record.Wrapped() && record.childKey == key) return true;
+  return false;
+}
+
+// A load's record as it goes out, with how far the load has come:
+// "record 3 of 11: SET_MODULE_IDEN".
+void PrintLoadProgress(const ConfigFileEngine& files) {
+  if (const std::optional<ChainProgress> progress = files.Progress())
+    std::cout << ProgressText(*progress) << "\n" << std::flush;
 }
 
 }  // namespace
@@ -124,11 +130,10 @@ int RunLoad(const Invocation& invocation) {
 
   if (const int signal = session.Interrupted(); signal != 0) return InterruptedExit(signal, "nothing sent");
   int sent = 0;
-  session.SetSentListener([&sent](const uint8_t* item) {
-    const CommandSpec* command = ConfigRecordCommand(ItemKey(item));
-    if (command == nullptr) return;
+  session.SetSentListener([&session, &sent](const uint8_t* item) {
+    if (!IsConfigRecordCommand(ItemKey(item))) return;
     ++sent;
-    std::cout << command->name << "\n" << std::flush;
+    PrintLoadProgress(session.ConfigFiles());
   });
   InterruptibleSender sender(session);
   const LoadOutcome outcome = session.ConfigFiles().LoadConfiguration();

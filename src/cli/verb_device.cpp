@@ -190,9 +190,11 @@ int RunMonitor(const Invocation& invocation) {
     if (engine.Timeouts() != timeouts) {
       timeouts = engine.Timeouts();
       std::cerr << "no reply within " << DeviceEngine::kReplyTimeoutMs << " ms\n";
-      if (recorder != nullptr) recorder->NotAnswering();
     }
     if (printer.OnRefresh(stored, clock.Now()) && count && ++replies >= *count) session.Stop(kExitDone);
+  });
+  QObject::connect(&session.Connection(), &DeviceConnection::HealthChanged, &session, [&](const LinkHealth& health) {
+    if (health.state != LinkState::kLive && recorder != nullptr) recorder->NotAnswering();
   });
   if (durationMs) QTimer::singleShot(*durationMs, &session, [&session] { session.Stop(kExitDone); });
   // Both Auto boxes checked, as the user view starts.

@@ -150,12 +150,14 @@ const std::vector<Verb>& Verbs() {
       {"load", "PORT FILE",
        "load a configuration file into a device as \"Load Configuration from File...\" does",
        "Reads the device as read does, then checks FILE's signatures against the controller's and the module's\n"
-       "serial numbers and the module connected, with the program's messages. Then asks whether to send (on a\n"
-       "terminal; otherwise the answer is Cancel unless --yes is given) and sends the file's records one by\n"
-       "one, printing the SET command of each as it goes out. Ends when the last one is answered, without\n"
-       "waiting for the device to be read again. Exit 1 when the file is refused, the question cancelled or a\n"
-       "reply does not come; exit 2 for \"File integrity error !\". Ctrl+C while a record is on its way lets\n"
-       "it be answered and sends no other, then says how many were written (exit 130).",
+       "serial numbers and the module connected, with the program's messages, and every value against its\n"
+       "field's range and the user limits the device will hold after the write, naming each value outside them.\n"
+       "Then asks whether to send (on a terminal; otherwise the answer is Cancel unless --yes is given) and\n"
+       "sends the file's records one by one, printing each as it goes out: \"record 3 of 11: SET_MODULE_IDEN\".\n"
+       "Ends when the last one is answered, without waiting for the device to be read again. Exit 1 when the\n"
+       "file is refused, the question cancelled or a reply does not come; exit 2 for \"File integrity error !\".\n"
+       "Ctrl+C while a record is on its way lets it be answered and sends no other, then says how many were\n"
+       "written (exit 130).",
        {{"yes", false, "answer OK to the question whether to send; a firmware update is always declined"}},
        RunLoad},
   };

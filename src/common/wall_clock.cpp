@@ -26,12 +26,13 @@ std::string FormatDate(const LocalDateTime& t) {
   return text;
 }
 
-std::string FormatDateTime(const LocalDateTime& t) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+std::string FormatTime(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
   return text;
 }
+
+std::string FormatDateTime(const LocalDateTime& t) { return FormatDate(t) + " " + FormatTime(t); }
 
 std::string FormatIsoDateTime(const LocalDateTime& t) {
   const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;

@@ -41,6 +41,8 @@ class FixedWallClock final : public WallClock {
 
 // "yyyy-mm-dd"
 std::string FormatDate(const LocalDateTime& t);
+// "hh:nn:ss"
+std::string FormatTime(const LocalDateTime& t);
 // "yyyy-mm-dd hh:nn:ss"
 std::string FormatDateTime(const LocalDateTime& t);
 // ISO 8601 with milliseconds and the offset: "2026-12-10T14:03:07.512+01:00".

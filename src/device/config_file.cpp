@@ -76,20 +76,20 @@ void MakeModuleSignature(ModuleCheckHolder& check, const ModuleIdenHolders& iden
   check.At(MODULE_CHECK_VALUE).SetFromInt(SerialSignature(iden.At(MODULE_IDEN_SERIAL)));
 }
 
-std::vector<uint8_t> ConfigRecordItem(DeviceEngine& engine, const ConfigRecord& record) {
+std::vector<uint8_t> ConfigRecordItem(HolderSet& holders, const ConfigRecord& record) {
   const ContainerSpec& container = GroupContainer(record.group);
   const size_t header = record.Wrapped() ? 4 : 0;
   std::vector<uint8_t> item(header + EncodedSize(container));
   if (record.Wrapped()) ItemPutContainer(item.data(), record.childKey, static_cast<uint16_t>(item.size()));
-  BuildHoldersItem(container, engine.Holders(record.group), item.data() + header, item.size() - header);
+  BuildHoldersItem(container, holders.Holders(record.group), item.data() + header, item.size() - header);
   return item;
 }
 
-std::vector<uint8_t> BuildConfigRoot(DeviceEngine& engine, ContentMask mask) {
+std::vector<uint8_t> BuildConfigRoot(HolderSet& holders, ContentMask mask) {
   std::vector<uint8_t> root(4);
   for (const ConfigRecord& record : kRecords) {
     if ((mask & record.bit) == 0) continue;
-    const std::vector<uint8_t> child = ConfigRecordItem(engine, record);
+    const std::vector<uint8_t> child = ConfigRecordItem(holders, record);
     root.insert(root.end(), child.begin(), child.end());
   }
   // Every record of the table together takes a fraction of the tree buffer.
@@ -116,9 +116,9 @@ ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const Con
   return found;
 }
 
-ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMask requested) {
-  return WalkConfigRoot(root, requested, [&engine](const ConfigRecord& record, const uint8_t* item) {
-    StoreHoldersItem(GroupContainer(record.group), engine.Holders(record.group), item);
+ContentMask StoreConfigRoot(HolderSet& holders, const uint8_t* root, ContentMask requested) {
+  return WalkConfigRoot(root, requested, [&holders](const ConfigRecord& record, const uint8_t* item) {
+    StoreHoldersItem(GroupContainer(record.group), holders.Holders(record.group), item);
   });
 }
 

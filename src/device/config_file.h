@@ -51,11 +51,11 @@ uint16_t SerialSignature(const VFroskClass& serial);
 void MakeDeviceSignature(DeviceCheckHolder& check, const DeviceIdenHolders& iden);
 void MakeModuleSignature(ModuleCheckHolder& check, const ModuleIdenHolders& iden);
 
-// The SET request of one row (a signature row: its check item) from the
-// engine's holders, byte for byte the root's child for that row.
-std::vector<uint8_t> ConfigRecordItem(DeviceEngine& engine, const ConfigRecord& record);
-// The root item of a file holding the mask's records, from the engine's holders.
-std::vector<uint8_t> BuildConfigRoot(DeviceEngine& engine, ContentMask mask);
+// The SET request of one row (a signature row: its check item) from a set of
+// holders, byte for byte the root's child for that row.
+std::vector<uint8_t> ConfigRecordItem(HolderSet& holders, const ConfigRecord& record);
+// The root item of a file holding the mask's records, from a set of holders.
+std::vector<uint8_t> BuildConfigRoot(HolderSet& holders, ContentMask mask);
 
 // Visits the root's direct children in file order and hands each requested
 // record that is there in full to `take` with the record's item (a wrapped
@@ -63,8 +63,8 @@ std::vector<uint8_t> BuildConfigRoot(DeviceEngine& engine, ContentMask mask);
 // later child of the same key is taken again. The root must be valid.
 using ConfigRecordVisitor = std::function<void(const ConfigRecord& record, const uint8_t* item)>;
 ContentMask WalkConfigRoot(const uint8_t* root, ContentMask requested, const ConfigRecordVisitor& take);
-// Stores the requested records of a valid root into the engine's holders; the bits stored.
-ContentMask StoreConfigRoot(DeviceEngine& engine, const uint8_t* root, ContentMask requested);
+// Stores the requested records of a valid root into a set of holders; the bits stored.
+ContentMask StoreConfigRoot(HolderSet& holders, const uint8_t* root, ContentMask requested);
 
 // The frame of a file's text: the text without the white space around it.
 std::string_view ConfigFrameText(std::string_view text);

@@ -1,6 +1,10 @@
 #include "device/configurator_engine.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "device/field_display.h"
+#include "device/value_check.h"
 #include "protocol/keys.h"
 
 namespace frosk {
@@ -40,6 +44,66 @@ constexpr RowDefaults kVeltraParamsDefaults[] = {
 
 Group Offset(Group first, int by) { return static_cast<Group>(static_cast<int>(first) + by); }
 
+constexpr ContentMask Bits(std::initializer_list<Group> groups) {
+  ContentMask bits = 0;
+  for (const Group group : groups) bits |= SlotOf(group).bit;
+  return bits;
+}
+
+// What leaving a page with Next sends, and the user set it makes equal to its
+// defaults first; no records for a state that shows no wizard page.
+struct PageRecords {
+  ContentMask records = 0;
+  std::optional<Group> defaults;
+  std::optional<Group> userSet;
+};
+
+PageRecords RecordsOfPage(SequenceState state) {
+  switch (state) {
+    case kConfiguratorDeviceIden: return {Bits({Group::kDeviceIden, Group::kFroskTecConfig}), {}, {}};
+    case kConfiguratorNoMemModuleIden: return {Bits({Group::kNoMemModuleIden}), {}, {}};
+    case kConfiguratorNoMemParams:
+      return {Bits({Group::kNoMemDefault, Group::kNoMemUserSet, Group::kNoMemUserMin, Group::kNoMemUserMax}),
+              Group::kNoMemDefault, Group::kNoMemUserSet};
+    case kConfiguratorModuleIden: return {Bits({Group::kModuleIden}), {}, {}};
+    case kConfiguratorModuleParams:
+      return {Bits({Group::kModuleDefault, Group::kModuleUserSet, Group::kModuleUserMin, Group::kModuleUserMax}),
+              Group::kModuleDefault, Group::kModuleUserSet};
+    case kConfiguratorVeltraParams:
+      return {Bits({Group::kVeltraDefault, Group::kVeltraUserSet, Group::kVeltraUserMin, Group::kVeltraUserMax}),
+              Group::kVeltraDefault, Group::kVeltraUserSet};
+    default: return {};
+  }
+}
+
+void CopyRecord(HolderSet& holders, Group from, Group to) {
+  const std::span<VFroskClass> source = holders.Holders(from);
+  std::copy(source.begin(), source.end(), holders.Holders(to).begin());
+}
+
+// The record each waiting state of the write chain awaits the answer to.
+std::optional<Group> RecordInFlight(SequenceState state) {
+  switch (state) {
+    case kWriteDeviceIden: return Group::kDeviceIden;
+    case kWriteFroskTecConfig: return Group::kFroskTecConfig;
+    case kWriteNoMemModuleIden: return Group::kNoMemModuleIden;
+    case kWriteNoMemDefault: return Group::kNoMemDefault;
+    case kWriteNoMemUserSet: return Group::kNoMemUserSet;
+    case kWriteNoMemUserMin: return Group::kNoMemUserMin;
+    case kWriteNoMemUserMax: return Group::kNoMemUserMax;
+    case kWriteModuleIden: return Group::kModuleIden;
+    case kWriteModuleDefault: return Group::kModuleDefault;
+    case kWriteModuleUserSet: return Group::kModuleUserSet;
+    case kWriteModuleUserMin: return Group::kModuleUserMin;
+    case kWriteModuleUserMax: return Group::kModuleUserMax;
+    case kWriteVeltraDefault: return Group::kVeltraDefault;
+    case kWriteVeltraUserSet: return Group::kVeltraUserSet;
+    case kWriteVeltraUserMin: return Group::kVeltraUserMin;
+    case kWriteVeltraUserMax: return Group::kVeltraUserMax;
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace
 
 ConfigPage ConfigPageOf(SequenceState sequenceState) {
@@ -67,11 +131,29 @@ ConfigNavigation NavigationOf(ConfigPage page) {
   }
 }
 
-ConfiguratorEngine::ConfiguratorEngine(DeviceEngine& engine, const WallClock& wallClock)
-    : engine_(engine), wallClock_(wallClock) {}
+ConfiguratorEngine::ConfiguratorEngine(DeviceEngine& engine, ConfigFileEngine& files, const WallClock& wallClock)
+    : engine_(engine), files_(files), wallClock_(wallClock) {
+  // A file is shown only inside the configurator: once it is left, the pages
+  // show the device again, as it is read anew.
+  listenerId_ = engine_.AddRefreshListener([this](GroupMask) {
+    if (engine_.ViewPage() != DeviceEngine::kConfiguratorPage) file_.reset();
+  });
+}
+
+ConfiguratorEngine::~ConfiguratorEngine() { engine_.RemoveRefreshListener(listenerId_); }
+
+HolderSet& ConfiguratorEngine::Values() const {
+  if (file_) return *file_;
+  return engine_;
+}
+
+std::optional<std::string> ConfiguratorEngine::FileShown() const {
+  if (!file_) return std::nullopt;
+  return fileName_;
+}
 
 bool ConfiguratorEngine::NoMemCompatible() const {
-  return engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0;
+  return Values().Holder(Group::kFroskTecConfig, FROSKTEC_CONFIG_NO_MEM_COMPATIBLE)->GetAsInt() != 0;
 }
 
 // --- Pages ----------------------------------------------------------------------
@@ -79,12 +161,40 @@ bool ConfiguratorEngine::NoMemCompatible() const {
 void ConfiguratorEngine::StartWizard() { engine_.ShowConfiguratorPage(kConfiguratorDeviceIden); }
 
 void ConfiguratorEngine::MakeFile() {
-  MakeDeviceSignature(engine_.DeviceCheck(), engine_.DeviceIden());
-  MakeModuleSignature(engine_.ModuleCheck(), engine_.ModuleIden());
+  for (const Signature which : {Signature::kDevice, Signature::kModule})
+    CheckHolder(which).SetFromInt(SerialSignature(SerialOf(which)));
   engine_.ShowConfiguratorPage(kConfiguratorMakeFile);
 }
 
+namespace {
+
+// Whether the values a page sends, taken from `values`, may go to the device;
+// says why not.
+bool PageFits(DeviceEngine& engine, HolderSet& values, const PageRecords& page) {
+  // The device after the write: the page's records as Next sends them, the
+  // device's own for the rest.
+  FileHolders after;
+  CopyRecords(engine, after);
+  CopyRecords(values, after, page.records);
+  if (page.defaults) CopyRecord(after, *page.defaults, *page.userSet);
+  const std::vector<ValueViolation> violations = CheckValues(page.records, engine.SupportedContent(), after);
+  if (violations.empty()) return true;
+  RefuseValues(engine, violations);
+  return false;
+}
+
+}  // namespace
+
 void ConfiguratorEngine::Next() {
+  const PageRecords page = RecordsOfPage(engine_.SequenceState());
+  if (page.records == 0 || !PageFits(engine_, Values(), page)) {
+    engine_.Refresh();
+    return;
+  }
+  if (page.defaults) CopyRecord(Values(), *page.defaults, *page.userSet);
+  // What a page sends from a file becomes the device's as it goes out, the
+  // way an edit of the device's values does.
+  if (file_ && engine_.IsDeviceLinked()) CopyRecords(*file_, engine_, page.records);
   DeviceEngine& e = engine_;
   switch (e.SequenceState()) {
     case kConfiguratorDeviceIden:
@@ -96,7 +206,6 @@ void ConfiguratorEngine::Next() {
                               [&] { e.SendModuleIden(&e.NoMemModuleIden(), SET_FROSKTEC_MOD_NO_MEM_IDEN); });
       break;
     case kConfiguratorNoMemParams:
-      e.NoMemUserSet().SetRaw(e.NoMemDefault().ToRecord());
       e.LeaveConfiguratorPage(kWriteNoMemDefault, kConfiguratorModuleIden,
                               [&] { e.SendModuleBasicParams(&e.NoMemDefault(), SET_FROSKTEC_MOD_NO_MEM_DEFAULT); });
       break;
@@ -105,12 +214,10 @@ void ConfiguratorEngine::Next() {
                               [&] { e.SendModuleIden(&e.ModuleIden(), SET_MODULE_IDEN); });
       break;
     case kConfiguratorModuleParams:
-      e.ModuleUserSet().SetRaw(e.ModuleDefault().ToRecord());
       e.LeaveConfiguratorPage(kWriteModuleDefault, kConfiguratorVeltraParams,
                               [&] { e.SendModuleBasicParams(&e.ModuleDefault(), SET_MODULE_DEFAULT); });
       break;
     case kConfiguratorVeltraParams:
-      e.VeltraUserSet().SetRaw(e.VeltraDefault().ToRecord());
       e.LeaveConfiguratorPage(kWriteVeltraDefault, kConfiguratorStart,
                               [&] { e.SendVeltraParams(&e.VeltraDefault(), SET_MODULE_VELTRA_DEFAULT); });
       break;
@@ -135,6 +242,35 @@ void ConfiguratorEngine::Back() {
   // A state that shows no page stays as it is.
   if (!engine_.ShowConfiguratorPage(page)) engine_.Refresh();
 }
+
+std::optional<ChainProgress> ConfiguratorEngine::Progress() const {
+  const std::optional<Group> record = RecordInFlight(engine_.SequenceState());
+  if (!record) return std::nullopt;
+  // The wizard writes every record the connected devices hold, in the order
+  // of their bits, the order of its pages.
+  const ContentMask bit = SlotOf(*record).bit;
+  const ContentMask written = (engine_.SupportedContent() & content::kRecords) | bit;
+  return ChainProgress{std::popcount(written & (bit - 1)) + 1, std::popcount(written), SlotOf(*record).set};
+}
+
+// --- Files ----------------------------------------------------------------------
+
+void ConfiguratorEngine::LoadCurrentConfiguration() {
+  file_.reset();
+  engine_.GetConfiguration();
+}
+
+void ConfiguratorEngine::ReadFile() {
+  auto file = std::make_unique<FileHolders>();
+  std::string fileName;
+  if (files_.ReadConfigurationFromFile(*file, &fileName)) {
+    file_ = std::move(file);
+    fileName_ = fileName;
+  }
+  engine_.Refresh();
+}
+
+bool ConfiguratorEngine::WriteFile(ContentMask ticked) { return files_.WriteConfigurationToFile(ticked, Values()); }
 
 // --- Fields ---------------------------------------------------------------------
 
@@ -175,7 +311,7 @@ std::optional<Group> ConfiguratorEngine::GroupOf(ConfigColumn column) const {
 
 VFroskClass* ConfiguratorEngine::HolderOf(ConfigColumn column, Key field) const {
   const std::optional<Group> group = GroupOf(column);
-  return group ? engine_.Holder(*group, field) : nullptr;
+  return group ? Values().Holder(*group, field) : nullptr;
 }
 
 // --- Production defaults ------------------------------------------------------------
@@ -195,8 +331,8 @@ void ConfiguratorEngine::DeviceIdenDefaults() {
 void ConfiguratorEngine::ModuleIdenDefaults() {
   const std::optional<Group> group = GroupOf(ConfigColumn::kModuleIden);
   if (!group) return;
-  const auto set = [&](Key field, int32_t value) { engine_.Holder(*group, field)->SetFromInt(value); };
-  const auto setText = [&](Key field, const std::string& text) { engine_.Holder(*group, field)->SetFromText(text); };
+  const auto set = [&](Key field, int32_t value) { Values().Holder(*group, field)->SetFromInt(value); };
+  const auto setText = [&](Key field, const std::string& text) { Values().Holder(*group, field)->SetFromText(text); };
   if (*group == Group::kNoMemModuleIden) {
     set(MODULE_IDEN_TYPE, 0);
     set(MODULE_IDEN_FIRM_VER, 0);
@@ -299,26 +435,24 @@ ContentMask ConfiguratorEngine::EnabledMask() const {
 }
 
 VFroskClass& ConfiguratorEngine::CheckHolder(Signature which) const {
-  return which == Signature::kDevice ? engine_.DeviceCheck().At(DEVICE_CHECK_VALUE)
-                                     : engine_.ModuleCheck().At(MODULE_CHECK_VALUE);
+  return which == Signature::kDevice ? *Values().Holder(Group::kDeviceCheck, DEVICE_CHECK_VALUE)
+                                     : *Values().Holder(Group::kModuleCheck, MODULE_CHECK_VALUE);
 }
 
 const VFroskClass& ConfiguratorEngine::SerialOf(Signature which) const {
-  return which == Signature::kDevice ? engine_.DeviceIden().At(DEVICE_IDEN_SERIAL)
-                                     : engine_.ModuleIden().At(MODULE_IDEN_SERIAL);
+  return which == Signature::kDevice ? *Values().Holder(Group::kDeviceIden, DEVICE_IDEN_SERIAL)
+                                     : *Values().Holder(Group::kModuleIden, MODULE_IDEN_SERIAL);
 }
 
+// A signature depends on the serial alone.
 void ConfiguratorEngine::GenerateSignature(Signature which, const VFroskClass& serial) {
-  if (which == Signature::kDevice) {
-    DeviceIdenHolders iden = engine_.DeviceIden();
-    iden.At(DEVICE_IDEN_SERIAL).SetRaw(serial.ValueStore());
-    MakeDeviceSignature(engine_.DeviceCheck(), iden);
-  } else {
-    ModuleIdenHolders iden = engine_.ModuleIden();
-    iden.At(MODULE_IDEN_SERIAL).SetRaw(serial.ValueStore());
-    MakeModuleSignature(engine_.ModuleCheck(), iden);
-  }
+  CheckHolder(which).SetFromInt(SerialSignature(serial));
   engine_.Refresh();
+}
+
+bool ConfiguratorEngine::SignatureFromFile(Signature which) {
+  return files_.SignatureFromFile(which == Signature::kDevice ? content::kDeviceSignature : content::kModuleSignature,
+                                  Values());
 }
 
 bool ConfiguratorEngine::TakeSignatureText(Signature which, std::string_view text) {

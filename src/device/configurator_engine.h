@@ -2,13 +2,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/wall_clock.h"
 #include "device/config_file.h"
+#include "device/config_file_engine.h"
 #include "device/device_engine.h"
+#include "device/holder_set.h"
 
 namespace frosk {
 
@@ -54,15 +57,27 @@ enum class ConfigColumn : uint8_t {
 enum class Signature : uint8_t { kDevice, kModule };
 
 // The configurator of a device window apart from its widgets: which page the
-// state shows and what its fields edit, the wizard's Next and Back, the
-// production defaults, the make-file page's content mask and signatures. It
-// edits the engine's own holders; there is no working copy. Every operation
-// that changes something ends in the engine's Refresh.
+// state shows and what its fields edit, the wizard's Next and Back with the
+// check of what a page sends, the production defaults, the make-file page's
+// content mask and signatures, and its files. Its pages edit the engine's own
+// holders, or, after "Read Configuration from File", the file's values held
+// apart from the device's until the configurator is left or the device is
+// read again. Every operation that changes something ends in the engine's
+// Refresh.
 class ConfiguratorEngine {
  public:
-  ConfiguratorEngine(DeviceEngine& engine, const WallClock& wallClock);
+  ConfiguratorEngine(DeviceEngine& engine, ConfigFileEngine& files, const WallClock& wallClock);
+  ~ConfiguratorEngine();
+  ConfiguratorEngine(const ConfiguratorEngine&) = delete;
+  ConfiguratorEngine& operator=(const ConfiguratorEngine&) = delete;
 
   ConfigPage Page() const { return ConfigPageOf(engine_.SequenceState()); }
+
+  // The values the pages show and edit, and Next and "Write To File..." take:
+  // the device's, or the file's while one is shown.
+  HolderSet& Values() const;
+  // The file whose values the pages show; none while they show the device's.
+  std::optional<std::string> FileShown() const;
 
   // ConfigWizzardButtonClick.
   void StartWizard();
@@ -72,9 +87,22 @@ class ConfiguratorEngine {
   // ConfigNextBitBtnClick: the page goes to the device as it is left, and the
   // chain's replies show the next page; without a link the wizard walks on at
   // once. Leaving a parameters page makes its user set equal to its defaults.
+  // A page whose values the device should not hold is not left: a message
+  // names each value and its limit, and nothing is sent.
   void Next();
   // ConfigBackBitBtnClick.
   void Back();
+  // While the chain writes a record: which one, and how many the wizard
+  // writes for the connected devices.
+  std::optional<ChainProgress> Progress() const;
+
+  // ConfigDeviceLoadButtonClick: the device read again, its values shown.
+  void LoadCurrentConfiguration();
+  // ConfigReadFileButtonClick: the pages show the file read, over the
+  // device's values where it carries none.
+  void ReadFile();
+  // ConfigMakeWriteButtonClick: the ticked records of the values shown.
+  bool WriteFile(ContentMask ticked);
 
   // The group a column of the current page shows; none when the state shows
   // no page with that column, and an edit there then changes nothing.
@@ -117,6 +145,8 @@ class ConfiguratorEngine {
   // "Generate...": the check value of the identification with this serial in
   // place of its own; the identification keeps its serial.
   void GenerateSignature(Signature which, const VFroskClass& serial);
+  // "Sygnature from file...": the file's signature becomes the check value.
+  bool SignatureFromFile(Signature which);
   // A signature typed into its field, as hexadecimal digits. Text that is not
   // one leaves the check value as it was; false then.
   bool TakeSignatureText(Signature which, std::string_view text);
@@ -126,7 +156,12 @@ class ConfiguratorEngine {
   void SetProdDateToday(ConfigColumn column, Key field);
 
   DeviceEngine& engine_;
+  ConfigFileEngine& files_;
   const WallClock& wallClock_;
+  int listenerId_ = 0;
+  // The file shown, with its name; none while the pages show the device's values.
+  std::unique_ptr<FileHolders> file_;
+  std::string fileName_;
 };
 
 }  // namespace frosk

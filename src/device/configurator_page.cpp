@@ -146,7 +146,11 @@ QFrame* Shape(QWidget* parent, const QString& name, const QRect& geometry, const
 
 ConfiguratorPage::ConfiguratorPage(DeviceEngine& engine, ConfigFileEngine& files, TEnterSerialForm& serialDialog,
                                    const WallClock& wallClock, QWidget* parent)
-    : QWidget(parent), engine_(engine), files_(files), serialDialog_(serialDialog), configurator_(engine, wallClock) {
+    : QWidget(parent),
+      engine_(engine),
+      files_(files),
+      serialDialog_(serialDialog),
+      configurator_(engine, files, wallClock) {
   setObjectName("ConfiguratorPage");
   exitWatcher_ = std::make_unique<EditExitWatcher>([this](QLineEdit* edit) {
     if (edit->inputMask().isEmpty())
@@ -176,6 +180,8 @@ void ConfiguratorPage::BuildLayout() {
   BuildParamsPage(veltraPage, "CVeltraParams", ConfigColumn::kVeltraDefault, veltraParamsShapes_);
   BuildMakeFilePage();
   BuildReadFilePage();
+  configFileViewLabel_ = Label(this, "ConfigFileViewLabel", {}, {8, 608, 650, 26});
+  configFileViewLabel_->setFont(UiFont(11, true));
   configBackBitBtn_ = Button(this, "ConfigBackBitBtn", QStringLiteral("Back"), {665, 608, 104, 26});
   configNextBitBtn_ = Button(this, "ConfigNextBitBtn", QStringLiteral("Next"), {773, 608, 104, 26});
 }
@@ -192,6 +198,9 @@ void ConfiguratorPage::BuildWaitPage() {
   QLabel* wait = Label(page, "ConfigWaitLabel", QStringLiteral("Please wait..."), {0, 240, 979, 40});
   wait->setAlignment(Qt::AlignCenter);
   wait->setFont(UiFont(18, true));
+  configWaitProgressLabel_ = Label(page, "ConfigWaitProgressLabel", {}, {0, 290, 979, 28});
+  configWaitProgressLabel_->setAlignment(Qt::AlignCenter);
+  configWaitProgressLabel_->setFont(UiFont(13));
 }
 
 void ConfiguratorPage::BuildStartPage() {
@@ -207,7 +216,8 @@ void ConfiguratorPage::BuildStartPage() {
                                   "Read again everything the controller and its module hold.", 112);
   entry("ConfigMakeFileButton", "Make Configuration File", "Choose the records and signatures of a configuration file.",
         160);
-  entry("ConfigReadFileButton", "Read Configuration from File", "Show a configuration file and take its records.", 208);
+  entry("ConfigReadFileButton", "Read Configuration from File",
+        "Show a configuration file and work with its values, apart from the device's.", 208);
 }
 
 FieldControl& ConfiguratorPage::AddField(QWidget* page, ConfigColumn column, const QString& name, Key field,
@@ -409,7 +419,9 @@ void ConfiguratorPage::Refresh() {
   for (PageField& field : fields_)
     if (const VFroskClass* holder = configurator_.HolderOf(field.column, field.control.field))
       ShowField(field.control, *holder);
+  RefreshFileViewLabel();
   switch (page) {
+    case ConfigPage::kWait: RefreshWaitPage(); break;
     case ConfigPage::kStart: SetEnabled(configDeviceLoadButton_, engine_.IsDeviceLinked()); break;
     case ConfigPage::kDeviceIden: {
       const QString module = Text(configurator_.ConnectedModuleText());
@@ -426,6 +438,20 @@ void ConfiguratorPage::Refresh() {
     case ConfigPage::kReadFile: RefreshReadFilePage(); break;
     default: break;
   }
+}
+
+void ConfiguratorPage::RefreshWaitPage() {
+  const std::optional<ChainProgress> progress = configurator_.Progress();
+  SetText(configWaitProgressLabel_, progress ? Text("Writing " + ProgressText(*progress)) : QString());
+}
+
+// Values on the pages that are not the device's say so.
+void ConfiguratorPage::RefreshFileViewLabel() {
+  const std::optional<std::string> file = configurator_.FileShown();
+  configFileViewLabel_->setVisible(file.has_value());
+  if (file)
+    SetText(configFileViewLabel_,
+            "File view: " + Text(*file) + QStringLiteral(" (the device is read again on leaving)"));
 }
 
 void ConfiguratorPage::RefreshMakeFilePage() {
@@ -458,11 +484,11 @@ void ConfiguratorPage::RefreshReadFilePage() {
 
 void ConfiguratorPage::ConfigWizzardButtonClick() { configurator_.StartWizard(); }
 
-void ConfiguratorPage::ConfigDeviceLoadButtonClick() { engine_.GetConfiguration(); }
+void ConfiguratorPage::ConfigDeviceLoadButtonClick() { configurator_.LoadCurrentConfiguration(); }
 
 void ConfiguratorPage::ConfigMakeFileButtonClick() { configurator_.MakeFile(); }
 
-void ConfiguratorPage::ConfigReadFileButtonClick() { files_.ReadConfigurationFromFile(); }
+void ConfiguratorPage::ConfigReadFileButtonClick() { configurator_.ReadFile(); }
 
 void ConfiguratorPage::ConfigNextBitBtnClick() { configurator_.Next(); }
 
@@ -578,10 +604,14 @@ void ConfiguratorPage::ConfigMakeDeviceSignatureGenerateButtonClick() { Generate
 
 void ConfiguratorPage::ConfigMakeModuleSignatureGenerateButtonClick() { GenerateSignature(Signature::kModule); }
 
-void ConfiguratorPage::ConfigMakeDeviceSignatureLoadButtonClick() { files_.DeviceSignatureFromFile(); }
+void ConfiguratorPage::ConfigMakeDeviceSignatureLoadButtonClick() {
+  configurator_.SignatureFromFile(Signature::kDevice);
+}
 
-void ConfiguratorPage::ConfigMakeModuleSignatureLoadButtonClick() { files_.ModuleSignatureFromFile(); }
+void ConfiguratorPage::ConfigMakeModuleSignatureLoadButtonClick() {
+  configurator_.SignatureFromFile(Signature::kModule);
+}
 
-void ConfiguratorPage::ConfigMakeWriteButtonClick() { files_.WriteConfigurationToFile(TickedMask()); }
+void ConfiguratorPage::ConfigMakeWriteButtonClick() { configurator_.WriteFile(TickedMask()); }
 
 }  // namespace frosk

@@ -99,6 +99,8 @@ class ConfiguratorPage : public QWidget {
                          const QRect& geometry, const QStringList& choices = {});
   void WireActions();
 
+  void RefreshWaitPage();
+  void RefreshFileViewLabel();
   void RefreshMakeFilePage();
   void RefreshReadFilePage();
   SignatureControls& Controls(Signature which) { return signatures_[static_cast<size_t>(which)]; }
@@ -120,6 +122,8 @@ class ConfiguratorPage : public QWidget {
   QPushButton* configBackBitBtn_;
   QPushButton* configNextBitBtn_;
   QPushButton* configDeviceLoadButton_;
+  QLabel* configWaitProgressLabel_;
+  QLabel* configFileViewLabel_;
   std::vector<PageField> fields_;
   QLineEdit* connectedModuleTypeEdit_;
   QLabel* moduleIdenLabel_;

@@ -14,6 +14,11 @@ const QEvent::Type kDisposeEvent = static_cast<QEvent::Type>(QEvent::registerEve
 
 }  // namespace
 
+const WallClock& ConnectionOwner::Calendar() const {
+  static const SystemWallClock local;
+  return local;
+}
+
 // One call into the connection that may run a nested event loop.
 class DeviceConnection::Call {
  public:
@@ -65,10 +70,12 @@ DeviceConnection::DeviceConnection(std::string portName, LinkLayer& links, const
                                    ConnectionOwner& owner)
     : links_(links),
       owner_(owner),
+      clock_(seams.clock),
       prompter_(*this, seams.prompter),
       engine_(*this, DeviceSeams{seams.clock, prompter_, seams.beeper, seams.folders}),
       configFiles_(engine_) {
   port_.portName = std::move(portName);
+  engine_.SetRequestListener([this](const RequestOutcome& outcome) { emit RequestFinished(outcome); });
 }
 
 DeviceConnection::~DeviceConnection() {
@@ -80,9 +87,16 @@ DeviceConnection::~DeviceConnection() {
 bool DeviceConnection::Open(PortError* error) {
   Close();
   port_.baudRate = kDeviceBaudRate;
-  if (links_.Open(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent)) == 0) return true;
-  if (error != nullptr) *error = links_.LastOpenError();
-  return false;
+  if (links_.Open(&port_.link, port_, PostFrameEvents(this, kMainWindowFrameEvent)) != 0) {
+    if (error != nullptr) *error = links_.LastOpenError();
+    return false;
+  }
+  health_.lastReply = owner_.Calendar().Now();
+  unansweredSince_.reset();
+  unansweredInARow_ = 0;
+  inFlightCounted_ = false;
+  ChangeHealth(LinkState::kLive);
+  return true;
 }
 
 void DeviceConnection::Close() {
@@ -91,8 +105,29 @@ void DeviceConnection::Close() {
 
 void DeviceConnection::Tick() {
   Call call(*this);
+  const uint32_t timeouts = engine_.Timeouts();
   engine_.Tick();
+  if (engine_.Timeouts() != timeouts && !inFlightCounted_) ++unansweredInARow_;
+  CheckAnswering();
+  AskHeldQuestionLater();
   emit Ticked();
+}
+
+// The tick's question is asked from the event loop: a box opened inside the
+// owner's timer handler would run its event loop there, and the timer does
+// not fire again while its handler runs, which would stop every device.
+void DeviceConnection::AskHeldQuestionLater() {
+  if (!engine_.QuestionHeld() || questionPosted_) return;
+  questionPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        questionPosted_ = false;
+        if (disposed_) return;
+        Call call(*this);
+        engine_.AskHeldQuestion();
+      },
+      Qt::QueuedConnection);
 }
 
 void DeviceConnection::Dispose(std::unique_ptr<DeviceConnection> connection, std::unique_ptr<DeviceWindow> window) {
@@ -119,17 +154,66 @@ bool DeviceConnection::event(QEvent* event) {
   // A frame read just before its link closed names a link that is gone.
   const FrameBlock& block = static_cast<const FrameEvent*>(event)->Block();
   if (port_.link == nullptr || block.owner != port_.link) return true;
+  Call call(*this);
+  if (block.PortEnded()) {
+    PortFailed();
+    return true;
+  }
   // Each frame decodes into a buffer of its own: a question asked while the
   // engine handles it runs a nested loop that may deliver the next frame.
   uint8_t item[FrameCutter::kCapacity];
   if (!DecodeItem(item, sizeof item, block.Frame()).ok()) return true;
-  Call call(*this);
+  ReplyArrived();
   engine_.ReceiveItem(item);
   return true;
 }
 
 bool DeviceConnection::SendToDevice(DeviceEngine&, const uint8_t* item) {
-  return IsDeviceLinked(engine_) && links_.SendItem(port_.link, item) == 0;
+  if (!IsDeviceLinked(engine_)) return false;
+  const int written = links_.SendItem(port_.link, item);
+  RequestOut();
+  if (written == 0) return true;
+  if (written != kLinkWriteStalled) {
+    PortFailed();
+    return false;
+  }
+  // The device cannot answer what it never got.
+  ++unansweredInARow_;
+  inFlightCounted_ = true;
+  CheckAnswering();
+  return false;
+}
+
+// --- Link health ------------------------------------------------------------------
+
+void DeviceConnection::RequestOut() {
+  inFlightCounted_ = false;
+  if (!unansweredSince_) unansweredSince_ = clock_.Now();
+}
+
+void DeviceConnection::ReplyArrived() {
+  health_.lastReply = owner_.Calendar().Now();
+  unansweredSince_.reset();
+  unansweredInARow_ = 0;
+  if (health_.state == LinkState::kNotAnswering) ChangeHealth(LinkState::kLive);
+}
+
+void DeviceConnection::CheckAnswering() {
+  if (health_.state != LinkState::kLive) return;
+  const bool silent = unansweredSince_ && clock_.Now() - *unansweredSince_ > DeviceEngine::kReplyTimeoutMs;
+  if (unansweredInARow_ >= 2 || silent) ChangeHealth(LinkState::kNotAnswering);
+}
+
+void DeviceConnection::PortFailed() {
+  if (!IsOpen()) return;
+  Close();
+  ChangeHealth(LinkState::kLost);
+}
+
+void DeviceConnection::ChangeHealth(LinkState state) {
+  if (health_.state == state) return;
+  health_.state = state;
+  emit HealthChanged(health_);
 }
 
 bool DeviceConnection::IsDeviceLinked(const DeviceEngine&) const {

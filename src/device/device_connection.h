@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/link_layer.h"
+#include "common/wall_clock.h"
 #include "device/config_file_engine.h"
 #include "device/device_engine.h"
 
@@ -25,6 +26,20 @@ class DeviceWindow {
   virtual bool IsVisible() const = 0;
   // Shows the device's trends window, making it the first time.
   virtual void ShowTrends() = 0;
+};
+
+// How a device's link is doing.
+enum class LinkState : uint8_t {
+  kLive,          // the device answers
+  kNotAnswering,  // two requests in a row got no reply, or 5 s went by without
+                  // a valid reply while requests were outstanding
+  kLost,          // the port hung up or failed: the connection closed it
+};
+
+struct LinkHealth {
+  LinkState state = LinkState::kLive;
+  // The last valid reply's time; while none came, the time the link opened.
+  LocalDateTime lastReply;
 };
 
 // Makes the window of a connection. It may return none or throw; the device
@@ -48,6 +63,9 @@ class ConnectionOwner {
   // A line for the person at the program beside the message boxes: the
   // desktop program's status log, froskctl's standard error.
   virtual void WriteLog(const std::string& line) = 0;
+  // The clock of the times link health reports; the local time unless the
+  // owner has its own.
+  virtual const WallClock& Calendar() const;
 
  protected:
   ~ConnectionOwner() = default;
@@ -60,6 +78,15 @@ class ConnectionOwner {
 // reaches the engine through it; the engine's requests go out on its link.
 // Faces (the device window, froskctl's verbs) hold a reference and call the
 // engine's operations; none reaches the device around it.
+//
+// It watches its link's health (Health, HealthChanged): Live while the device
+// answers; NotAnswering after two requests in a row without a reply (a reply
+// time-out, a frame the port would not take), or 5 s without a valid reply
+// while requests are outstanding; Live again on the next valid reply; Lost
+// when the port hangs up or a write fails, which closes the link (the owner
+// decides what becomes of the connection). It re-emits the engine's request
+// outcomes (RequestFinished), and asks the question a tick raised once the
+// tick has returned, so a device's box never stops the owner's clock.
 class DeviceConnection : public QObject, private DeviceHost {
   Q_OBJECT
 
@@ -78,6 +105,7 @@ class DeviceConnection : public QObject, private DeviceHost {
   // Closes the link at once; frames still on their way are dropped.
   void Close();
   bool IsOpen() const { return port_.link != nullptr; }
+  const LinkHealth& Health() const { return health_; }
   const std::string& PortName() const { return port_.portName; }
   bool ServiceModeSetting() const override { return owner_.ServiceModeSetting(); }
 
@@ -99,6 +127,11 @@ class DeviceConnection : public QObject, private DeviceHost {
  signals:
   // After every tick, for faces that follow the clock (a blinking panel).
   void Ticked();
+  // Once per change of Health().state.
+  void HealthChanged(const frosk::LinkHealth& health);
+  // Every write when it ends, applied or not, and every request that got no
+  // reply (DeviceEngine::SetRequestListener).
+  void RequestFinished(const frosk::RequestOutcome& outcome);
 
  protected:
   bool event(QEvent* event) override;
@@ -130,10 +163,26 @@ class DeviceConnection : public QObject, private DeviceHost {
   void WriteLog(const std::string& line) override { owner_.WriteLog(line); }
 
   void Returned();
+  // Link health: a request went out; a valid frame came; the port ended.
+  void RequestOut();
+  void ReplyArrived();
+  void PortFailed();
+  void CheckAnswering();
+  void ChangeHealth(LinkState state);
+  void AskHeldQuestionLater();
 
   LinkLayer& links_;
   ConnectionOwner& owner_;
+  const TickClock& clock_;
   PortSettings port_;
+  LinkHealth health_;
+  // The first request sent since the last valid reply, while one was.
+  std::optional<uint32_t> unansweredSince_;
+  int unansweredInARow_ = 0;
+  // The request in flight was already counted without a reply (the port did
+  // not take it); its time-out does not count it again.
+  bool inFlightCounted_ = false;
+  bool questionPosted_ = false;
   int callDepth_ = 0;
   std::optional<CloseAction> closeRequest_;
   // Set by Dispose while a call is on the stack: the window that goes with it.

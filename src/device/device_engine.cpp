@@ -29,12 +29,39 @@ constexpr const char* kModuleNotRecognized =
     "Detection module not recognized!\rMaybe your software is obsolete...\rDo you want to check for updates?";
 constexpr const char* kConfigurationChanged = "Configuration successfully changed.";
 
+// True when the reply carried every field of the record.
 template <class Record>
-void StoreRecord(HolderGroup<Record>& group, const uint8_t* item) {
+bool StoreRecord(HolderGroup<Record>& group, const uint8_t* item) {
   Record record;
   Clear(record);
-  ParseFrom(record, item);
+  bool complete = false;
+  ParseFrom(record, item, &complete);
   group.SetRaw(record);
+  return complete;
+}
+
+// A request carrying a record changes what the device holds; a bare one reads.
+bool IsWrite(const uint8_t* item) { return ItemLength(item) > 4; }
+
+// The SETs are the requests a newer one of the same key makes moot.
+bool IsSet(Key command) {
+  const RecordSlot* slot = SlotOfRequest(command);
+  return slot != nullptr && slot->set == command;
+}
+
+// A reply answers a request when it is the container the request answers
+// with; a request the catalogue does not know takes any reply.
+bool Answers(Key request, Key reply) {
+  const CommandSpec* command = FindCommand(request);
+  return command == nullptr || command->answer == reply;
+}
+
+// The group a request reads or writes: its slot's, and the VELTRA user set
+// for the bank commands, which answer with it.
+std::optional<Group> RequestGroup(Key request) {
+  if (request == LOAD_MODULE_VELTRA_PARAMS || request == STORE_MODULE_VELTRA_PARAMS) return Group::kVeltraUserSet;
+  if (const RecordSlot* slot = SlotOfRequest(request)) return slot->id;
+  return std::nullopt;
 }
 
 bool WithinOwnLimits(const VFroskClass& holder) {
@@ -114,21 +141,63 @@ decltype(auto) DeviceEngine::Visit(Group group, Visitor&& visit) {
 // --- Request engine ---------------------------------------------------------
 
 bool DeviceEngine::SendItem(const uint8_t* item) {
-  if (!waiting_) {
-    const bool sent = host_.SendToDevice(*this, item);
-    waiting_ = true;
-    sentTick_ = seams_.clock.Now();
-    pendingKey_ = ItemKey(item);
-    if (trafficObserver_ != nullptr && host_.ServiceModeSetting()) trafficObserver_->ItemSent(item);
-    Refresh();
-    return sent;
-  }
-  if (queuedItem_.empty()) {
-    queuedItem_.assign(item, item + ItemLength(item));
+  if (!waiting_ && queue_.empty()) return Transmit(item);
+  const Key command = ItemKey(item);
+  // The newer SET goes to the back: moving it up would let it overtake
+  // requests made before it.
+  if (IsSet(command))
+    std::erase_if(queue_, [command](const std::vector<uint8_t>& queued) { return ItemKey(queued.data()) == command; });
+  if (queue_.size() < kQueueDepth) {
+    queue_.emplace_back(item, item + ItemLength(item));
     return true;
   }
   seams_.beeper.Beep();
+  Report(command, IsWrite(item), false);
   return false;
+}
+
+bool DeviceEngine::Transmit(const uint8_t* item) {
+  const bool sent = host_.SendToDevice(*this, item);
+  waiting_ = true;
+  sentTick_ = seams_.clock.Now();
+  pendingKey_ = ItemKey(item);
+  pendingWrite_ = IsWrite(item);
+  if (trafficObserver_ != nullptr && host_.ServiceModeSetting()) trafficObserver_->ItemSent(item);
+  Refresh();
+  return sent;
+}
+
+void DeviceEngine::Report(Key command, bool write, bool answered) {
+  if (requestListener_ && (write || !answered)) requestListener_({command, write, answered});
+}
+
+// Whether the device took a write that got no reply is unknown: its group no
+// longer holds what the device holds.
+void DeviceEngine::EndUnanswered() {
+  waiting_ = false;
+  if (pendingWrite_)
+    if (const std::optional<Group> group = RequestGroup(pendingKey_)) readGroups_ &= ~GroupBit(*group);
+  Report(pendingKey_, pendingWrite_, false);
+}
+
+bool DeviceEngine::RefuseUnread(const VFroskClass* firstHolder, Key command) {
+  for (size_t i = 0; i < kGroupCount; ++i) {
+    const auto group = static_cast<Group>(i);
+    if (Holders(group).data() != firstHolder) continue;
+    if (MaySend(group)) return false;
+    ++refusals_;
+    WriteLog(std::string(KeyName(command)) + " not sent: " + std::string(GroupName(group)) +
+             " was never read from the device");
+    Report(command, true, false);
+    return true;
+  }
+  return false;  // holders of the caller's own, not the device's
+}
+
+bool DeviceEngine::WriteQueued(Group group) const {
+  const Key set = SlotOf(group).set;
+  return set != 0 && std::any_of(queue_.begin(), queue_.end(),
+                                 [set](const std::vector<uint8_t>& queued) { return ItemKey(queued.data()) == set; });
 }
 
 bool DeviceEngine::SendRequest(Key command) {
@@ -138,7 +207,7 @@ bool DeviceEngine::SendRequest(Key command) {
 
 template <class Record>
 bool DeviceEngine::SendRecord(const HolderGroup<Record>* group, Key command) {
-  if (group == nullptr) return false;
+  if (group == nullptr || RefuseUnread(&(*group)[0], command)) return false;
   const std::vector<uint8_t> request = RecordRequest(command, group->ToRecord());
   return SendItem(request.data());
 }
@@ -191,15 +260,12 @@ bool DeviceEngine::SendVeltraParams(const ModuleVeltraParamsHolders* group, Key 
 // answer with the VELTRA user set; a basic-parameters reply to no request of
 // its own is not stored, nor are the check values, which no request reads.
 std::optional<Group> DeviceEngine::ReplyGroup(Key container) const {
-  const RecordSlot* requested = SlotOfRequest(pendingKey_);
-  if (requested != nullptr && requested->container == container) return requested->id;
+  const std::optional<Group> requested = RequestGroup(pendingKey_);
+  if (requested && SlotOf(*requested).container == container) return requested;
   switch (container) {
     case MODULE_IDEN: return Group::kModuleIden;
-    case MODULE_BASIC_PARAMS: return std::nullopt;
-    case MODULE_VELTRA_PARAMS:
-      if (pendingKey_ == LOAD_MODULE_VELTRA_PARAMS || pendingKey_ == STORE_MODULE_VELTRA_PARAMS)
-        return Group::kVeltraUserSet;
-      return std::nullopt;
+    case MODULE_BASIC_PARAMS:
+    case MODULE_VELTRA_PARAMS: return std::nullopt;
     default: break;
   }
   for (const RecordSlot& slot : kRecordSlots)
@@ -209,19 +275,35 @@ std::optional<Group> DeviceEngine::ReplyGroup(Key container) const {
 
 std::optional<Group> DeviceEngine::StoreReply(const uint8_t* item) {
   const std::optional<Group> group = ReplyGroup(ItemKey(item));
-  if (group)
-    Visit(*group, [item](auto& holders) {
-      using Record = typename std::remove_cvref_t<decltype(holders)>::RecordType;
-      if constexpr (RecordTraits<Record>::kClear && RecordTraits<Record>::kParse) StoreRecord(holders, item);
-    });
+  // A newer write of the group waits in the queue: the holders hold what the
+  // user chose since, which a reply about the device's older state must not
+  // undo (the next step would start from it).
+  if (!group || WriteQueued(*group)) return std::nullopt;
+  const bool complete = Visit(*group, [item](auto& holders) {
+    using Record = typename std::remove_cvref_t<decltype(holders)>::RecordType;
+    if constexpr (RecordTraits<Record>::kClear && RecordTraits<Record>::kParse) return StoreRecord(holders, item);
+    return false;
+  });
+  // A partial reply leaves zeros where fields were missing: not the device's values.
+  if (complete)
+    readGroups_ |= GroupBit(*group);
+  else
+    readGroups_ &= ~GroupBit(*group);
   return group;
 }
 
 void DeviceEngine::ReceiveItem(const uint8_t* item) {
-  waiting_ = false;
+  const Key reply = ItemKey(item);
+  // A reply ends the wait only for the request it answers: a device that
+  // answers something else, or a reply late for an earlier request, leaves
+  // the request in flight to its time-out, which stops a sequence that
+  // would otherwise wait forever for a reply that is not coming.
+  const bool answered = waiting_ && Answers(pendingKey_, reply);
+  if (answered) waiting_ = false;
   if (const std::optional<Group> group = StoreReply(item)) stored_ |= GroupBit(*group);
   if (trafficObserver_ != nullptr && host_.ServiceModeSetting()) trafficObserver_->ItemReceived(item);
-  if (!Advance(ItemKey(item))) Refresh();
+  if (answered) Report(pendingKey_, pendingWrite_, true);
+  if (!Advance(reply)) Refresh();
 }
 
 void DeviceEngine::SendAndAwait(Key request, frosk::SequenceState state) {
@@ -234,11 +316,15 @@ void DeviceEngine::SendAndAwait(Key request, frosk::SequenceState state) {
 // through to the dispatch's own refresh both end in one Refresh, so only the
 // row that must refresh before its message says so.
 bool DeviceEngine::Advance(Key reply) {
-  // A write-chain row: on its reply, `record` goes out and `next` awaits its answer.
+  // A write-chain row: on its reply, `record` goes out and `next` awaits its
+  // answer. A record of an unread group is not sent, and the chain, which
+  // would wait for a reply to nothing, goes back to the configurator's start.
   const auto chainStep = [this, reply](Key expected, frosk::SequenceState next, const std::function<void()>& record) {
     if (reply != expected) return;
     sequenceState_ = next;
+    const uint32_t refusals = refusals_;
     record();
+    if (refusals_ != refusals) sequenceState_ = kConfiguratorStart;
   };
   switch (sequenceState_) {
     // The reading sequence.
@@ -421,26 +507,38 @@ void DeviceEngine::LeaveServiceMode() {
 // --- Tick ---------------------------------------------------------------------
 
 void DeviceEngine::Tick() {
+  if (heldQuestion_) return;
   if (sequenceState_ == kStart) SendAndAwait(GET_SERVICE_MODE, kReadServiceMode);
   if (waiting_ && seams_.clock.Now() - sentTick_ > kReplyTimeoutMs) {
-    waiting_ = false;
     ++timeouts_;
-    // The state goes idle before the message: the message box's own event
-    // loop keeps ticking, and a second time-out behind it must stay silent.
+    EndUnanswered();
+    // What the device made of the write is read back, behind what waits.
+    if (const std::optional<Group> group = RequestGroup(pendingKey_);
+        pendingWrite_ && group && SlotOf(*group).get != 0 && queue_.size() < kQueueDepth)
+      queue_.push_back(BareRequest(SlotOf(*group).get));
     if (sequenceState_ != kIdle) {
       sequenceState_ = kIdle;
-      Ask("Communication timeout !", kErrorMessage);
+      heldQuestion_ = TickQuestion{"Communication timeout !", kErrorMessage};
     }
     Refresh();
     return;
   }
-  if (!waiting_ && !queuedItem_.empty()) {
-    const std::vector<uint8_t> item = std::move(queuedItem_);
-    queuedItem_.clear();
-    SendItem(item.data());
+  if (!waiting_ && !queue_.empty()) {
+    const std::vector<uint8_t> item = std::move(queue_.front());
+    queue_.pop_front();
+    Transmit(item.data());
   }
   PollMonitors();
   if (viewPage_ == 1) waitingPanelVisible_ = waiting_ && !waitingPanelVisible_;
+}
+
+void DeviceEngine::AskHeldQuestion() {
+  if (!heldQuestion_ || askingHeld_) return;
+  askingHeld_ = true;
+  Ask(heldQuestion_->text, heldQuestion_->flags);
+  askingHeld_ = false;
+  heldQuestion_.reset();
+  Refresh();
 }
 
 void DeviceEngine::PollMonitors() {
@@ -602,12 +700,6 @@ std::span<VFroskClass> DeviceEngine::Holders(Group group) {
   return Visit(group, [](auto& holders) { return std::span<VFroskClass>(&*holders.begin(), holders.size()); });
 }
 
-VFroskClass* DeviceEngine::Holder(Group group, Key field) {
-  for (VFroskClass& holder : Holders(group))
-    if (holder.ParamKey() == field) return &holder;
-  return nullptr;
-}
-
 // --- State ----------------------------------------------------------------------
 
 int DeviceEngine::LiveModuleType() const { return froskTecMonitor_.At(FROSKTEC_MONITOR_MODULE_TYPE).GetAsInt(); }
@@ -619,9 +711,39 @@ bool DeviceEngine::ViewReady() const {
   return !waiting_ || pendingKey_ == GET_FROSKTEC_MONITOR || pendingKey_ == GET_MODULE_VELTRA_MONITOR;
 }
 
-bool DeviceEngine::ControllerReady() const { return ViewReady() && moduleTypeSnapshot_ >= 1; }
+bool DeviceEngine::ControllerReady() const {
+  return ViewReady() && moduleTypeSnapshot_ >= 1 && SettingsRead(MODULE_BASIC_PARAMS);
+}
 
-bool DeviceEngine::VeltraReady() const { return ViewReady() && moduleTypeSnapshot_ >= kVeltraModule; }
+bool DeviceEngine::VeltraReady() const {
+  return ViewReady() && moduleTypeSnapshot_ >= kVeltraModule && SettingsRead(MODULE_VELTRA_PARAMS);
+}
+
+GroupMask DeviceEngine::UnreadGroups() const {
+  GroupMask readable = 0;
+  for (const RecordSlot& slot : kRecordSlots)
+    if (slot.get != 0) readable |= GroupBit(slot.id);
+  return readable & ~readGroups_;
+}
+
+bool DeviceEngine::MaySend(Group group) const {
+  return (readGroups_ & GroupBit(group)) != 0 || SlotOf(group).get == 0 || group == Group::kServiceMode;
+}
+
+// The default, user set, minimum and maximum of a user-set container, as
+// UserSetting picks them, all read.
+bool DeviceEngine::SettingsRead(Key container) const {
+  std::span<const Group> groups;
+  if (container == MODULE_VELTRA_PARAMS)
+    groups = kVeltraParamsGroups;
+  else if (container == MODULE_BASIC_PARAMS)
+    groups = std::span<const Group>(kBasicParamsGroups).subspan(moduleTypeSnapshot_ >= kModuleWithMemory ? 4 : 0, 4);
+  else
+    return false;
+  GroupMask mask = 0;
+  for (const Group group : groups) mask |= GroupBit(group);
+  return (readGroups_ & mask) == mask;
+}
 
 bool DeviceEngine::TecPresent() const {
   return ControllerReady() && ShownModuleIden().At(MODULE_IDEN_TEC_TYPE).GetAsInt() != 0;
@@ -642,13 +764,19 @@ void DeviceEngine::ReadAgain() { SendAndAwait(GET_SERVICE_MODE, kReadServiceMode
 
 void DeviceEngine::Break() {
   sequenceState_ = kIdle;
-  waiting_ = false;
+  if (waiting_) EndUnanswered();
   Refresh();
 }
 
 void DeviceEngine::ShowUserView() {
+  // The configurator edits the holders the user view shows, with values that
+  // may never have gone out: leaving it reads the device again.
+  const bool leavingConfigurator = viewPage_ == kConfiguratorPage;
   viewPage_ = 0;
-  sequenceState_ = kIdle;
+  if (leavingConfigurator && IsDeviceLinked())
+    ReadAgain();
+  else
+    sequenceState_ = kIdle;
   Refresh();
 }
 
@@ -682,8 +810,15 @@ void DeviceEngine::LeaveConfiguratorPage(frosk::SequenceState waiting, frosk::Se
                                          const std::function<void()>& send) {
   // The state goes first: the send refreshes the view, which then shows the wait page.
   const bool linked = IsDeviceLinked();
+  const frosk::SequenceState page = sequenceState_;
   sequenceState_ = linked ? waiting : next;
-  if (linked) send();
+  if (!linked) return;
+  const uint32_t refusals = refusals_;
+  send();
+  // An unread group was not sent: the page stays, rather than wait for a reply to nothing.
+  if (refusals_ == refusals) return;
+  sequenceState_ = page;
+  Refresh();
 }
 
 void DeviceEngine::StartSendingConfiguration() { sequenceState_ = kSendingConfiguration; }
@@ -694,6 +829,11 @@ ContentMask DeviceEngine::SupportedContent() const {
   if (froskTecConfig_.At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).GetAsInt() != 0) mask |= content::kNoMemRecords;
   if (moduleType >= kModuleWithMemory) mask |= content::kModuleRecords | content::kModuleSignature;
   if (moduleType == kVeltraModule) mask |= content::kVeltraRecords;
+  // Linked, a record never read from the device would go into a file as
+  // zeros; offline, the holders are what the technician entered.
+  if (IsDeviceLinked())
+    for (const RecordSlot& slot : kRecordSlots)
+      if (!MaySend(slot.id)) mask &= ~slot.bit;
   return mask;
 }
 
@@ -714,7 +854,9 @@ std::optional<DeviceEngine::Setting> DeviceEngine::UserSetting(Key field) {
 
 DeviceEngine::SettingChange DeviceEngine::SetSetting(Key field, int32_t raw) {
   const std::optional<Setting> setting = UserSetting(field);
-  if (!setting) return {};
+  const ContainerSpec* container = nullptr;
+  // Limits never read are zeros: clamping to them would store a value that was never chosen.
+  if (!setting || FindField(field, &container) == nullptr || !SettingsRead(container->key)) return {};
   const bool changed = ClampAndSet(setting->value, raw, setting->userMin, setting->userMax);
   return {changed, setting->value.GetAsInt() != raw};
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include "common/prompter.h"
 #include "common/tick_clock.h"
 #include "device/device_host.h"
+#include "device/holder_set.h"
 #include "protocol/device_codes.h"
 #include "protocol/holders.h"
 #include "protocol/record_slots.h"
@@ -110,6 +112,14 @@ bool IsConfiguratorPage(SequenceState state);
 // and min <= value <= max.
 bool UserSetIsValid(const VFroskClass& value, const VFroskClass& min, const VFroskClass& max);
 
+// How a request ended: every write, and every request that got no reply.
+struct RequestOutcome {
+  Key command = 0;        // GET_..., SET_..., LOAD_..., STORE_...
+  bool write = false;     // it carried a record, to change what the device holds
+  bool answered = false;  // its reply came; for a write, the write was applied
+  bool operator==(const RequestOutcome&) const = default;
+};
+
 // What an engine takes from its surroundings besides its host.
 struct DeviceSeams {
   const TickClock& clock;
@@ -119,24 +129,43 @@ struct DeviceSeams {
 };
 
 // The engine of one device window (TFroskTecViewForm): the value holders, the
-// request engine with one request in flight and one queued, the receive
-// dispatch with the reading sequence and the configurator's write chain, the
-// periodic tick with its time-out and automatic monitoring, and the module
-// firmware check. Headless: the device window and froskctl are its faces.
-// Everything runs on one thread; the host delivers replies and ticks.
-class DeviceEngine {
+// request engine with one request in flight and the others queued in order,
+// the receive dispatch with the reading sequence and the configurator's write
+// chain, the periodic tick with its time-out and automatic monitoring, and the
+// module firmware check. Headless: the device window and froskctl are its
+// faces. Everything runs on one thread; the host delivers replies and ticks.
+//
+// What the faces observe besides the holders:
+// - Unread groups. A group is read once a reply carrying every field of its
+//   record filled it. A group never read (a reading sequence that stopped
+//   early, a partial reply, a write whose outcome is unknown) is unread:
+//   no operation sends it, the Ready flags keep its controls disabled, until a
+//   reply fills it; ReadAgain reruns the reading sequence.
+// - Request outcomes (SetRequestListener): each write applied or not
+//   applied, and each request that got no reply.
+// - A question the tick raised (QuestionHeld), which the host asks after the
+//   tick has returned.
+class DeviceEngine : public HolderSet {
  public:
   static constexpr uint8_t kConfiguratorPage = 2;  // ViewPage
   static constexpr uint32_t kReplyTimeoutMs = 5000;
+  // Requests waiting behind the one in flight. A newer SET replaces a queued
+  // one of its key, so a row of clicks on one setting takes one place; the
+  // room is for distinct requests made at once (both Write buttons, a bank, the
+  // service view's buttons), and a request beyond it is refused with a beep
+  // rather than sent many seconds late to a device that has stopped answering.
+  static constexpr size_t kQueueDepth = 8;
 
   DeviceEngine(DeviceHost& host, const DeviceSeams& seams);
   DeviceEngine(const DeviceEngine&) = delete;
   DeviceEngine& operator=(const DeviceEngine&) = delete;
 
   // --- Request engine -------------------------------------------------------
-  // Hands a valid encoded item to the link, or queues it behind the one in
-  // flight. True when the link took it or it was queued; false (with a beep)
-  // when one is in flight and one already queued.
+  // Hands a valid encoded item to the link when nothing is in flight or
+  // queued, else queues it behind the others: requests go out in the order
+  // they were made. A SET replaces a queued SET of the same key, which goes
+  // out no more (its outcome is the newer one's). True when the link took it
+  // or it was queued; false, with a beep, when the queue is full.
   bool SendItem(const uint8_t* item);
   // A bare GET (or any record-less) request.
   bool SendRequest(Key command);
@@ -145,7 +174,8 @@ class DeviceEngine {
   bool ReadGroup(Group group);
   bool WriteGroup(Group group);
   // The record senders: the group's record inside a command container. Key 0
-  // takes the default SET key; a null group sends nothing and gives false.
+  // takes the default SET key; a null group sends nothing and gives false, and
+  // so does an unread group, with a line in the host's log (MaySend).
   bool SendServiceMode(const ServiceModeHolder* group, Key command = 0);
   bool SendTransparentMode(const TransparentModeHolder* group, Key command = 0);
   bool SendDeviceIden(const DeviceIdenHolders* group, Key command = 0);
@@ -158,8 +188,23 @@ class DeviceEngine {
   // Every item that arrives on this device's link, already decoded and
   // validated (ItemIsValid).
   void ReceiveItem(const uint8_t* item);
-  // Every 100 ms.
+  // Every 100 ms. It never asks a question itself: a box's event loop would
+  // run inside the program's one clock, which then stops for every device.
   void Tick();
+  // A question the tick raised ("Communication timeout !") waits here until
+  // the host calls AskHeldQuestion once the tick has returned. From the
+  // moment it is raised until the box is closed, the tick holds this
+  // device's line (nothing sent, no time-out), as the stopped clock did.
+  bool QuestionHeld() const { return heldQuestion_.has_value(); }
+  void AskHeldQuestion();
+
+  // Told how every write ended and of every request that got no reply: its
+  // time-out, Break, a full queue, an unread group. A write whose reply did
+  // not come leaves its group unread, and after a time-out the engine reads
+  // that group again. One listener; none to stop.
+  void SetRequestListener(std::function<void(const RequestOutcome&)> listener) {
+    requestListener_ = std::move(listener);
+  }
 
   // --- Views ----------------------------------------------------------------
   // Tells every listener that the state may have changed. The mask holds the
@@ -209,7 +254,8 @@ class DeviceEngine {
   Key PendingKey() const { return pendingKey_; }
   bool Waiting() const { return waiting_; }
   uint32_t SentTick() const { return sentTick_; }
-  bool HasQueuedItem() const { return !queuedItem_.empty(); }
+  bool HasQueuedItem() const { return !queue_.empty(); }
+  size_t QueuedItems() const { return queue_.size(); }
   bool DeviceMonitorAuto() const { return deviceMonitorAuto_; }
   void SetDeviceMonitorAuto(bool on) { deviceMonitorAuto_ = on; }
   bool ModuleMonitorAuto() const { return moduleMonitorAuto_; }
@@ -225,25 +271,37 @@ class DeviceEngine {
   // SERVICE_MODE_ENABLE as the controller last reported it.
   bool ControllerInServiceMode() const;
 
+  // Groups a reply filled whole (see the class comment), and those of the
+  // groups that a request can read which are not.
+  GroupMask ReadGroups() const { return readGroups_; }
+  GroupMask UnreadGroups() const;
+  // True when the group may be sent: it was read, or nothing can read it and
+  // its operation sets it whole (the service and transparent mode switches).
+  bool MaySend(Group group) const;
+
   // Derived flags of the views: the user view is live in the idle state while
-  // nothing but a monitor poll is awaited.
+  // nothing but a monitor poll is awaited; the controller's settings and the
+  // VELTRA module's are ready only once their groups are read.
   bool ViewReady() const;
   bool ControllerReady() const;
   bool VeltraReady() const;
   bool TecPresent() const;
   bool ThermistorPresent() const;
-  // The service view's idle: state 50 and nothing in flight.
-  bool Idle() const { return sequenceState_ == SequenceState::kIdle && !waiting_; }
+  // The service view's idle: state 50, nothing in flight and no question of
+  // the tick waiting to be asked.
+  bool Idle() const { return sequenceState_ == SequenceState::kIdle && !waiting_ && !heldQuestion_; }
 
   // --- Operations of the window's buttons -----------------------------------
   // GetConfigurationButtonClick, ConfigDeviceLoadButtonClick: the reading
   // sequence again from its second step.
   void GetConfiguration();
-  // The reading sequence again from its first step, as after a load.
+  // "Read again": the reading sequence again from its first step, as after a
+  // load. The groups it fills become read.
   void ReadAgain();
   // BreakButtonClick: the request in flight is no longer awaited.
   void Break();
-  // UserViewBitBtnClick, ServiceViewBitBtnClick.
+  // UserViewBitBtnClick, ServiceViewBitBtnClick. Back from the configurator
+  // the user view waits for the device to be read again.
   void ShowUserView();
   void ShowServiceView();
   // ConfiguratorBitBtnClick: puts the controller into service mode when linked.
@@ -265,7 +323,8 @@ class DeviceEngine {
   // The records the connected devices hold, as last read, with the signatures
   // that guard them: the controller's always, the NOMEM records for a
   // NOMEM-compatible controller, the module's and its signature for a module
-  // with memory, the VELTRA records for a VELTRA module.
+  // with memory, the VELTRA records for a VELTRA module; while linked, none
+  // of an unread group.
   ContentMask SupportedContent() const;
 
   // --- Settings of the user view (and froskctl set) ---------------------------
@@ -281,7 +340,8 @@ class DeviceEngine {
   };
   std::optional<Setting> UserSetting(Key field);
   // Stores a new raw value, clamped to the field's own limits while the
-  // controller is in service mode, else to the user band. Nothing is sent.
+  // controller is in service mode, else to the user band. Nothing is sent,
+  // and nothing changes while the setting's groups are unread.
   struct SettingChange {
     bool changed = false;  // the stored value is another now
     bool clamped = false;  // the value stored is not the one asked for
@@ -339,13 +399,25 @@ class DeviceEngine {
   DeviceCheckHolder& DeviceCheck() { return deviceCheck_; }
   ModuleCheckHolder& ModuleCheck() { return moduleCheck_; }
   // Any group's holders, for code that walks every field.
-  std::span<VFroskClass> Holders(Group group);
-  // The holder of a field in a group; null when the group has no such field.
-  VFroskClass* Holder(Group group, Key field);
+  std::span<VFroskClass> Holders(Group group) override;
 
  private:
+  struct TickQuestion {
+    std::string text;
+    unsigned flags;
+  };
+
   template <class Record>
   bool SendRecord(const HolderGroup<Record>* group, Key command);
+  // Hands an item to the host as the one in flight.
+  bool Transmit(const uint8_t* item);
+  void Report(Key command, bool write, bool answered);
+  // The request in flight ended without its reply.
+  void EndUnanswered();
+  // Refuses a record of an unread group; false when it may go.
+  bool RefuseUnread(const VFroskClass* firstHolder, Key command);
+  bool WriteQueued(Group group) const;
+  bool SettingsRead(Key container) const;
   void SendAndAwait(Key request, frosk::SequenceState state);
   std::optional<Group> ReplyGroup(Key container) const;
   // Stores a reply in the group the table gives for its key (and PendingKey).
@@ -371,9 +443,15 @@ class DeviceEngine {
   uint8_t viewPage_ = 0;
   int8_t moduleTypeSnapshot_ = 0;
   Key pendingKey_ = 0;
+  bool pendingWrite_ = false;
   bool waiting_ = false;
   uint32_t sentTick_ = 0;
-  std::vector<uint8_t> queuedItem_;
+  std::deque<std::vector<uint8_t>> queue_;
+  GroupMask readGroups_ = 0;
+  uint32_t refusals_ = 0;
+  std::optional<TickQuestion> heldQuestion_;
+  bool askingHeld_ = false;
+  std::function<void(const RequestOutcome&)> requestListener_;
   bool deviceMonitorAuto_ = true;
   bool moduleMonitorAuto_ = true;
   // Each device takes its own turns, so two devices polling side by side

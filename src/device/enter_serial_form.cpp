@@ -11,25 +11,6 @@
 
 namespace frosk {
 
-namespace {
-
-QLineEdit* MaskEdit(QWidget* parent, const char* name, const QString& mask, const QRect& geometry) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(name);
-  edit->setInputMask(mask);
-  edit->setGeometry(geometry);
-  return edit;
-}
-
-QRadioButton* RadioButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-  auto* button = new QRadioButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  return button;
-}
-
-}  // namespace
-
 TEnterSerialForm::TEnterSerialForm(QWidget* parent) : QDialog(parent) {
   serial_.Init(key::DEVICE_IDEN_SERIAL, kUndefined, kUndefined, kUndefined, nullptr, nullptr, kUndefined);
   BuildLayout();
@@ -53,6 +34,8 @@ void TEnterSerialForm::BuildLayout() {
   newSerialMaskEdit_ = MaskEdit(this, "NewSerialMaskEdit", QStringLiteral("999999999;_"), {132, 90, 100, 24});
   okBtn_ = Button(this, "OkBtn", QStringLiteral("OK"), {112, 144, 84, 28});
   cancelBtn_ = Button(this, "CancelBtn", QStringLiteral("Cancel"), {204, 144, 84, 28});
+  // Enter belongs to the edits: it takes what was typed, it does not end the dialog.
+  for (QPushButton* button : {okBtn_, cancelBtn_}) button->setAutoDefault(false);
 }
 
 void TEnterSerialForm::WireActions() {

@@ -7,25 +7,11 @@
 #include <algorithm>
 
 #include "common/form_basics.h"
+#include "protocol/text_number.h"
 
 namespace frosk {
 
-namespace {
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  // Enter belongs to the edit: it takes the value, it does not end the dialog.
-  button->setAutoDefault(false);
-  return button;
-}
-
-}  // namespace
-
-TEnterValueForm::TEnterValueForm(QWidget* parent) : QDialog(parent) {
+TEnterValueForm::TEnterValueForm(Prompter& prompter, QWidget* parent) : QDialog(parent), prompter_(prompter) {
   BuildLayout();
   WireActions();
 }
@@ -57,6 +43,9 @@ void TEnterValueForm::BuildLayout() {
   maxButton_ = Button(this, "MaxButton", {}, {226, 88, 98, 24});
   okButton_ = Button(this, "BitBtn1", QStringLiteral("OK"), {148, 124, 84, 26});
   cancelButton_ = Button(this, "BitBtn2", QStringLiteral("Cancel"), {240, 124, 84, 26});
+  // Enter belongs to the edit: it takes the value, it does not end the dialog.
+  for (QPushButton* button : {defaultButton_, minButton_, maxButton_, okButton_, cancelButton_})
+    button->setAutoDefault(false);
 }
 
 void TEnterValueForm::WireActions() {
@@ -76,7 +65,7 @@ void TEnterValueForm::showEvent(QShowEvent* event) {
 bool TEnterValueForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == valueEdit_) {
     if (event->type() == QEvent::KeyPress) return ValueEditKeyPress(static_cast<QKeyEvent*>(event)->key());
-    if (event->type() == QEvent::FocusOut) ValueEditExit();
+    if (event->type() == QEvent::FocusOut) TakeTypedValue(false);
   }
   return QDialog::eventFilter(watched, event);
 }
@@ -100,20 +89,36 @@ bool TEnterValueForm::ValueEditKeyPress(int key) {
   return true;
 }
 
-void TEnterValueForm::ValueEditExit() {
+bool TEnterValueForm::ValueEditExit() { return TakeTypedValue(true); }
+
+bool TEnterValueForm::TakeTypedValue(bool refuseWithMessage) {
   VFroskClass& value = setting_.value;
-  value.SetFromText(valueEdit_->text().toStdString());
+  // A European keyboard types "13,5": here the comma is a decimal separator
+  // too. Text with both, or with two of either, is no number.
+  QString typed = valueEdit_->text();
+  typed.replace(',', '.');
+  if (!ParseDecimal(typed.toStdString())) {
+    if (!refuseWithMessage) return false;
+    const QString shown = valueEdit_->text().trimmed();
+    valueEdit_->setText(Text(value.ValueToText()));
+    valueEdit_->selectAll();
+    const std::string what =
+        shown.isEmpty() ? "No value was entered." : "\"" + shown.toStdString() + "\" is not a number.";
+    prompter_.ShowMessageBox(what + "\rPlease enter a number, for example 13.5 or 13,5.", mb::kIconWarning);
+    return false;
+  }
+  value.SetFromText(typed.toStdString());
   if (setting_.limitToUser) {
     if (value.GetAsFloat() < setting_.min.GetAsFloat()) value.SetRaw(setting_.min.ValueStore());
     if (value.GetAsFloat() > setting_.max.GetAsFloat()) value.SetRaw(setting_.max.ValueStore());
   } else {
-    // Text that is no number reads as 0, which may lie outside the field.
     int32_t raw = value.GetAsInt();
     if (value.HasMin()) raw = std::max(raw, value.Min());
     if (value.HasMax()) raw = std::min(raw, value.Max());
     if (raw != value.GetAsInt()) value.SetFromInt(raw);
   }
   valueEdit_->setText(Text(value.ValueToText()));
+  return true;
 }
 
 void TEnterValueForm::TakeValueOf(const VFroskClass& holder) {
@@ -128,8 +133,7 @@ void TEnterValueForm::MinButtonClick() { TakeValueOf(setting_.min); }
 void TEnterValueForm::MaxButtonClick() { TakeValueOf(setting_.max); }
 
 void TEnterValueForm::BitBtn1Click() {
-  ValueEditExit();
-  accept();
+  if (ValueEditExit()) accept();
 }
 
 }  // namespace frosk

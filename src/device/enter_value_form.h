@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <string>
 
+#include "common/prompter.h"
 #include "protocol/vfrosk_class.h"
 
 class QLabel;
@@ -25,12 +26,13 @@ struct ValueDialogSetting {
 };
 
 // The value dialog: one setting's new value within its limits. One dialog
-// lives for the whole run and is filled anew for every edit.
+// lives for the whole run and is filled anew for every edit. Text that is no
+// number is refused with a message through `prompter`, and the value stays.
 class TEnterValueForm : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TEnterValueForm(QWidget* parent = nullptr);
+  explicit TEnterValueForm(Prompter& prompter, QWidget* parent = nullptr);
 
   void Fill(const ValueDialogSetting& setting) { setting_ = setting; }
   // The value as the user left it; on OK it is within the limits.
@@ -41,7 +43,10 @@ class TEnterValueForm : public QDialog {
   void FormShow();
   // Parses the typed text into the value and clamps it; the edit then shows
   // what was kept. Runs on leaving the edit, on Enter and first thing on OK.
-  void ValueEditExit();
+  // False for text that is no number: on Enter and OK it is refused with a
+  // message and the edit shows the value again; on leaving the edit it
+  // stands until then, since the click that left it may be Cancel.
+  bool ValueEditExit();
   void DefaultButtonClick();
   void MinButtonClick();
   void MaxButtonClick();
@@ -57,7 +62,9 @@ class TEnterValueForm : public QDialog {
   // Enter in the edit takes the value and keeps the dialog open.
   bool ValueEditKeyPress(int key);
   void TakeValueOf(const VFroskClass& holder);
+  bool TakeTypedValue(bool refuseWithMessage);
 
+  Prompter& prompter_;
   ValueDialogSetting setting_;
 
   QLabel* nameLabel_;

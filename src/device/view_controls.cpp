@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTreeWidget>
 
 #include "device/field_display.h"
@@ -46,54 +45,6 @@ bool IsEdit(FieldKind kind) {
 }
 
 }  // namespace
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-void SetText(QLabel* label, const QString& text) {
-  if (label->text() != text) label->setText(text);
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-  if (widget->palette().color(role) == colour) return;
-  QPalette palette = widget->palette();
-  palette.setColor(role, colour);
-  widget->setPalette(palette);
-}
-
-void SetEnabled(QWidget* widget, bool enabled) {
-  if (widget->isEnabled() != enabled) widget->setEnabled(enabled);
-}
-
-void SetVisible(QWidget* widget, bool visible) {
-  if (widget->isVisibleTo(widget->parentWidget()) != visible) widget->setVisible(visible);
-}
-
-void SetChecked(QAbstractButton* button, bool checked) {
-  if (button->isChecked() != checked) button->setChecked(checked);
-}
-
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  return label;
-}
-
-QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setGeometry(geometry);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QCheckBox* CheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(name);
-  box->setGeometry(geometry);
-  return box;
-}
 
 size_t AppendItemNodes(QTreeWidget* view, std::span<const ItemTreeNode> nodes, size_t from) {
   if (from >= nodes.size()) return nodes.size();

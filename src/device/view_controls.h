@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QColor>
 #include <QObject>
-#include <QPalette>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -10,35 +8,20 @@
 #include <span>
 #include <string>
 
+#include "common/form_basics.h"
 #include "protocol/item_tree.h"
 #include "protocol/vfrosk_class.h"
 
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTreeWidget;
 class QWidget;
 
 namespace frosk {
 
-// The controls the device window's pages are made of, and the setters that
-// touch a widget only when what it shows differs, so a refresh repaints only
-// what changed.
-
-QString Text(const std::string& text);
-
-void SetText(QLabel* label, const QString& text);
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
-void SetEnabled(QWidget* widget, bool enabled);
-void SetVisible(QWidget* widget, bool visible);
-void SetChecked(QAbstractButton* button, bool checked);
-
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry);
-QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry);
-QCheckBox* CheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry);
+// The field controls of the device window's engineering pages, over the
+// controls every window is made of (common/form_basics.h).
 
 // Adds nodes[from...] with their children as top-level items of a tree view.
 // Returns the number of nodes the view then shows.

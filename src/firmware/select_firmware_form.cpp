@@ -34,12 +34,6 @@ bool NeedsPort(int target) { return target >= 1 && target <= 4; }
 
 bool IsFile(const std::string& path) { return !path.empty() && QFileInfo(QString::fromStdString(path)).isFile(); }
 
-template <class Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
-
 }  // namespace
 
 TSelectFirmwareForm::TSelectFirmwareForm(PortLister listPorts, Prompter& prompter, QWidget* parent)

@@ -21,18 +21,11 @@ namespace {
 constexpr int kSessionEndMs = 2000;
 
 QLabel* NewLabel(const char* name, const QString& text, const QColor& colour, bool bold, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QLatin1String(name));
+  auto* label = Label(parent, QLatin1String(name), text);
   label->setFont(UiFont(13, bold));
   label->setWordWrap(true);
   SetTextColour(label, colour);
   return label;
-}
-
-QPushButton* NewButton(const char* name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QLatin1String(name));
-  return button;
 }
 
 // A page of labels stacked from the top, with an optional button under them.
@@ -79,10 +72,10 @@ void TUploadFirmwareForm::BuildLayout() {
   pages_->addWidget(BuildDonePage());
   pages_->addWidget(BuildErrorPage());
 
-  startBtn_ = NewButton("StartBtn", QStringLiteral("Start"), this);
+  startBtn_ = Button(this, "StartBtn", QStringLiteral("Start"));
   startBtn_->setDefault(true);
-  cancelBtn_ = NewButton("CancelBtn", QStringLiteral("Cancel"), this);
-  retryBtn_ = NewButton("RetryBtn", QStringLiteral("Retry"), this);
+  cancelBtn_ = Button(this, "CancelBtn", QStringLiteral("Cancel"));
+  retryBtn_ = Button(this, "RetryBtn", QStringLiteral("Retry"));
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(16, 4, 16, 12);
   buttons->addStretch();
@@ -123,7 +116,7 @@ QWidget* TUploadFirmwareForm::BuildProgressPage() {
 }
 
 QWidget* TUploadFirmwareForm::BuildDonePage() {
-  viewLogButton_ = NewButton("ViewLogButton", QStringLiteral("View Log..."), nullptr);
+  viewLogButton_ = Button(nullptr, "ViewLogButton", QStringLiteral("View Log..."));
   return NewPage(
       {NewLabel("DoneLabel", QStringLiteral("Congratulations! Your device has been upgraded."), kGreen, true, nullptr),
        NewLabel("Done2Label", QStringLiteral("Click <Close> to return to main window."), kGreen, false, nullptr),
@@ -138,7 +131,7 @@ QWidget* TUploadFirmwareForm::BuildErrorPage() {
   return NewPage(
       {errorLabel_, errorDetailLabel_,
        NewLabel("Error2Label", QStringLiteral("Click <Retry> if you want to try again."), kRedOrange, false, nullptr),
-       NewButton("ViewLog2Button", QStringLiteral("View Log..."), nullptr)},
+       Button(nullptr, "ViewLog2Button", QStringLiteral("View Log..."))},
       pages_);
 }
 

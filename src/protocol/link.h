@@ -25,11 +25,15 @@ struct FrameBlock {
   char bytes[FrameCutter::kCapacity];
 
   std::string_view Frame() const { return {bytes, count}; }
+  // The last block of a port that hung up or failed (a pulled adapter, a
+  // closed pseudo-terminal): it carries no frame, and follows every frame the
+  // port delivered. The link stays open until LinkClose.
+  bool PortEnded() const { return count == 0; }
 };
 
-// Called on the link's reader thread with each frame, in the order cut. It
-// must hand the block over quickly (post it to the thread that handles it),
-// and must not call LinkClose.
+// Called on the link's reader thread with each frame, in the order cut, and
+// once with the empty block of a port's end. It must hand the block over
+// quickly (post it to the thread that handles it), and must not call LinkClose.
 using FrameSink = std::function<void(std::unique_ptr<FrameBlock>)>;
 
 // Opens the port (PortOpen) and starts the reader. 0 on success; 1 with
@@ -43,9 +47,22 @@ int LinkClose(Link** link);
 // to a programming tool without a moment in which another client could take it.
 int LinkKeepPortLock(const Link* link, int* lock);
 
-// Encodes one item as a frame and writes it. 0 when every byte was written.
+// What LinkWrite and LinkSendItem give besides 0 (every byte written) and 1 (a
+// write error, or no link or bytes): the port took not all the bytes within
+// kLinkWriteWaitMs, as a port does whose other side has stopped reading.
+inline constexpr int kLinkWriteStalled = 2;
+// The longest a write waits for a port to take a frame. Writes run on the
+// user-interface thread: a port that stops taking bytes must not freeze it.
+inline constexpr int kLinkWriteWaitMs = 1000;
+
+// Encodes one item as a frame and writes it: 0, 1 or kLinkWriteStalled.
 int LinkSendItem(Link* link, const uint8_t* item);
-// Writes raw bytes to the port, all of them. 0 on success, 1 on a write error.
+// Writes raw bytes to the port, all of them, never blocking the caller for
+// longer than kLinkWriteWaitMs. Once a write has stalled, the next ones do not
+// wait at all until the port takes bytes again, so a hung port costs the
+// caller one wait, not one per request. 0 on success, 1 on a write error,
+// kLinkWriteStalled when the port did not take every byte in time (the bytes
+// it took are on the line: the frame is lost).
 int LinkWrite(Link* link, const void* bytes, size_t count);
 
 }  // namespace frosk

@@ -54,7 +54,8 @@ void ReadField(const FieldSpec& spec, const uint8_t* child, uint8_t* field) {
 }  // namespace
 
 bool ParseRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> slots, void* record,
-                      const uint8_t* item) {
+                      const uint8_t* item, bool* complete) {
+  if (complete != nullptr) *complete = false;
   if (item == nullptr || record == nullptr || ItemKey(item) != container.key) return false;
   const size_t count = container.fields.size();
   // One pass over the children; the first child with a field's key fills it.
@@ -74,6 +75,7 @@ bool ParseRecordBytes(const ContainerSpec& container, std::span<const FieldSlot>
       break;
     }
   }
+  if (complete != nullptr) *complete = filled == (count == 32 ? ~0u : (1u << count) - 1);
   return true;
 }
 

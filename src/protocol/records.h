@@ -220,9 +220,11 @@ constexpr bool SlotsMatchCatalogue() {
 // (PackedRecordSize bytes), for tools that build records at run time.
 std::vector<FieldSlot> PackedSlots(const ContainerSpec& container);
 
-// The record operations over any container's field table and slots, on the record's bytes.
+// The record operations over any container's field table and slots, on the
+// record's bytes. `complete`, when given, tells whether the item carried every
+// field of the container.
 bool ParseRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> fieldSlots, void* record,
-                      const uint8_t* item);
+                      const uint8_t* item, bool* complete = nullptr);
 size_t BuildRecordBytes(const ContainerSpec& container, std::span<const FieldSlot> fieldSlots, const void* record,
                         uint8_t* buffer, size_t capacity);
 
@@ -233,11 +235,12 @@ void Clear(Record& record) {
 }
 
 // False, leaving the record untouched, when the item is not the record's
-// container. Otherwise every field whose direct child is present is read.
+// container. Otherwise every field whose direct child is present is read, and
+// `complete`, when given, tells whether that was every field.
 template <class Record>
-bool ParseFrom(Record& record, const uint8_t* item) {
+bool ParseFrom(Record& record, const uint8_t* item, bool* complete = nullptr) {
   static_assert(RecordTraits<Record>::kParse);
-  return ParseRecordBytes(RecordTraits<Record>::Spec(), RecordTraits<Record>::kSlots, &record, item);
+  return ParseRecordBytes(RecordTraits<Record>::Spec(), RecordTraits<Record>::kSlots, &record, item, complete);
 }
 
 template <class Record>

@@ -13,16 +13,6 @@
 
 namespace frosk {
 
-namespace {
-
-QPushButton* NewButton(const char* name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QLatin1String(name));
-  return button;
-}
-
-}  // namespace
-
 TSettingsForm::TSettingsForm(Settings& programSettings, TComPortsSelectForm& comPortsSelectForm, QWidget* parent)
     : QDialog(parent), programSettings_(programSettings), comPortsSelectForm_(comPortsSelectForm) {
   BuildLayout();
@@ -53,13 +43,13 @@ void TSettingsForm::BuildLayout() {
   QPalette grey = portsListEdit_->palette();
   grey.setColor(QPalette::Base, QColor(Qt::lightGray));
   portsListEdit_->setPalette(grey);
-  QPushButton* portsListButton = NewButton("PortsListButton", QStringLiteral("..."), this);
+  QPushButton* portsListButton = Button(this, "PortsListButton", QStringLiteral("..."));
   portsListButton->setFixedWidth(32);
 
-  QPushButton* defaultBtn = NewButton("DefaultBtn", QStringLiteral("Default"), this);
-  QPushButton* okBtn = NewButton("OkBtn", QStringLiteral("OK"), this);
+  QPushButton* defaultBtn = Button(this, "DefaultBtn", QStringLiteral("Default"));
+  QPushButton* okBtn = Button(this, "OkBtn", QStringLiteral("OK"));
   okBtn->setDefault(true);
-  QPushButton* cancelBtn = NewButton("CancelBtn", QStringLiteral("Cancel"), this);
+  QPushButton* cancelBtn = Button(this, "CancelBtn", QStringLiteral("Cancel"));
 
   auto* fields = new QGridLayout;
   fields->setContentsMargins(16, 10, 16, 0);

@@ -102,9 +102,11 @@ DeviceTrends::DeviceTrends(DeviceConnection& connection, const Seams& seams)
       store_(ChannelCount(false), ChannelCount(true)),
       recorder_(connection, {seams.tickClock, seams.wallClock, seams.files}),
       began_(seams.wallClock.Now()),
-      lastTick_(seams.tickClock.Now()),
-      timeoutsSeen_(connection.Engine().Timeouts()) {
+      lastTick_(seams.tickClock.Now()) {
   listenerId_ = connection.Engine().AddRefreshListener([this](GroupMask stored) { Refreshed(stored); });
+  connect(&connection, &DeviceConnection::HealthChanged, this, [this](const LinkHealth& health) {
+    if (health.state != LinkState::kLive) NotAnswering();
+  });
   connect(&recorder_, &Recorder::Changed, this, &DeviceTrends::RecordingChanged);
   // The message waits until the reply that failed to be written has been
   // dispatched: a box must not open inside the engine's dispatch.
@@ -124,14 +126,7 @@ int64_t DeviceTrends::NowMs() const {
 }
 
 void DeviceTrends::Refreshed(GroupMask stored) {
-  DeviceEngine& engine = connection_.Engine();
   filled_ |= stored;
-  // Until the link's own health reaches the trends, a request given up after
-  // its time-out is what tells that the device stopped answering.
-  if (engine.Timeouts() != timeoutsSeen_) {
-    timeoutsSeen_ = engine.Timeouts();
-    NotAnswering();
-  }
   const bool controller = (stored & GroupBit(Group::kFroskTecMonitor)) != 0;
   const bool module = (stored & GroupBit(Group::kModuleVeltraMonitor)) != 0;
   if (!controller && !module) return;

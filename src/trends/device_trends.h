@@ -109,7 +109,6 @@ class DeviceTrends : public QObject {
   mutable int64_t elapsedMs_ = 0;
   // The groups replies have filled since the device connected.
   GroupMask filled_ = 0;
-  uint32_t timeoutsSeen_ = 0;
 };
 
 }  // namespace frosk

@@ -347,6 +347,43 @@ TEST_F(DiscoveryEngineTest, ADeviceWindowRequestUnlinksTheDeviceAndMayStartTheUp
             (std::vector<test::ScriptedPrompter::Shown>{{"Checking for updates failed !", mb::kIconStop}}));
 }
 
+// One log line per change of a linked device's health, with the time of its
+// last reply; a port that hangs up unlinks the device.
+TEST_F(DiscoveryEngineTest, ALinkedDeviceThatFallsSilentAnswersAgainAndIsLostIsLoggedOncePerChange) {
+  AddController("FroskTec A", 111111, Answer::kAtOnce);
+  MakeEngine(std::vector<std::string>{controllers_[0]->Port()});
+  Scan();
+  engine_->Connect(Entry(0));
+  ASSERT_TRUE(Entry(0)->Linked());
+  const std::string device =
+      "FroskTec A (" + SerialToText(Entry(0)->Iden.serial) + ") on " + controllers_[0]->Port() + ": ";
+  const size_t before = engine_->Log().Lines().size();
+  const auto logged = [&] {
+    const std::vector<std::string>& lines = engine_->Log().Lines();
+    return std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end());
+  };
+  const std::string later = "2026-12-10 09:06:30  ";
+  wall_.Set({2026, 12, 10, 9, 6, 30});
+
+  // The fake answers nothing but its probe: the reading sequence times out.
+  ASSERT_TRUE(RunUntil([&] { return Entry(0)->Connection->Health().state == LinkState::kNotAnswering; }));
+  RunUntil([] { return false; }, 120);  // more time-outs change nothing
+  EXPECT_EQ(logged(), std::vector<std::string>{later + device + "not answering since 09:05:07"});
+
+  controllers_[0]->Send(controllers_[0]->IdenFrame());
+  ASSERT_TRUE(test::WaitFor([&] { return Entry(0)->Connection->Health().state == LinkState::kLive; }));
+  EXPECT_EQ(logged().back(), later + device + "answering again");
+
+  controllers_.clear();  // the adapter is pulled
+  ASSERT_TRUE(test::WaitFor([&] { return !Entry(0)->Linked(); }));
+  EXPECT_EQ(logged(),
+            (std::vector<std::string>{later + device + "not answering since 09:05:07",
+                                      later + device + "answering again", later + device + "connection lost"}));
+  test::PumpEvents(20);
+  EXPECT_EQ(windowsDestroyed_, 1);
+  EXPECT_EQ(engine_->Devices().size(), 1u) << "the row stays";
+}
+
 TEST_F(DiscoveryEngineTest, UpdateResultsAtStartUpAndFromTheMenu) {
   const std::string question = "Software update is available.\rDo you want to download it now?";
   struct Case {

@@ -258,6 +258,9 @@ TEST_F(MainFormTest, CommandsFollowTheSelectedDevice) {
   Entry(0).Window->Hide();
   emit List()->itemDoubleClicked(List()->topLevelItem(0), 0);
   EXPECT_TRUE(Entry(0).Window->IsVisible());
+  EXPECT_EQ(dynamic_cast<TFroskTecViewForm*>(Entry(0).Window.get())->windowTitle().toStdString(),
+            "FroskTEC (" + device.Port() + ")")
+      << "named by its port until its identification is read";
 
   // Reload closes every device window and starts a new scan.
   Item("PDeviceReloadMenuItem")->trigger();
@@ -267,6 +270,41 @@ TEST_F(MainFormTest, CommandsFollowTheSelectedDevice) {
   check("list emptied", {false, false, false, false, -1});
   ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready; }));
   EXPECT_EQ(List()->topLevelItemCount(), 1);
+}
+
+TEST_F(MainFormTest, TheKeyboardReachesTheMenusAndTheListsCommands) {
+  FakeController& device = AddController("FroskTec A", 111111);
+  StartAndScan({device.Port()});
+  Form().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+
+  // Enter on a row connects it, and on a linked one shows its window again.
+  Select(0);
+  List()->setFocus();
+  QTest::keyClick(List(), Qt::Key_Return);
+  ASSERT_TRUE(Entry(0).Linked());
+  Entry(0).Window->Hide();
+  QTest::keyClick(List(), Qt::Key_Enter);
+  EXPECT_TRUE(Entry(0).Window->IsVisible());
+  // Delete disconnects it; a second Delete has nothing left to do.
+  Form().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+  QTest::keyClick(List(), Qt::Key_Delete);
+  EXPECT_FALSE(Entry(0).Linked());
+  QTest::keyClick(List(), Qt::Key_Delete);
+  EXPECT_FALSE(Entry(0).Linked());
+
+  // F10 opens the first menu of the bar; each menu has its Alt letter.
+  QTest::keyClick(&Form(), Qt::Key_F10);
+  EXPECT_EQ(Form().menuBar()->activeAction(), Form().menuBar()->actions().front());
+  QTest::keyClick(Form().menuBar(), Qt::Key_Escape);
+  for (const QAction* menu : Form().menuBar()->actions())
+    EXPECT_TRUE(menu->text().startsWith('&')) << menu->text().toStdString();
+
+  // F5 reloads the list as "Realod Devices List" does.
+  QTest::keyClick(&Form(), Qt::Key_F5);
+  EXPECT_EQ(engine_->State(), ScanState::ListPorts);
+  ASSERT_TRUE(RunUntil([&] { return engine_->State() == ScanState::Ready; }));
 }
 
 TEST_F(MainFormTest, ShowFroskTecWindowOpensAnotherUnlinkedWindowEachTime) {
@@ -586,7 +624,7 @@ TEST_F(MainFormTest, MenuBarHasItsMenusAndItemsInOrder) {
   Start({});
   QMenuBar* bar = Form().findChild<QMenuBar*>("MainMenu");
   ASSERT_NE(bar, nullptr);
-  EXPECT_EQ(Captions(bar->actions()), QStringList({"Devices", "Options", "Service", "Help"}));
+  EXPECT_EQ(Captions(bar->actions()), QStringList({"&Devices", "&Options", "&Service", "&Help"}));
   EXPECT_EQ(Names(bar->actions()),
             QStringList({"DevicesMenuItem", "OptionsMenuItem", "ServiceMenuItem", "HelpMenuItem"}));
 

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "device/config_file.h"
+#include "protocol/item.h"
+#include "protocol/keys.h"
 #include "support/run_program.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -44,6 +47,28 @@ std::vector<std::string> RecordsReceived(const std::string& log) {
     if (key.rfind("SET_", 0) == 0 && key != "SET_SERVICE_MODE") keys.push_back(key);
   }
   return keys;
+}
+
+// A field of one record of a file set to a raw value; the file stays signed as it was.
+struct FieldEdit {
+  Key command;
+  Key field;
+  int64_t raw;
+};
+
+std::string EditedFile(const std::string& text, const std::vector<FieldEdit>& edits) {
+  DecodedConfig decoded = DecodeConfigText(text);
+  EXPECT_TRUE(decoded.ok());
+  uint8_t* root = decoded.root.data();
+  for (const FieldEdit& edit : edits) {
+    const uint8_t* item = ItemFindChild(ItemFindChild(root, edit.command, false), edit.field, true);
+    EXPECT_NE(item, nullptr) << edit.field;
+    if (item == nullptr) continue;
+    auto* place = const_cast<uint8_t*>(item);
+    if (ItemType(item) == kInt16) ItemPutInt16(place, edit.field, static_cast<int16_t>(edit.raw));
+    if (ItemType(item) == kUInt32) ItemPutUInt32(place, edit.field, static_cast<uint32_t>(edit.raw));
+  }
+  return FrameEncode(root);
 }
 
 // Files this process and its children write may grow to `bytes` and no
@@ -143,7 +168,9 @@ TEST_F(ConfigVerbsTest, ASavedFileLoadsBackTheSavedValuesInSendingOrder) {
   const size_t before = RecordsReceived(log_).size();
   const auto result = Froskctl({"load", port, file, "--yes"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  std::vector<std::string> expected = kVeltraRecordsInSendingOrder;
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < kVeltraRecordsInSendingOrder.size(); ++i)
+    expected.push_back("record " + std::to_string(i + 1) + " of 11: " + kVeltraRecordsInSendingOrder[i]);
   expected.push_back("Configuration successfully changed.");
   EXPECT_EQ(Lines(result.out), expected);
   EXPECT_EQ(result.err, std::string(kQuestion) + "\n");
@@ -196,6 +223,38 @@ TEST_F(ConfigVerbsTest, ALoadThatDoesNotFitTheDevicesSendsNothing) {
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(RecordsReceived(log_).empty()) << c.message;
   }
+}
+
+TEST_F(ConfigVerbsTest, ALoadWithValuesOutsideTheirLimitsNamesThemAndSendsNothing) {
+  using namespace key;
+  const std::string saved = FileText(SavedVeltraFile());
+  const std::string port = sim_ != nullptr ? sim_->Path() : "";
+  const struct {
+    const char* name;
+    std::vector<FieldEdit> edits;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a user set above the file's own user maximum",
+       {{SET_MODULE_USER_SET, MODULE_BASIC_PARAMS_I_TEC_MAX, 30000},
+        {SET_MODULE_USER_MAX, MODULE_BASIC_PARAMS_I_TEC_MAX, 15000}},
+       {"ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above the field's maximum 2.0475 A",
+        "ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above ModuleUserMax 1.5000 A"}},
+      {"a user maximum below the user minimum",
+       {{SET_MODULE_USER_MAX, MODULE_BASIC_PARAMS_T_DET, 150000}},
+       {"ModuleDefault MODULE_BASIC_PARAMS_T_DET 230.000 K is above ModuleUserMax 150.000 K",
+        "ModuleUserSet MODULE_BASIC_PARAMS_T_DET 230.000 K is above ModuleUserMax 150.000 K",
+        "ModuleUserMin MODULE_BASIC_PARAMS_T_DET 200.000 K is above ModuleUserMax 150.000 K"}},
+  };
+  for (const auto& c : cases) {
+    const std::string file = dir_.Write("edited.froskconfig", EditedFile(saved, c.edits));
+    const auto result = Froskctl({"load", port, file, "--yes"});
+    EXPECT_EQ(result.exitCode, 1) << c.name;
+    std::vector<std::string> expected = {"Values outside their limits, nothing was sent:"};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(Lines(result.err), expected) << c.name;
+    EXPECT_EQ(result.out, "") << c.name;
+  }
+  EXPECT_TRUE(RecordsReceived(log_).empty());
 }
 
 TEST_F(ConfigVerbsTest, ALoadAsksAndWithoutATerminalTheAnswerIsCancel) {

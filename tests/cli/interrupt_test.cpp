@@ -145,12 +145,14 @@ TEST_F(InterruptTest, LoadLetsTheRecordOnItsWayBeAnsweredAndSendsNoOther) {
     return Lines(sofar.out).size() >= 2;
   });
   EXPECT_EQ(result.exitCode, 130);
-  const std::vector<std::string> written = Lines(result.out);
+  // "record 2 of 11: SET_FROSKTEC_CONFIG": the command names after the count.
+  std::vector<std::string> written;
+  for (const std::string& line : Lines(result.out)) written.push_back(line.substr(line.find(": ") + 2));
   const SimLog log = Log();
   EXPECT_EQ(log.RecordsReceived(), written);
   ASSERT_GE(written.size(), 2u);
   ASSERT_LT(written.size(), 11u) << result.out;
-  EXPECT_EQ(written[0], "SET_DEVICE_IDEN");
+  EXPECT_EQ(Lines(result.out)[0], "record 1 of 11: SET_DEVICE_IDEN");
   EXPECT_EQ(
       result.err.substr(result.err.find("froskctl: interrupted")),
       "froskctl: interrupted; " + std::to_string(written.size()) + " of 11 records written, the others not sent\n");

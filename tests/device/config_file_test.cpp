@@ -95,7 +95,7 @@ class ConfigFileTest : public EngineTest {
     MakeDeviceSignature(writer_.engine.DeviceCheck(), writer_.engine.DeviceIden());
     MakeModuleSignature(writer_.engine.ModuleCheck(), writer_.engine.ModuleIden());
     const std::string path = dir_.Path() + "file" + std::to_string(++files_) + ".froskconfig";
-    EXPECT_TRUE(writer_.files.WriteConfigFile(path, mask));
+    EXPECT_TRUE(writer_.files.WriteConfigFile(path, mask, writer_.engine));
     return path;
   }
 
@@ -117,7 +117,7 @@ TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
     ConfigFileEngine readerFiles(reader);
     DeviceEngine blank(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     ContentMask found = 0x1234;
-    ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found)) << std::hex << mask;
+    ASSERT_TRUE(readerFiles.ReadConfigFile(path, content::kEverything, found, reader)) << std::hex << mask;
     EXPECT_EQ(found, mask & kAllRecordsAndSignatures) << std::hex << mask;
     for (const ConfigRecord& record : ConfigRecords()) {
       const auto expected =
@@ -132,7 +132,7 @@ TEST_F(ConfigFileTest, AWrittenFileReadsBackWithTheWrittenMaskAndValues) {
 TEST_F(ConfigFileTest, ASignatureOnlyFileIsExactlyOneFrame) {
   engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x1234);
   const std::string path = dir_.Path() + "signature.froskconfig";
-  ASSERT_TRUE(configFiles_.WriteConfigFile(path, content::kDeviceSignature));
+  ASSERT_TRUE(configFiles_.WriteConfigFile(path, content::kDeviceSignature, engine_));
   EXPECT_EQ(FileText(path), kSignatureOnlyFile);
   const ItemTree& tree = configFiles_.ConfigFileTree();
   EXPECT_EQ(tree.NodeCount(), 3u);
@@ -172,7 +172,7 @@ TEST_F(ConfigFileTest, LowerCaseDigitsReadTheSameAndAnyChangedDigitFailsTheCheck
   std::string lower = kSignatureOnlyFile;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   ContentMask found = 0;
-  ASSERT_TRUE(configFiles_.ReadConfigFile(Write("lower.froskconfig", lower), content::kEverything, found));
+  ASSERT_TRUE(configFiles_.ReadConfigFile(Write("lower.froskconfig", lower), content::kEverything, found, engine_));
   EXPECT_EQ(found, content::kDeviceSignature);
   EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x1234);
 
@@ -182,7 +182,7 @@ TEST_F(ConfigFileTest, LowerCaseDigitsReadTheSameAndAnyChangedDigitFailsTheCheck
     std::string changed = original;
     changed[at] = changed[at] == '0' ? '8' : '0';
     ContentMask changedFound = 0x1234;
-    EXPECT_FALSE(configFiles_.ReadConfigText(changed, content::kEverything, changedFound)) << changed;
+    EXPECT_FALSE(configFiles_.ReadConfigText(changed, content::kEverything, changedFound, engine_)) << changed;
     EXPECT_EQ(changedFound, 0u);
     EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u);
   }
@@ -242,19 +242,19 @@ TEST_F(ConfigFileTest, AFileThatIsNotAWholeValidFrameReadsAsFailedAndChangesNoth
   };
   engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
   ContentMask found = 0;
-  ASSERT_TRUE(configFiles_.ReadConfigText(FrameOf(root(deviceCheck)), content::kEverything, found));
+  ASSERT_TRUE(configFiles_.ReadConfigText(FrameOf(root(deviceCheck)), content::kEverything, found, engine_));
   ASSERT_EQ(found, content::kDeviceSignature) << "the fixture's well-formed file reads";
   engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
 
   for (const auto& c : cases) {
     const std::string path = Write(std::string(c.name) + ".froskconfig", c.content);
     found = 0x1234;
-    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found)) << c.name;
+    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found, engine_)) << c.name;
     EXPECT_EQ(found, 0u) << c.name;
     EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u) << c.name;
   }
   for (const std::string& path : {dir_.Path(), dir_.Path() + "missing.froskconfig"}) {
-    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found)) << path;
+    EXPECT_FALSE(configFiles_.ReadConfigFile(path, content::kEverything, found, engine_)) << path;
   }
   EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x4321);
 }
@@ -277,7 +277,8 @@ TEST_F(ConfigFileTest, WhiteSpaceAroundTheFrameIsPassedOver) {
   for (const auto& [name, content] : cases) {
     engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).SetFromInt(0x4321);
     ContentMask found = 0;
-    EXPECT_TRUE(configFiles_.ReadConfigFile(Write("spaced.froskconfig", content), content::kEverything, found)) << name;
+    EXPECT_TRUE(configFiles_.ReadConfigFile(Write("spaced.froskconfig", content), content::kEverything, found, engine_))
+        << name;
     EXPECT_EQ(found, content::kDeviceSignature) << name;
     EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), 0x1234) << name;
   }
@@ -326,7 +327,7 @@ TEST_F(ConfigFileTest, ChildrenThatHoldNoRequestedRecordArePassedOver) {
     const DeviceIdenRecord iden = engine_.DeviceIden().ToRecord();
     const FroskTecConfigRecord config = engine_.FroskTecConfig().ToRecord();
     ContentMask found = 0x1234;
-    EXPECT_TRUE(configFiles_.ReadConfigText(FrameOf(c.bytes), c.requested, found)) << c.name;
+    EXPECT_TRUE(configFiles_.ReadConfigText(FrameOf(c.bytes), c.requested, found, engine_)) << c.name;
     EXPECT_EQ(found, c.found) << c.name;
     EXPECT_EQ(engine_.DeviceCheck().At(DEVICE_CHECK_VALUE).GetAsInt(), c.deviceCheck) << c.name;
     EXPECT_EQ(engine_.DeviceIden().ToRecord(), iden) << c.name;
@@ -344,7 +345,7 @@ TEST_F(ConfigFileTest, AFileThatCannotBeWrittenLeavesWhatWasThere) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
   const std::vector<std::string> before = FolderEntries(dir_.Path());
 
-  configFiles_.WriteConfigFile(previous, content::kDeviceSignature);
+  configFiles_.WriteConfigFile(previous, content::kDeviceSignature, engine_);
   ASSERT_EQ(configFiles_.ConfigFileTree().NodeCount(), 3u);
   const std::pair<std::string, std::string> cases[] = {
       {readOnly, "is read-only"},
@@ -354,7 +355,7 @@ TEST_F(ConfigFileTest, AFileThatCannotBeWrittenLeavesWhatWasThere) {
   };
   for (const auto& [target, why] : cases) {
     host_.logged.clear();
-    EXPECT_FALSE(configFiles_.WriteConfigFile(target, content::kDeviceSignature)) << target;
+    EXPECT_FALSE(configFiles_.WriteConfigFile(target, content::kDeviceSignature, engine_)) << target;
     EXPECT_EQ(configFiles_.ConfigFileTree().NodeCount(), 0u) << target;
     EXPECT_EQ(host_.logged, std::vector<std::string>{"Cannot write " + target + ": " + why});
   }
@@ -510,24 +511,81 @@ TEST_F(ConfigFileTest, ALoadedFileIsSentInPriorityOrderAndMonitorRepliesDoNotAdv
   prompter_.answers = {kIdOk};
   ASSERT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
   EXPECT_EQ(configFiles_.PendingMask(), 0xC000FFFE);
+  EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 2) << "the device's until it answers";
+  std::vector<ChainProgress> progress;
   for (int i = 0; i < 20 && engine_.SequenceState() == SequenceState::kSendingConfiguration; ++i) {
+    progress.push_back(configFiles_.Progress().value_or(ChainProgress{}));
     const size_t sent = host_.sent.size();
     Receive(ReplyItem(device.monitor));
     Receive(ReplyItem(ModuleVeltraMonitorRecord{}));
     EXPECT_EQ(host_.sent.size(), sent) << "a monitor reply is no answer to a record";
     AnswerLast(device);
   }
-  EXPECT_EQ(TakeSentKeys(),
-            (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
-                              SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
-                              SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT, SET_MODULE_IDEN,
-                              SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET, SET_MODULE_DEFAULT,
-                              SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX, SET_MODULE_VELTRA_USER_SET,
-                              SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
+  const std::vector<Key> sentKeys = TakeSentKeys();
+  EXPECT_EQ(sentKeys, (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_FROSKTEC_MOD_NO_MEM_IDEN,
+                                        SET_FROSKTEC_MOD_NO_MEM_USER_MIN, SET_FROSKTEC_MOD_NO_MEM_USER_MAX,
+                                        SET_FROSKTEC_MOD_NO_MEM_USER_SET, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
+                                        SET_MODULE_IDEN, SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET,
+                                        SET_MODULE_DEFAULT, SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX,
+                                        SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_DEFAULT, GET_SERVICE_MODE}));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Configuration successfully changed.", 64}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
   EXPECT_EQ(configFiles_.PendingMask(), 0u);
   EXPECT_EQ(engine_.FroskTecConfig().At(FROSKTEC_CONFIG_VARIANT).GetAsInt(), 0) << "the file's value";
+  ASSERT_EQ(progress.size(), 16u);
+  for (size_t i = 0; i < progress.size(); ++i)
+    EXPECT_EQ(progress[i], (ChainProgress{static_cast<int>(i) + 1, 16, sentKeys[i]})) << i;
+  EXPECT_EQ(ProgressText(progress[2]), "record 3 of 16: SET_FROSKTEC_MOD_NO_MEM_IDEN");
+  EXPECT_FALSE(configFiles_.Progress()) << "nothing left to send";
+}
+
+// The file's values are judged where they would stand in the device, and
+// whatever becomes of a load the holders keep what the device reported.
+TEST_F(ConfigFileTest, ALoadNeverPutsTheFilesValuesWhereTheDevicesAreAndRefusesValuesOutsideTheirLimits) {
+  const std::string signedForAnother = WriterFile(content::kEverything, "654321-03");
+  const std::string consistent = WriterFile(content::kEverything);
+  writer_.engine.ModuleUserSet().At(MODULE_BASIC_PARAMS_I_TEC_MAX).SetFromInt(30000);
+  const std::string userSetTooHigh = WriterFile(content::kEverything);
+  writer_.engine.ModuleUserSet().At(MODULE_BASIC_PARAMS_I_TEC_MAX).SetFromInt(1000);
+  writer_.engine.ModuleUserMax().At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(150000);
+  const std::string maximumBelowMinimum = WriterFile(content::kModuleRecords | content::kSignatures);
+  FakeDevice device(3);
+  RunSequence(device);
+  // The device holds values of its own, which the files do not carry.
+  for (ModuleBasicParamsHolders* group : {&engine_.ModuleDefault(), &engine_.ModuleUserSet()})
+    group->At(MODULE_BASIC_PARAMS_PWM).SetFromInt(7);
+  const std::vector<uint8_t> before = BuildConfigRoot(engine_, content::kRecords | content::kSignatures);
+  const std::string kValuesRefused = "Values outside their limits, nothing was sent:\r";
+  const struct {
+    const char* name;
+    std::string file;
+    int answer;
+    LoadOutcome outcome;
+    std::string message;
+  } cases[] = {
+      {"signed for another controller", signedForAnother, kIdOk, LoadOutcome::kRefused,
+       "File contains configuration data for QUVA controller,\rbut signature does not match your device !"},
+      {"a user set above the field's range and its user maximum", userSetTooHigh, kIdOk, LoadOutcome::kRefused,
+       kValuesRefused + "ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above the field's maximum 2.0475 A\r" +
+           "ModuleUserSet MODULE_BASIC_PARAMS_I_TEC_MAX 3.0000 A is above ModuleUserMax 0.1000 A"},
+      {"a user maximum below the user minimum", maximumBelowMinimum, kIdOk, LoadOutcome::kRefused,
+       kValuesRefused + "ModuleDefault MODULE_BASIC_PARAMS_T_DET 200.005 K is above ModuleUserMax 150.000 K\r" +
+           "ModuleUserSet MODULE_BASIC_PARAMS_T_DET 200.006 K is above ModuleUserMax 150.000 K\r" +
+           "ModuleUserMin MODULE_BASIC_PARAMS_T_DET 200.004 K is above ModuleUserMax 150.000 K"},
+      {"cancelled", consistent, kIdCancel, LoadOutcome::kCancelled, kQuestion},
+  };
+  for (const auto& c : cases) {
+    prompter_.shown.clear();
+    prompter_.fileNames = {c.file};
+    prompter_.answers = {c.answer};
+    TakeSentKeys();
+    EXPECT_EQ(configFiles_.LoadConfiguration(), c.outcome) << c.name;
+    ASSERT_EQ(prompter_.shown.size(), 1u) << c.name;
+    EXPECT_EQ(prompter_.shown[0].text, c.message) << c.name;
+    EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE}) << c.name << ": nothing sent, the device read again";
+    EXPECT_EQ(BuildConfigRoot(engine_, content::kRecords | content::kSignatures), before) << c.name;
+    engine_.Break();
+  }
 }
 
 TEST_F(ConfigFileTest, ConfirmingOrCancellingAFileOfSignaturesSendsNothing) {
@@ -560,6 +618,7 @@ TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
   EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   engine_.Tick();
+  engine_.AskHeldQuestion();
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Communication timeout !", 16}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
@@ -576,10 +635,15 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
   const int device = SerialSignature(writer_.engine.DeviceIden().At(DEVICE_IDEN_SERIAL));
   const int module = SerialSignature(writer_.engine.ModuleIden().At(MODULE_IDEN_SERIAL));
   constexpr int kKept = 0x4321;
-  const auto deviceSignature = &ConfigFileEngine::DeviceSignatureFromFile;
-  const auto moduleSignature = &ConfigFileEngine::ModuleSignatureFromFile;
-  const auto read = &ConfigFileEngine::ReadConfigurationFromFile;
-  const auto write = [](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x40000003); };
+  const auto deviceSignature = [this](ConfigFileEngine& files) {
+    return files.SignatureFromFile(content::kDeviceSignature, engine_);
+  };
+  const auto moduleSignature = [this](ConfigFileEngine& files) {
+    return files.SignatureFromFile(content::kModuleSignature, engine_);
+  };
+  FileHolders shown;
+  const auto read = [&shown](ConfigFileEngine& files) { return files.ReadConfigurationFromFile(shown); };
+  const auto write = [this](ConfigFileEngine& files) { return files.WriteConfigurationToFile(0x40000003, engine_); };
   const Message none{};
   const struct {
     const char* name;
@@ -616,17 +680,17 @@ TEST_F(ConfigFileTest, TheConfiguratorsFileButtonsReportWhatTheyFound) {
   }
   prompter_.shown.clear();
   prompter_.fileNames = {target};
-  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0)) << "nothing ticked";
+  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0, engine_)) << "nothing ticked";
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"No content selected for the file !", 16}}));
   EXPECT_EQ(prompter_.fileNames.size(), 1u) << "refused before a file is asked for";
   ContentMask found = 0;
-  ASSERT_TRUE(configFiles_.ReadConfigFile(target, content::kEverything, found));
+  ASSERT_TRUE(configFiles_.ReadConfigFile(target, content::kEverything, found, engine_));
   EXPECT_EQ(found, 0x40000003u);
 
   prompter_.shown.clear();
   prompter_.fileNames.clear();
-  EXPECT_FALSE(configFiles_.ReadConfigurationFromFile()) << "the open dialog cancelled";
-  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0x3)) << "the save dialog cancelled";
+  EXPECT_FALSE(configFiles_.ReadConfigurationFromFile(shown)) << "the open dialog cancelled";
+  EXPECT_FALSE(configFiles_.WriteConfigurationToFile(0x3, engine_)) << "the save dialog cancelled";
   EXPECT_TRUE(prompter_.shown.empty());
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorMakeFile);
   EXPECT_TRUE(host_.sent.empty());

@@ -44,7 +44,8 @@ class ConfiguratorTest : public EngineTest {
   std::string TextOf(Group group, Key field) { return Field(group, field).ValueToText(); }
 
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
-  ConfiguratorEngine configurator_{engine_, wall_};
+  ConfigFileEngine files_{engine_};
+  ConfiguratorEngine configurator_{engine_, files_, wall_};
   std::unique_ptr<FakeDevice> device_;
 };
 
@@ -88,6 +89,7 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
       {22, false, 21}, {25, false, 22}, {27, false, 25}, {32, true, 27},  {32, false, 22},
       {34, false, 32}, {39, false, 34}, {45, false, 21}, {46, false, 21}, {23, false, 23},
   };
+  Start(0, false);
   for (const Case& c : cases) {
     engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
     Enter(c.from);
@@ -100,6 +102,13 @@ TEST_F(ConfiguratorTest, BackGoesToThePageBeforeThatApplies) {
 TEST_F(ConfiguratorTest, WithoutALinkNextWalksEveryPageAndMakesEachUserSetItsDefaults) {
   host_.linked = false;
   Start(3, false);
+  // User limits as wide as the fields go, so every default below passes Next.
+  for (ModuleBasicParamsHolders* limits : {&engine_.NoMemUserMin(), &engine_.ModuleUserMin()})
+    limits->SetRaw(ModuleBasicParamsRecord{0, 3000, -15000, 0, 0, 0, 0, 100000});
+  for (ModuleBasicParamsHolders* limits : {&engine_.NoMemUserMax(), &engine_.ModuleUserMax()})
+    limits->SetRaw(ModuleBasicParamsRecord{2, 15000, -3000, 2, 2, 65535, 20475, 400000});
+  engine_.VeltraUserMin().SetRaw(ModuleVeltraParamsRecord{});
+  engine_.VeltraUserMax().SetRaw(ModuleVeltraParamsRecord{256, 256, 256, 256, 4095, 1, 1, 2});
   engine_.NoMemDefault().SetRaw(ModuleBasicParamsRecord{1, 11000, -11000, 2, 1, 7, 3000, 231000});
   engine_.ModuleDefault().SetRaw(ModuleBasicParamsRecord{2, 13000, -13000, 1, 2, 9, 6000, 232000});
   engine_.VeltraDefault().SetRaw(ModuleVeltraParamsRecord{10, 20, 30, 40, 50, 1, 0, 2});
@@ -137,6 +146,7 @@ TEST_F(ConfiguratorTest, AFieldEditsTheGroupOfThePageTheStateShowsAndNothingElse
       {23, C::kDeviceIden, std::nullopt},
       {21, C::kParamsDefault, std::nullopt},
   };
+  Start(0, false);
   for (const Case& c : cases) {
     Enter(c.state);
     EXPECT_EQ(configurator_.GroupOf(c.column), c.group) << int{c.state} << " " << static_cast<int>(c.column);
@@ -233,6 +243,98 @@ TEST_F(ConfiguratorTest, ARowIsConsistentWhenEachValueFitsAndTheDefaultLiesWithi
   }
   engine_.ShowConfiguratorPage(SequenceState::kConfiguratorVeltraParams);
   EXPECT_FALSE(configurator_.RowConsistent(MODULE_BASIC_PARAMS_T_DET));
+}
+
+TEST_F(ConfiguratorTest, APageWithValuesTheDeviceShouldNotHoldStaysWithAMessageAndSendsNothing) {
+  Start(3, true);
+  const std::string kRefused = "Values outside their limits, nothing was sent:\r";
+  const struct {
+    const char* name;
+    uint8_t page;
+    Group group;
+    Key field;
+    int32_t raw;
+    std::string message;
+  } cases[] = {
+      {"a red row", 27, Group::kNoMemDefault, MODULE_BASIC_PARAMS_T_DET, 150000,
+       kRefused + "NoMemDefault MODULE_BASIC_PARAMS_T_DET 150.000 K is below NoMemUserMin 200.000 K\r" +
+           "NoMemUserSet MODULE_BASIC_PARAMS_T_DET 150.000 K is below NoMemUserMin 200.000 K"},
+      {"a VELTRA limit beyond its field", 39, Group::kVeltraUserMax, MODULE_VELTRA_PARAMS_GAIN, 300,
+       kRefused + "VeltraUserMax MODULE_VELTRA_PARAMS_GAIN 300 is above the field's maximum 256"},
+      {"a variant the controller has not", 22, Group::kFroskTecConfig, FROSKTEC_CONFIG_VARIANT, 3,
+       kRefused + "FroskTecConfig FROSKTEC_CONFIG_VARIANT 3 is above the field's maximum 2"},
+  };
+  for (const auto& c : cases) {
+    Enter(c.page);
+    VFroskClass& value = Field(c.group, c.field);
+    const int32_t kept = value.GetAsInt();
+    value.SetFromInt(c.raw);
+    const ModuleBasicParamsRecord userSet = engine_.NoMemUserSet().ToRecord();
+    prompter_.shown.clear();
+    configurator_.Next();
+    EXPECT_EQ(prompter_.shown, (std::vector<Message>{{c.message, mb::kIconStop}})) << c.name;
+    EXPECT_EQ(State(), c.page) << c.name;
+    EXPECT_TRUE(TakeSentKeys().empty()) << c.name;
+    EXPECT_EQ(engine_.NoMemUserSet().ToRecord(), userSet) << c.name << ": the page was not left";
+
+    // Put right, the page goes.
+    value.SetFromInt(kept);
+    configurator_.Next();
+    EXPECT_EQ(TakeSentKeys().size(), 1u) << c.name;
+    EXPECT_TRUE(engine_.Waiting()) << c.name;
+    engine_.Break();
+  }
+}
+
+TEST_F(ConfiguratorTest, AFileReadInTheConfiguratorIsShownApartFromTheDevicesValuesUntilItIsLeft) {
+  Start(3, false);
+  // A file of another controller with absurd settings, as it was found on a disk.
+  FileHolders other;
+  CopyRecords(engine_, other);
+  other.Holder(Group::kDeviceIden, DEVICE_IDEN_SERIAL)->SetFromText("654321-03");
+  other.Holder(Group::kModuleUserSet, MODULE_BASIC_PARAMS_I_TEC_MAX)->SetFromInt(30000);
+  other.Holder(Group::kModuleUserSet, MODULE_BASIC_PARAMS_T_DET)->SetFromInt(100);
+  const std::string path = dir_.Path() + "other.froskconfig";
+  ASSERT_TRUE(files_.WriteConfigFile(path, content::kRecords, other));
+  const std::vector<uint8_t> device = BuildConfigRoot(engine_, content::kRecords | content::kSignatures);
+
+  prompter_.fileNames = {path};
+  configurator_.ReadFile();
+  EXPECT_EQ(configurator_.FileShown(), path);
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kConfiguratorReadFile);
+  EXPECT_EQ(BuildConfigRoot(engine_, content::kRecords | content::kSignatures), device)
+      << "the holders keep the device's";
+  configurator_.StartWizard();
+  EXPECT_EQ(configurator_.HolderOf(ConfigColumn::kDeviceIden, DEVICE_IDEN_SERIAL)->ValueToText(), "654321-03");
+
+  // A file made here holds what the pages show, signed for it.
+  configurator_.Back();
+  configurator_.MakeFile();
+  EXPECT_EQ(configurator_.CheckHolder(Signature::kDevice).GetAsInt(),
+            SerialSignature(*other.Holder(Group::kDeviceIden, DEVICE_IDEN_SERIAL)));
+  const std::string made = dir_.Path() + "made.froskconfig";
+  prompter_.fileNames = {made};
+  ASSERT_TRUE(configurator_.WriteFile(content::kRecords | content::kDeviceSignature));
+  FileHolders reread;
+  ContentMask found = 0;
+  ASSERT_TRUE(files_.ReadConfigFile(made, content::kEverything, found, reread));
+  EXPECT_EQ(BuildConfigRoot(reread, content::kRecords), BuildConfigRoot(other, content::kRecords));
+  EXPECT_EQ(BuildConfigRoot(engine_, content::kRecords | content::kSignatures), device);
+
+  // Next sends the page the technician sees.
+  configurator_.Back();
+  configurator_.StartWizard();
+  TakeSentKeys();
+  configurator_.Next();
+  ASSERT_EQ(TakeSentKeys(), std::vector<Key>{SET_DEVICE_IDEN});
+  EXPECT_EQ(host_.sent.back(), ConfigRecordItem(other, *FindConfigRecord(content::kDeviceIden)));
+  engine_.Break();
+
+  // Leaving reads the device again, and the file is gone from the pages.
+  engine_.ShowUserView();
+  EXPECT_FALSE(configurator_.FileShown());
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadServiceMode);
 }
 
 TEST_F(ConfiguratorTest, TheHeadingsNameTheModuleThePageIsFor) {

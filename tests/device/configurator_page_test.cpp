@@ -167,6 +167,13 @@ TEST_F(ConfiguratorViewTest, ARowShapeIsGreenWhileTheRowIsConsistentAndRedOtherw
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kGreen);
   TypeInto("CModuleParamsDefaultTDetEdit", "210");
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kRed);
+  prompter_.shown.clear();
+  Click("ConfigNextBitBtn");
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_TRUE(prompter_.shown[0].text.starts_with("Values outside their limits, nothing was sent:\rNoMemDefault "))
+      << prompter_.shown[0].text;
+  EXPECT_EQ(Page(), ConfigPage::kModuleParams) << "a red row is not left";
+  EXPECT_TRUE(TakeSent().empty());
   TypeInto("CModuleParamsUserMinTDetEdit", "200");
   EXPECT_EQ(Background("CModuleParamsTDetShape"), kGreen);
 
@@ -178,6 +185,17 @@ TEST_F(ConfiguratorViewTest, ARowShapeIsGreenWhileTheRowIsConsistentAndRedOtherw
   ShowState(39);
   EXPECT_EQ(Background("CVeltraParamsGainShape"), QColor(192, 192, 192)) << "the VELTRA rows are not judged";
   EXPECT_EQ(Find<QComboBox>("CVeltraParamsUserMaxBwComboBox")->currentIndex(), 2);
+}
+
+TEST_F(ConfiguratorViewTest, TheWaitPageNamesTheRecordTheWizardWrites) {
+  OpenConfigurator(0);
+  Click("ConfigWizzardButton");
+  Click("ConfigNextBitBtn");
+  ASSERT_EQ(Page(), ConfigPage::kWait);
+  // The controller NOMEM compatible: its own two records and the five NOMEM ones.
+  EXPECT_EQ(Find<QLabel>("ConfigWaitProgressLabel")->text(), "Writing record 1 of 7: SET_DEVICE_IDEN");
+  AnswerLast();
+  EXPECT_EQ(Find<QLabel>("ConfigWaitProgressLabel")->text(), "Writing record 2 of 7: SET_FROSKTEC_CONFIG");
 }
 
 TEST_F(ConfiguratorViewTest, AllAndNoneTickByTheDevicesLastReadAlsoWithoutALink) {
@@ -257,7 +275,7 @@ TEST_F(ConfiguratorViewTest, ASignatureFieldTakesHexadecimalDigitsAndDropsAnythi
   }
 }
 
-TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders) {
+TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackAsTheFilesValues) {
   OpenConfigurator(3);
   const std::string file = dir_.Path() + "made.froskconfig";
   Click("ConfigMakeFileButton");
@@ -275,13 +293,21 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders)
 
   Click("ConfigBackBitBtn");
   EXPECT_EQ(Page(), ConfigPage::kStart);
+  EXPECT_FALSE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
   Engine().DeviceIden().At(DEVICE_IDEN_NAME).SetFromText("changed");
   prompter_.fileNames = {file};
   Click("ConfigReadFileButton");
   EXPECT_EQ(Page(), ConfigPage::kReadFile);
   EXPECT_EQ(prompter_.shown.back(), (ScriptedPrompter::Shown{"File loaded.", 0x40}));
-  EXPECT_EQ(Engine().DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "FroskTEC");
   EXPECT_EQ(tree->topLevelItem(0)->childCount(), 17);
+  EXPECT_TRUE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
+  EXPECT_TRUE(Find<QLabel>("ConfigFileViewLabel")->text().contains(QString::fromStdString(file)));
+
+  // The pages show the file; the holders keep what they had.
+  Click("ConfigBackBitBtn");
+  Click("ConfigWizzardButton");
+  EXPECT_EQ(EditText("CDeviceIdenNameEdit"), "FroskTEC");
+  EXPECT_EQ(Engine().DeviceIden().At(DEVICE_IDEN_NAME).ValueToText(), "changed");
 
   // The file's signature replaces the one the page shows.
   Click("ConfigBackBitBtn");
@@ -291,6 +317,16 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackIntoTheHolders)
   Click("ConfigMakeDeviceSignatureLoadButton");
   EXPECT_EQ(EditText("ConfigMakeDeviceSignatureEdit"), "0000B6A9");
   EXPECT_TRUE(TakeSent().empty()) << "files are not sent from here";
+
+  // Leaving reads the device again, and the pages show it once more.
+  Click("UserViewBitBtn");
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  ReadToEnd();
+  Click("ConfiguratorBitBtn");
+  AnswerLast();
+  Click("ConfigWizzardButton");
+  EXPECT_FALSE(Find<QLabel>("ConfigFileViewLabel")->isVisible());
+  EXPECT_EQ(EditText("CDeviceIdenNameEdit"), "FroskTEC") << "as the device reported it";
 }
 
 TEST_F(ConfiguratorViewTest, NoCaptionOfTheServiceViewOrTheConfiguratorIsClipped) {

@@ -93,7 +93,7 @@ TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
     engine_.SendRequest(c.request);
     seen = 0;
     Receive(TaggedReply(c.reply, c.request));
-    EXPECT_FALSE(engine_.Waiting());
+    engine_.Break();  // a reply of another container leaves its request in flight
     if (!c.stored) {
       EXPECT_EQ(seen, 0u) << std::hex << c.request;
       continue;
@@ -110,27 +110,77 @@ TEST_F(EngineTest, RepliesGoToTheGroupTheirRequestNames) {
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
 
-TEST_F(EngineTest, OneRequestInFlightOneQueuedAndTheThirdIsLostWithABeep) {
-  FakeDevice device(1);
-  engine_.Break();
-  engine_.SetDeviceMonitorAuto(false);
+// A request made while others wait goes behind them, even in the moment
+// between a reply and the tick that sends the next; a newer SET of a key
+// takes the older one's place at the back; only a full queue refuses.
+TEST_F(EngineTest, RequestsGoOutInTheOrderMadeAndANewerSetReplacesTheQueuedOne) {
+  FakeDevice device(3);
+  RunSequence(device);
+  TakeSentKeys();
+  std::vector<RequestOutcome> outcomes;
+  engine_.SetRequestListener([&](const RequestOutcome& outcome) { outcomes.push_back(outcome); });
+  VFroskClass& gain = engine_.VeltraUserSet().At(MODULE_VELTRA_PARAMS_GAIN);
   EXPECT_TRUE(engine_.SendRequest(GET_DEVICE_IDEN));
+  gain.SetFromInt(56);
+  EXPECT_TRUE(engine_.WriteModuleSettings());
   EXPECT_TRUE(engine_.SendRequest(GET_FROSKTEC_CONFIG));
-  EXPECT_FALSE(engine_.SendRequest(GET_FROSKTEC_MONITOR));
-  EXPECT_EQ(beeper_.beeps, 1);
-  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_DEVICE_IDEN});
+  AnswerLast(device);
+  gain.SetFromInt(85);
+  EXPECT_TRUE(engine_.WriteModuleSettings()) << "the line is free, yet others wait";
+  EXPECT_TRUE(engine_.LoadModuleUserSet(1));
+  EXPECT_TRUE(engine_.LoadModuleUserSet(2));
+  EXPECT_EQ(engine_.QueuedItems(), 4u);
+  for (int i = 0; i < 6 && (engine_.Waiting() || engine_.HasQueuedItem()); ++i) {
+    engine_.Tick();
+    if (engine_.Waiting()) AnswerLast(device);
+  }
+  EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{GET_DEVICE_IDEN, GET_FROSKTEC_CONFIG, SET_MODULE_VELTRA_USER_SET,
+                                              LOAD_MODULE_VELTRA_PARAMS, LOAD_MODULE_VELTRA_PARAMS}));
+  EXPECT_EQ(SentRecord<ModuleVeltraParamsRecord>(host_.sent[host_.sent.size() - 3]).gain, 85);
+  EXPECT_EQ(outcomes, (std::vector<RequestOutcome>{{SET_MODULE_VELTRA_USER_SET, true, true},
+                                                   {LOAD_MODULE_VELTRA_PARAMS, true, true},
+                                                   {LOAD_MODULE_VELTRA_PARAMS, true, true}}))
+      << "the replaced write has the newer one's outcome";
+  EXPECT_EQ(beeper_.beeps, 0);
 
-  engine_.Tick();  // still waiting: the queue holds
-  EXPECT_TRUE(TakeSentKeys().empty());
-  AnswerLast(device);
-  EXPECT_TRUE(TakeSentKeys().empty());  // the reply alone sends nothing
-  engine_.Tick();
-  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_FROSKTEC_CONFIG});
-  EXPECT_FALSE(engine_.HasQueuedItem());
-  AnswerLast(device);
-  engine_.Tick();
-  EXPECT_TRUE(TakeSentKeys().empty());
+  outcomes.clear();
+  EXPECT_TRUE(engine_.SendRequest(GET_DEVICE_IDEN));
+  for (size_t i = 0; i < DeviceEngine::kQueueDepth; ++i) EXPECT_TRUE(engine_.StoreModuleUserSet(1));
+  EXPECT_FALSE(engine_.WriteModuleSettings());
   EXPECT_EQ(beeper_.beeps, 1);
+  EXPECT_EQ(outcomes, (std::vector<RequestOutcome>{{SET_MODULE_VELTRA_USER_SET, true, false}}));
+}
+
+// Five clicks on "+" while the first is still on its way: the replies to the
+// older values must not pull the holder back, or the next step starts from them.
+TEST_F(EngineTest, QuickStepsReachTheDeviceRisingAndEndOnTheLastStep) {
+  FakeDevice device(3);
+  RunSequence(device);
+  TakeSentKeys();
+  constexpr Key kSupply = MODULE_BASIC_PARAMS_U_SUP_PLUS;
+  const int64_t start = engine_.ModuleUserSet().At(kSupply).GetAsInt();
+  engine_.ModuleUserMax().At(kSupply).SetFromInt(static_cast<int32_t>(start + 100));
+  std::vector<int64_t> received;
+  const auto answer = [&] {
+    const std::vector<uint8_t>& request = host_.sent.back();
+    received.push_back(SentRecord<ModuleBasicParamsRecord>(request).uSupPlus);
+    Receive(device.Answer(request));
+  };
+  for (int click = 0; click < 5; ++click) {
+    EXPECT_TRUE(engine_.StepSetting(kSupply, +1));
+    if (click % 2 == 1) answer();  // a reply now and then, between clicks
+    engine_.Tick();
+  }
+  for (int i = 0; i < 5 && engine_.Waiting(); ++i) {
+    answer();
+    engine_.Tick();
+  }
+  ASSERT_FALSE(received.empty());
+  EXPECT_TRUE(std::is_sorted(received.begin(), received.end(), std::less_equal<>()) &&
+              std::adjacent_find(received.begin(), received.end()) == received.end())
+      << testing::PrintToString(received);
+  EXPECT_EQ(received.back(), start + 5);
+  EXPECT_EQ(engine_.ModuleUserSet().At(kSupply).GetAsInt(), start + 5);
 }
 
 TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
@@ -145,7 +195,24 @@ TEST_F(EngineTest, ATimeOutDuringTheSequenceIsReportedOnceAndStopsIt) {
   engine_.Tick();
   EXPECT_FALSE(engine_.Waiting());
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
+  // The tick never asks: the host does, once the tick has returned, and the
+  // device's line is held until the box is closed.
+  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(engine_.QuestionHeld());
+  EXPECT_FALSE(engine_.Idle());
+  engine_.SetDeviceMonitorAuto(true);
+  TakeSentKeys();
+  prompter_.whileOpen = [this] {
+    clock_.Advance(6000);
+    engine_.Tick();
+  };
+  engine_.AskHeldQuestion();
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_TRUE(TakeSentKeys().empty()) << "nothing on the line while its own box is open";
+  EXPECT_FALSE(engine_.QuestionHeld());
+  EXPECT_TRUE(engine_.Idle());
+  engine_.SetDeviceMonitorAuto(false);
+  prompter_.whileOpen = nullptr;
 
   // The late reply is stored, but the sequence stays stopped.
   Receive(device.Answer(host_.sent.back()));
@@ -184,6 +251,7 @@ TEST_F(EngineTest, AVanishedPortEndsTheSequenceByTheTimeOut) {
   EXPECT_TRUE(engine_.Waiting());
   clock_.Advance(5001);
   engine_.Tick();
+  engine_.AskHeldQuestion();
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
 }
@@ -282,7 +350,7 @@ TEST_F(EngineTest, ListenersHearEveryRefreshAndMayLeaveWhileHearing) {
   EXPECT_EQ(second, 2);
 }
 
-TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndReportsATimeOutOnce) {
+TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndTheTimeOutsBoxHoldsTheLine) {
   FakeDevice device(3);
   device.SetModuleIden("000301-14", 0);
   prompter_.whileOpen = [this] {
@@ -300,15 +368,18 @@ TEST_F(EngineTest, AQuestionsOwnEventLoopSendsNoPollAndReportsATimeOutOnce) {
   EXPECT_EQ(host_.SentKeys(), std::vector<Key>(sequence.begin(), sequence.begin() + 11))
       << "no poll while the module check asks";
 
-  // A time-out whose message box ticks on sends the queued request, and its
-  // own time-out stays silent.
+  // While the time-out's box is open, ticks send nothing, not even the
+  // queued request, and time nothing out; the first tick after it sends.
   engine_.SendRequest(GET_DEVICE_IDEN);
   clock_.Advance(5001);
   engine_.Tick();
+  engine_.AskHeldQuestion();
   EXPECT_EQ(prompter_.shown.back(), (Message{"Communication timeout !", 16}));
   EXPECT_EQ(prompter_.shown.size(), 2u);
+  EXPECT_EQ(host_.SentKeys().back(), GET_MODULE_DEFAULT);
+  EXPECT_EQ(engine_.Timeouts(), 1u);
+  engine_.Tick();
   EXPECT_EQ(host_.SentKeys().back(), GET_DEVICE_IDEN);
-  EXPECT_EQ(engine_.Timeouts(), 2u);
 }
 
 TEST_F(EngineTest, TheUserViewIsReadyWhileOnlyAMonitorPollIsAwaited) {
@@ -351,6 +422,124 @@ TEST_F(EngineTest, TheIndexLookupsAndTheSlotTableNameTheSameGroups) {
   EXPECT_EQ(engine_.ModuleIdenGroup(2), nullptr);
   EXPECT_EQ(engine_.BasicParamsGroup(-1), nullptr);
   EXPECT_EQ(engine_.VeltraParamsGroup(4), nullptr);
+}
+
+// A page of zeros must never reach the device: whatever left a group unread,
+// no operation sends it until a reply fills it again.
+TEST_F(EngineTest, AGroupNeverReadIsNeverSentUntilReadAgain) {
+  FakeDevice device(3);
+  ModuleBasicParamsRecord partial{};
+  partial.uSupPlus = 12000;
+  const std::vector<uint8_t> partialReply = ReplyItem(partial);
+  const std::vector<uint8_t> withoutLast(partialReply.begin(), partialReply.end() - 8);
+  struct Case {
+    const char* how;
+    std::function<void()> leaveUnread;
+  } cases[] = {
+      {"the reading sequence stopped at the module's user minimum",
+       [&] {
+         engine_.SetDeviceMonitorAuto(false);
+         for (int i = 0; i < 12; ++i) {
+           engine_.Tick();
+           AnswerLast(device);
+         }
+         clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+         engine_.Tick();
+         engine_.AskHeldQuestion();
+       }},
+      {"a reply without every field",
+       [&] {
+         RunSequence(device);
+         engine_.ReadGroup(Group::kModuleUserMin);
+         std::vector<uint8_t> reply = withoutLast;
+         ItemPutContainer(reply.data(), MODULE_BASIC_PARAMS, static_cast<uint16_t>(reply.size()));
+         Receive(reply);
+       }},
+      {"a write whose reply never came",
+       [&] {
+         RunSequence(device);
+         engine_.SendModuleBasicParams(&engine_.ModuleUserMin(), SET_MODULE_USER_MIN);
+         clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+         engine_.Tick();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    c.leaveUnread();
+    TakeSentKeys();
+    host_.logged.clear();
+    EXPECT_NE(engine_.UnreadGroups() & GroupBit(Group::kModuleUserMin), 0u);
+    EXPECT_FALSE(engine_.MaySend(Group::kModuleUserMin));
+    EXPECT_FALSE(engine_.ControllerReady()) << "the settings' controls stay disabled";
+    EXPECT_FALSE(engine_.SetSetting(MODULE_BASIC_PARAMS_U_SUP_PLUS, 9000).changed);
+    EXPECT_FALSE(engine_.WriteGroup(Group::kModuleUserMin));
+    EXPECT_EQ(host_.logged,
+              std::vector<std::string>{"SET_MODULE_USER_MIN not sent: ModuleUserMin was never read from the device"});
+    EXPECT_EQ(engine_.SupportedContent() & SlotOf(Group::kModuleUserMin).bit, 0u) << "nor saved into a file";
+    EXPECT_TRUE(engine_.SwitchServiceMode(false)) << "a switch sets its record whole";
+
+    engine_.ReadAgain();
+    RunSequence(device);
+    const std::vector<Key> sent = TakeSentKeys();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), SET_SERVICE_MODE), sent.end());
+    EXPECT_EQ(std::find(sent.begin(), sent.end(), SET_MODULE_USER_MIN), sent.end());
+    EXPECT_EQ(engine_.UnreadGroups() & ~(GroupBit(Group::kFroskTecMonitor) | GroupBit(Group::kModuleVeltraMonitor)), 0u)
+        << "read again, every group of a VELTRA controller is read but the monitors, which the polls read";
+    EXPECT_TRUE(engine_.ControllerReady());
+    EXPECT_TRUE(engine_.WriteGroup(Group::kModuleUserMin));
+    AnswerLast(device);
+  }
+}
+
+// The controller may well have taken a write whose reply was lost: what it
+// holds is read back at once, and until then the group is unread.
+TEST_F(EngineTest, AWriteIsReportedAppliedOrNotAndALostOneIsReadBack) {
+  FakeDevice device(3);
+  RunSequence(device);
+  TakeSentKeys();
+  std::vector<RequestOutcome> outcomes;
+  engine_.SetRequestListener([&](const RequestOutcome& outcome) { outcomes.push_back(outcome); });
+  engine_.SetDeviceMonitorAuto(true);
+
+  EXPECT_TRUE(engine_.WriteControllerSettings());
+  AnswerLast(device);
+  EXPECT_TRUE(engine_.WriteModuleSettings());
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  engine_.Tick();
+  EXPECT_FALSE(engine_.QuestionHeld()) << "idle: a lost reply asks nothing";
+  EXPECT_FALSE(engine_.VeltraReady());
+  engine_.Tick();
+  AnswerLast(device);
+  EXPECT_TRUE(engine_.VeltraReady());
+  engine_.Tick();
+  engine_.Tick();  // a poll that gets no reply is reported too
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  engine_.Tick();
+  const std::vector<Key> sent = TakeSentKeys();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(std::vector<Key>(sent.begin(), sent.begin() + 3),
+            (std::vector<Key>{SET_MODULE_USER_SET, SET_MODULE_VELTRA_USER_SET, GET_MODULE_VELTRA_USER_SET}));
+  EXPECT_EQ(outcomes, (std::vector<RequestOutcome>{{SET_MODULE_USER_SET, true, true},
+                                                   {SET_MODULE_VELTRA_USER_SET, true, false},
+                                                   {sent[3], false, false}}));
+}
+
+// A device that answers with another record than the one asked for must not
+// leave the reading sequence waiting forever with nothing in flight.
+TEST_F(EngineTest, AReplyOfAnotherRecordLeavesTheRequestInFlightToItsTimeOut) {
+  FakeDevice device(3);
+  engine_.SetDeviceMonitorAuto(false);
+  engine_.Tick();
+  AnswerLast(device);  // SERVICE_MODE; GET_DEVICE_IDEN now in flight
+  Receive(ReplyItem(device.moduleIden));
+  EXPECT_TRUE(engine_.Waiting());
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kReadDeviceIden);
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  engine_.Tick();
+  engine_.AskHeldQuestion();
+  EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
+  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
+  EXPECT_FALSE(engine_.ControllerReady());
 }
 
 TEST(StatusTextTest, CodesHaveTheControllersTexts) {

@@ -17,14 +17,22 @@ SerialRecord Serial(const std::string& text) {
   return serial;
 }
 
-// Distinct values per group, so a reply stored in the wrong group shows.
-ModuleBasicParamsRecord BasicParams(int tag) {
+// Distinct values per group, so a reply stored in the wrong group shows, and
+// in each set of four (default, user set, user minimum, user maximum) the
+// minimum lowest and the maximum highest, as a device keeps them.
+int Tag(int group) {
+  constexpr int kOrder[] = {1, 2, 0, 3};
+  return kOrder[group % 4] + 4 * (group / 4);
+}
+
+ModuleBasicParamsRecord BasicParams(int group) {
+  const int tag = Tag(group);
   return ModuleBasicParamsRecord{1,    static_cast<int16_t>(5000 + tag),   -5000, 1, 0, 0,
                                  1000, static_cast<uint32_t>(200000 + tag)};
 }
 
-ModuleVeltraParamsRecord VeltraParams(int tag) {
-  return ModuleVeltraParamsRecord{static_cast<uint16_t>(tag), 0, 56, 128, 100, 0, 1, 2};
+ModuleVeltraParamsRecord VeltraParams(int group) {
+  return ModuleVeltraParamsRecord{static_cast<uint16_t>(Tag(group)), 0, 56, 128, 100, 0, 1, 2};
 }
 
 }  // namespace
@@ -98,18 +106,20 @@ void EngineTest::AnswerLast(FakeDevice& device) {
   Receive(device.Answer(host_.sent.back()));
 }
 
-void EngineTest::RunSequence(FakeDevice& device, int limit) {
-  engine_.SetDeviceMonitorAuto(false);
-  engine_.SetModuleMonitorAuto(false);
+void RunSequence(DeviceEngine& engine, FakeHost& host, FakeDevice& device, int limit) {
+  engine.SetDeviceMonitorAuto(false);
+  engine.SetModuleMonitorAuto(false);
   for (int i = 0; i < limit; ++i) {
-    engine_.Tick();
-    if (!engine_.Waiting()) {
-      if (!engine_.HasQueuedItem()) return;
+    engine.Tick();
+    if (!engine.Waiting()) {
+      if (!engine.HasQueuedItem()) return;
       continue;
     }
-    AnswerLast(device);
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
   }
 }
+
+void EngineTest::RunSequence(FakeDevice& device, int limit) { test::RunSequence(engine_, host_, device, limit); }
 
 std::vector<Key> EngineTest::TakeSentKeys() {
   std::vector<Key> keys = host_.SentKeys();

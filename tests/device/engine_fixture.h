@@ -32,6 +32,14 @@ std::vector<uint8_t> ReplyItem(const Record& record) {
   return item;
 }
 
+// The record a request carries.
+template <class Record>
+Record SentRecord(const std::vector<uint8_t>& request) {
+  Record record{};
+  ParseFrom(record, ItemFirstChild(request.data()));
+  return record;
+}
+
 // Answers every request as a controller does: a GET with the record it holds
 // for that request, a SET by keeping and echoing the record it carries, LOAD
 // and STORE with the working VELTRA user set.
@@ -73,7 +81,7 @@ class FakeHost : public DeviceHost {
 
 // A connection in a test: links that go nowhere (an open gives a
 // link that is never followed, every item sent is kept) and an owner that
-// keeps the close requests.
+// keeps the close requests and tells the time by a clock the test sets.
 class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
  public:
   explicit FakeConnectionHost(const Settings& settings) : settings_(settings) {}
@@ -96,16 +104,21 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
     closeRequests.push_back(static_cast<int>(action));
   }
   void WriteLog(const std::string& line) override { logged.push_back(line); }
+  const WallClock& Calendar() const override { return wall; }
 
   // Hands an item to the connection as its link does: as a frame event.
   static void Deliver(DeviceConnection& connection, const uint8_t* item) {
+    FrameEvent event(kMainWindowFrameEvent, Block(item));
+    QCoreApplication::sendEvent(&connection, &event);
+  }
+  // The frame of an item as the link hands it over; no item: the port's end.
+  static std::unique_ptr<FrameBlock> Block(const uint8_t* item) {
     auto block = std::make_unique<FrameBlock>();
     block->owner = FakeLink();
-    const std::string frame = FrameEncode(item);
+    const std::string frame = item != nullptr ? FrameEncode(item) : std::string();
     block->count = static_cast<uint32_t>(frame.size());
     std::memcpy(block->bytes, frame.data(), frame.size());
-    FrameEvent event(kMainWindowFrameEvent, std::move(block));
-    QCoreApplication::sendEvent(&connection, &event);
+    return block;
   }
   static Link* FakeLink() {
     static char stand;
@@ -116,10 +129,16 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
   std::vector<int> closeRequests;
   std::vector<std::string> logged;
   bool linked = true;
+  FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
 
  private:
   const Settings& settings_;
 };
+
+// Ticks `engine` and answers as `device` until it is idle with nothing in
+// flight or queued, or at most `limit` requests, with the automatic polls off:
+// a reading sequence run to its end fills every group the module has.
+void RunSequence(DeviceEngine& engine, FakeHost& host, FakeDevice& device, int limit = 40);
 
 using Message = ScriptedPrompter::Shown;
 

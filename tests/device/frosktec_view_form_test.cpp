@@ -18,6 +18,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/form_basics.h"
 #include "device/slider_image.h"
 #include "simulated_program.h"
 #include "view_form_fixture.h"
@@ -36,7 +37,7 @@ TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
   for (bool serviceSetting : {false, true}) {
     settings_.ServiceMode = serviceSetting;
     Open(3);
-    EXPECT_EQ(form_->windowTitle(), "FroskTEC");
+    EXPECT_EQ(form_->windowTitle(), "FroskTEC - FroskTEC 123456-07 (ttyFAKE0)");
     EXPECT_EQ(form_->size(), QSize(987, 642));
     EXPECT_EQ(form_->minimumSize(), form_->maximumSize());
     EXPECT_EQ(Find<QStackedWidget>("ViewNotebook")->count(), 3);
@@ -48,6 +49,45 @@ TEST_F(FroskTecViewFormTest, IsAFixedWindowWhoseCloseBoxOnlyHidesIt) {
     EXPECT_TRUE(form_->IsVisible());
     EXPECT_TRUE(Engine().ViewReady()) << "hiding leaves the device alone";
   }
+}
+
+TEST_F(FroskTecViewFormTest, TheTitleNamesTheDeviceOnceReadAndItsPortFromTheStart) {
+  Open(1);
+  // A second window over the same connection has read nothing yet.
+  TFroskTecViewForm fresh(*connection_, shared_);
+  EXPECT_EQ(fresh.windowTitle(), "FroskTEC (ttyFAKE0)");
+  DeviceIdenRecord renamed{};
+  std::strcpy(renamed.name, "Cryo Bench East");
+  renamed.serial = SerialRecord{255, 987654321};
+  device_->Hold(GET_DEVICE_IDEN, ReplyItem(renamed));
+  Engine().SendRequest(GET_DEVICE_IDEN);
+  AnswerLast();
+  EXPECT_EQ(fresh.windowTitle(), "FroskTEC - Cryo Bench East 987654321 (ttyFAKE0)");
+  EXPECT_EQ(form_->windowTitle(), fresh.windowTitle());
+
+  // A window for no device has no port to name.
+  DeviceConnection offline("", host_, seams_, host_);
+  EXPECT_EQ(TFroskTecViewForm(offline, shared_).windowTitle(), "FroskTEC");
+}
+
+TEST_F(FroskTecViewFormTest, EachNewWindowOpensAStepFromTheLastAndNeverOnAnother) {
+  Open(1);
+  std::vector<std::unique_ptr<TFroskTecViewForm>> windows;
+  for (int i = 0; i < 3; ++i) {
+    windows.push_back(std::make_unique<TFroskTecViewForm>(*connection_, shared_));
+    windows.back()->Show();
+  }
+  EXPECT_EQ(windows[1]->pos(), windows[0]->pos() + QPoint(kCascadeStep, kCascadeStep));
+  EXPECT_EQ(windows[2]->pos(), windows[1]->pos() + QPoint(kCascadeStep, kCascadeStep));
+  // Shown again, a window stays where it was; the next new one keeps clear of all.
+  const QPoint first = windows[0]->pos();
+  windows[0]->Hide();
+  windows[0]->Show();
+  EXPECT_EQ(windows[0]->pos(), first);
+  windows[2].reset();
+  windows.push_back(std::make_unique<TFroskTecViewForm>(*connection_, shared_));
+  windows.back()->Show();
+  EXPECT_EQ(windows.back()->pos(), windows[1]->pos() + QPoint(kCascadeStep, kCascadeStep));
 }
 
 TEST_F(FroskTecViewFormTest, UnitLabelsComeFromTheHoldersAndTheInternalTemperatureStaysHidden) {
@@ -408,6 +448,90 @@ TEST_F(FroskTecViewFormTest, ASliderDragStaysInTheBandAndTheReleaseSendsIt) {
   EXPECT_EQ(value(), -15000);
 }
 
+TEST_F(FroskTecViewFormTest, SliderKeysMoveTheValueAndSendOneSetOnceTheyRested) {
+  Open(1);
+  Engine().SetDeviceMonitorAuto(false);
+  Engine().SetModuleMonitorAuto(false);
+  SliderImage* image = Find<SliderImage>("USupMinusScrollBarImage");
+  EXPECT_EQ(image->focusPolicy(), Qt::StrongFocus);
+  const auto value = [this] { return Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_U_SUP_MINUS).GetAsInt(); };
+  const auto sentUSupMinus = [this] {
+    std::vector<int> values;
+    for (const auto& item : TakeSent()) values.push_back(SentRecord<ModuleBasicParamsRecord>(item).uSupMinus);
+    return values;
+  };
+  const auto rest = [this](uint32_t ms) {
+    clock_.Advance(ms);
+    connection_->Tick();
+  };
+
+  // The user band is -12.000 V to -5.000 V: a step is a hundredth of it, 70 mV.
+  struct Case {
+    Qt::Key key;
+    int expected;
+  } cases[] = {
+      {Qt::Key_Home, -12000},     {Qt::Key_Right, -11930},    {Qt::Key_Up, -11860},
+      {Qt::Key_PageUp, -11160},   {Qt::Key_Left, -11230},     {Qt::Key_Down, -11300},
+      {Qt::Key_PageDown, -12000}, {Qt::Key_PageDown, -12000},  // held at the band's end
+      {Qt::Key_End, -5000},       {Qt::Key_Up, -5000},
+  };
+  for (const Case& c : cases) {
+    QTest::keyClick(image, c.key);
+    EXPECT_EQ(value(), c.expected) << QKeySequence(c.key).toString().toStdString();
+    rest(100);
+  }
+  EXPECT_TRUE(TakeSent().empty()) << "keys a tick apart have not rested";
+  EXPECT_EQ(Text("SetpointUSupMinusPanel"), "-5.000");
+  rest(100);
+  EXPECT_TRUE(TakeSent().empty());
+  rest(100);
+  EXPECT_EQ(sentUSupMinus(), std::vector<int>{-5000});
+  rest(1000);
+  EXPECT_TRUE(TakeSent().empty()) << "one SET per rest";
+
+  // While that SET is unanswered the slider is disabled and its keys change nothing.
+  ASSERT_FALSE(image->isEnabled());
+  QTest::keyClick(image, Qt::Key_Home);
+  EXPECT_EQ(value(), -5000);
+  AnswerLast();
+  // Keys on another slider first send the one that has not rested.
+  QTest::keyClick(image, Qt::Key_PageDown);
+  QTest::keyClick(Find<SliderImage>("USupPlusScrollBarImage"), Qt::Key_Left);
+  EXPECT_EQ(sentUSupMinus(), std::vector<int>{-5700});
+}
+
+TEST_F(FroskTecViewFormTest, AHeldPlusRepeatsFasterAndSendsOneSetOnRelease) {
+  Open(1);
+  Engine().SetDeviceMonitorAuto(false);
+  Engine().SetModuleMonitorAuto(false);
+  QPushButton* minus = Find<QPushButton>("SetpointUSupMinusDecButton");
+  const auto value = [this] { return Engine().NoMemUserSet().At(MODULE_BASIC_PARAMS_U_SUP_MINUS).GetAsInt(); };
+  const int before = value();
+  QTest::mousePress(minus, Qt::LeftButton);
+  EXPECT_EQ(value(), before - 1) << "the press steps once";
+  std::vector<int> moved;  // by each second held
+  for (int second = 0; second < 3; ++second) {
+    const int from = value();
+    for (int tick = 0; tick < 10; ++tick) {
+      clock_.Advance(100);
+      connection_->Tick();
+    }
+    moved.push_back(from - value());
+  }
+  EXPECT_LT(moved[0], moved[1]);
+  EXPECT_LT(moved[1], moved[2]);
+  EXPECT_TRUE(TakeSent().empty()) << "nothing goes while the button is held";
+  const int reached = value();
+  QTest::mouseRelease(minus, Qt::LeftButton);
+  const std::vector<std::vector<uint8_t>> sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(SentRecord<ModuleBasicParamsRecord>(sent[0]).uSupMinus, reached);
+  clock_.Advance(1000);
+  connection_->Tick();
+  EXPECT_EQ(value(), reached) << "released, it repeats no more";
+  EXPECT_TRUE(TakeSent().empty());
+}
+
 TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
   struct Case {
     bool serviceMode;
@@ -415,8 +539,8 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
     bool ok;
     std::vector<uint32_t> sentTDet;
   } cases[] = {
-      {false, "245.5", true, {245500}},   {false, "300", true, {260000}}, {true, "300", true, {300000}},
-      {true, "nonsense", true, {100000}}, {false, "250", false, {}},
+      {false, "245.5", true, {245500}}, {false, "300", true, {260000}}, {true, "300", true, {300000}},
+      {true, "nonsense", true, {}},     {false, "250", false, {}},      {false, "245,5", true, {245500}},
   };
   for (const Case& c : cases) {
     Open(1);
@@ -427,6 +551,8 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
       EXPECT_EQ(dialog_.LimitToUser(), !c.serviceMode);
       dialog_.findChild<QLineEdit*>("ValueEdit")->setText(c.typed);
       dialog_.findChild<QPushButton*>(c.ok ? "BitBtn1" : "BitBtn2")->click();
+      // Text that is no number is refused and the dialog stays: the user gives up.
+      if (dialog_.isVisible()) dialog_.findChild<QPushButton*>("BitBtn2")->click();
     });
     Find<QPushButton>("SetpointTDetButton")->click();
     std::vector<uint32_t> sent;
@@ -438,7 +564,7 @@ TEST_F(FroskTecViewFormTest, TheEditButtonWritesWhatTheDialogKept) {
   }
 }
 
-TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDropsAThirdWrite) {
+TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndANewerStepReplacesTheQueuedWrite) {
   Open(1);
   // A poll in flight leaves the view live; a write behind it waits in the queue.
   clock_.Advance(100);
@@ -449,7 +575,9 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
   EXPECT_TRUE(Engine().HasQueuedItem());
   EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001");
   Find<QPushButton>("SetpointUSupPlusIncButton")->click();
-  EXPECT_EQ(beeper_.beeps, 1);
+  EXPECT_EQ(beeper_.beeps, 0);
+  EXPECT_EQ(Engine().QueuedItems(), 1u);
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.002");
 
   // The queued write goes out after the poll's answer and greys the view.
   AnswerLast();
@@ -461,10 +589,12 @@ TEST_F(FroskTecViewFormTest, WhileARequestIsAwaitedTheViewIsGreyAndABusyLineDrop
   QTest::mouseClick(Find<SliderImage>("USupPlusScrollBarImage"), Qt::LeftButton, {}, QPoint(5, 10));
   EXPECT_TRUE(TakeSent().empty());
   AnswerLast();
-  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.001") << "what the controller took";
+  EXPECT_EQ(Text("SetpointUSupPlusPanel"), "12.002") << "what the controller took";
 }
 
-TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
+// The write's reply never comes: whether the controller took it is unknown,
+// so its settings are not shown as applied, nor sent again, until read.
+TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowOpenWithTheUnconfirmedSettingsUnread) {
   Open(3);
   host_.linked = false;
   Find<QPushButton>("SetpointDetUIncButton")->click();
@@ -472,8 +602,8 @@ TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowUsable) {
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   connection_->Tick();
   EXPECT_TRUE(prompter_.shown.empty()) << "a lost reply in the idle state is dropped silently";
-  EXPECT_TRUE(Enabled("SetpointDetUIncButton"));
-  EXPECT_EQ(Text("SetpointDetUPanel"), "101");
+  EXPECT_FALSE(Enabled("SetpointDetUIncButton"));
+  EXPECT_EQ(Text("SetpointDetUPanel"), "");
   EXPECT_TRUE(form_->IsVisible());
   EXPECT_TRUE(host_.closeRequests.empty());
 }
@@ -520,13 +650,17 @@ TEST_F(FroskTecViewFormTest, TheWindowButtonsCallTheEngine) {
   Find<QPushButton>("ConfiguratorBitBtn")->click();
   EXPECT_EQ(notebook->currentIndex(), 2);
   EXPECT_EQ(Engine().SequenceState(), SequenceState::kConfiguratorServiceMode);
-  Find<QPushButton>("UserViewBitBtn")->click();
-  EXPECT_EQ(notebook->currentIndex(), 0);
-  EXPECT_EQ(Engine().SequenceState(), SequenceState::kIdle);
-
-  // The Auto boxes stop and start the polls.
   AnswerLast();
   TakeSent();
+  // Back from the configurator the device is read again.
+  Find<QPushButton>("UserViewBitBtn")->click();
+  EXPECT_EQ(notebook->currentIndex(), 0);
+  EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_SERVICE_MODE});
+  ReadToEnd();
+  EXPECT_TRUE(Engine().ViewReady());
+  TakeSent();
+
+  // The Auto boxes stop and start the polls.
   Find<QCheckBox>("DeviceMonitorAutoCheckBox")->click();
   EXPECT_FALSE(Engine().DeviceMonitorAuto());
   Poll();
@@ -570,6 +704,11 @@ TEST_F(FroskTecViewFormTest, ConfigurationButtonsSaveAndLoadThroughTheFileEngine
   QTest::mouseClick(Find<QPushButton>("LoadConfigurationBitBtn"), Qt::LeftButton);
   EXPECT_EQ(prompter_.shown.back().flags, 0x31u) << "the load asks before overwriting the device";
   EXPECT_EQ(TakeSentKeys(), std::vector<Key>{SET_DEVICE_IDEN}) << "records go out one by one, identification first";
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 1 of 16: SET_DEVICE_IDEN");
+  AnswerLast();
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "Sending record 2 of 16: SET_FROSKTEC_CONFIG");
+  for (int i = 0; i < 20 && Engine().SequenceState() == SequenceState::kSendingConfiguration; ++i) AnswerLast();
+  EXPECT_EQ(Text("LoadConfigurationProgressLabel"), "");
 }
 
 }  // namespace

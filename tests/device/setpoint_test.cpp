@@ -53,13 +53,6 @@ TEST_F(EngineTest, AUserSetIsValidWithinItsOwnLimitsAndItsBand) {
   }
 }
 
-template <class Record>
-Record SentRecord(const std::vector<uint8_t>& request) {
-  Record record{};
-  ParseFrom(record, ItemFirstChild(request.data()));
-  return record;
-}
-
 TEST_F(EngineTest, TheWriteButtonsSendTheGroupTheModuleCalls) {
   struct Case {
     int moduleType;
@@ -74,11 +67,7 @@ TEST_F(EngineTest, TheWriteButtonsSendTheGroupTheModuleCalls) {
     FakeHost host;
     DeviceEngine engine(host, DeviceSeams{clock_, prompter_, beeper_, folders_});
     FakeDevice device(c.moduleType);
-    engine.GetConfiguration();
-    for (const Key get : {GET_DEVICE_IDEN, GET_FROSKTEC_CONFIG})
-      engine.ReceiveItem(device.Answer(BareRequest(get)).data());
-    engine.ReceiveItem(ReplyItem(device.monitor).data());  // the sequence's monitor step takes the snapshot
-    engine.Break();
+    test::RunSequence(engine, host, device);
     engine.ControllerSettings().userSet.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(250000);
     engine.ControllerSettings().defaults.At(MODULE_BASIC_PARAMS_T_DET).SetFromInt(230000);
 
@@ -178,6 +167,7 @@ TEST_F(EngineTest, TheSupportedContentFollowsTheModuleAndTheControllersNoMemSupp
       {0, false, 0x40000003}, {1, true, 0x4000007F},  {2, false, 0xC0000F83},
       {3, true, 0xC000FFFF},  {3, false, 0xC000FF83},
   };
+  host_.linked = false;  // offline, nothing was read: the holders are what was entered
   for (const Case& c : cases) {
     engine_.FroskTecMonitor().At(FROSKTEC_MONITOR_MODULE_TYPE).SetFromInt(c.moduleType);
     engine_.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);

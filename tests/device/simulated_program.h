@@ -65,7 +65,7 @@ class SimulatedProgram {
   const Folders folders_ = Folders::Beside(FROSK_BIN_DIR);
   Settings settings_;
   LinkLayer links_;
-  TEnterValueForm valueDialog_;
+  TEnterValueForm valueDialog_{prompter};
   TEnterSerialForm serialDialog_;
   std::unique_ptr<DiscoveryEngine> discovery_;
 };

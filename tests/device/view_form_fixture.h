@@ -32,13 +32,6 @@ inline constexpr ModuleVeltraParamsRecord kVeltraSet{100, 128, 64, 128, 2048, 0,
 inline constexpr ModuleVeltraParamsRecord kVeltraMin{0, 0, 48, 0, 0, 0, 0, 0};
 inline constexpr ModuleVeltraParamsRecord kVeltraMax{256, 256, 99, 256, 4095, 1, 1, 2};
 
-template <class Record>
-Record SentRecord(const std::vector<uint8_t>& request) {
-  Record record{};
-  ParseFrom(record, ItemFirstChild(request.data()));
-  return record;
-}
-
 class FroskTecViewFormTest : public ::testing::Test {
  protected:
   FroskTecViewFormTest() : folders_((dir_.Write("firmware/Kaz.info", "FirmVer=5\n"), Folders::Beside(dir_.Path()))) {}
@@ -65,12 +58,17 @@ class FroskTecViewFormTest : public ::testing::Test {
     connection_->Open();
     form_ = std::make_unique<TFroskTecViewForm>(*connection_, shared_);
     form_->show();
+    ReadToEnd();
+    ASSERT_TRUE(Engine().ViewReady());
+    TakeSent();
+  }
+
+  // Ticks and answers until the reading sequence under way has ended.
+  void ReadToEnd() {
     for (int i = 0; i < 40 && !(Engine().SequenceState() == SequenceState::kIdle && !Engine().Waiting()); ++i) {
       connection_->Tick();
       if (Engine().Waiting()) AnswerLast();
     }
-    ASSERT_TRUE(Engine().ViewReady());
-    TakeSent();
   }
 
   DeviceEngine& Engine() { return form_->Engine(); }
@@ -129,7 +127,7 @@ class FroskTecViewFormTest : public ::testing::Test {
   DeviceSeams seams_{clock_, prompter_, beeper_, folders_};
   Settings settings_;
   FakeConnectionHost host_{settings_};
-  TEnterValueForm dialog_;
+  TEnterValueForm dialog_{prompter_};
   TEnterSerialForm serialDialog_;
   FixedWallClock wall_{{2026, 3, 14, 9, 0, 0}};
   DeviceWindowShared shared_{dialog_, serialDialog_, wall_, settings_};

@@ -41,10 +41,11 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     ScriptedPrompter prompter;
     DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
     FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
-    ConfiguratorEngine configurator(engine, wall);
+    ConfigFileEngine files(engine);
+    ConfiguratorEngine configurator(engine, files, wall);
     FakeDevice device(c.moduleType);
-    engine.Break();
-    engine.ReceiveItem(ReplyItem(device.monitor).data());
+    test::RunSequence(engine, host, device);
+    host.sent.clear();
     engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
 
     engine.StartConfigurator();
@@ -53,15 +54,27 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
     ASSERT_EQ(engine.SequenceState(), SequenceState::kConfiguratorStart) << "the controller confirmed service mode";
     configurator.StartWizard();
     std::vector<uint8_t> pages;
+    std::vector<ChainProgress> progress;
     for (int step = 0; step < 30 && engine.SequenceState() != SequenceState::kConfiguratorStart; ++step) {
       if (!engine.Waiting()) {
         pages.push_back(static_cast<uint8_t>(engine.SequenceState()));
+        // Parameters never read are zeros, which no device takes: the pages
+        // go out with their production defaults.
+        configurator.ModuleParamsDefaults();
+        configurator.VeltraParamsDefaults();
         configurator.Next();
         ASSERT_TRUE(engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
       }
+      if (const std::optional<ChainProgress> now = configurator.Progress()) progress.push_back(*now);
       engine.ReceiveItem(device.Answer(host.sent.back()).data());
     }
     EXPECT_EQ(host.SentKeys(), c.writes) << c.moduleType;
+    // Each record is named as it is written, counted among all the wizard writes.
+    const std::vector<Key> records(c.writes.begin() + 1, c.writes.end() - 1);
+    ASSERT_EQ(progress.size(), records.size()) << c.moduleType;
+    for (size_t i = 0; i < records.size(); ++i)
+      EXPECT_EQ(progress[i], (ChainProgress{static_cast<int>(i) + 1, static_cast<int>(records.size()), records[i]}))
+          << c.moduleType << " " << i;
     EXPECT_EQ(pages, c.pages) << c.moduleType;
     EXPECT_FALSE(engine.ControllerInServiceMode());
     EXPECT_EQ(prompter.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));

@@ -168,8 +168,13 @@ double ProcessCpuSeconds() {
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
-TEST_F(LinkTest, APortThatHangsUpCostsNoCpuAndStillClosesPromptly) {
+TEST_F(LinkTest, APortThatHangsUpHandsOverItsEndCostsNoCpuAndStillClosesPromptly) {
   pty_->Close();
+  const auto end = frames_.Next();
+  ASSERT_NE(end, nullptr);
+  EXPECT_TRUE(end->PortEnded());
+  EXPECT_EQ(end->owner, link_);
+
   // A reader that kept polling the dead port would spin and burn a core; on a
   // machine shared with heavy builds it still gets far more than this bound.
   const double before = ProcessCpuSeconds();
@@ -180,6 +185,26 @@ TEST_F(LinkTest, APortThatHangsUpCostsNoCpuAndStillClosesPromptly) {
   const auto started = Clock::now();
   EXPECT_EQ(LinkClose(&link_), 0);
   EXPECT_LT(Clock::now() - started, 1s);
+}
+
+// Writes run on the user-interface thread: a port whose other side stopped
+// reading may cost it one wait of a second, never a freeze.
+TEST_F(LinkTest, WritesToAPortNobodyReadsGiveUpWithinASecondAndThenAtOnce) {
+  const std::string chunk(4096, 'x');
+  int written = 0;
+  const auto filling = Clock::now();
+  while ((written = LinkWrite(link_, chunk.data(), chunk.size())) == 0) ASSERT_LT(Clock::now() - filling, 20s);
+  EXPECT_EQ(written, kLinkWriteStalled);
+  const auto started = Clock::now();
+  EXPECT_EQ(LinkSendItem(link_, BareRequest(key::GET_FROSKTEC_MONITOR).data()), kLinkWriteStalled);
+  EXPECT_LT(Clock::now() - started, 200ms) << "a port that stays full costs no second wait";
+
+  // The device reads again: so does the line.
+  DeviceReceives(chunk.size());
+  EXPECT_EQ(LinkSendItem(link_, BareRequest(key::GET_FROSKTEC_MONITOR).data()), 0);
+  const std::string rest =
+      test::ReadUntil(pty_->DeviceFd(), [](const std::string& got) { return got.ends_with(kMonitorRequest); });
+  EXPECT_TRUE(rest.ends_with(kMonitorRequest));
 }
 
 TEST_F(LinkTest, APortHeldByALinkIsRefusedToOthersUntilClosed) {

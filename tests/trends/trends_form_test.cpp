@@ -58,7 +58,7 @@ class TrendsFormTest : public ::testing::Test {
   Settings settings_;
   FakeConnectionHost host_{settings_};
   FakeDevice device_{kModuleNoMem};
-  TEnterValueForm valueDialog_;
+  TEnterValueForm valueDialog_{prompter_};
   TEnterSerialForm serialDialog_;
   DeviceWindowShared shared_{valueDialog_, serialDialog_, wall_, settings_};
   std::unique_ptr<DeviceConnection> connection_ =
