@@ -13,38 +13,7 @@ namespace {
 // The main window's tick.
 constexpr int kTickMs = 100;
 
-std::string TimeOfDay(const LocalDateTime& time) { return FormatDateTime(time).substr(11); }
-
 }  // namespace
-
-// --- The links --------------------------------------------------------------------
-
-int FleetMonitor::WatchedLinks::Open(Link** link, const PortSettings& settings, FrameSink sink) {
-  const int result = LinkLayer::Open(link, settings, std::move(sink));
-  if (result == 0) linkOf[settings.portName] = *link;
-  return result;
-}
-
-int FleetMonitor::WatchedLinks::Close(Link** link) {
-  failed.erase(*link);
-  for (auto it = linkOf.begin(); it != linkOf.end(); ++it)
-    if (it->second == *link) {
-      linkOf.erase(it);
-      break;
-    }
-  return LinkLayer::Close(link);
-}
-
-int FleetMonitor::WatchedLinks::SendItem(Link* link, const uint8_t* item) {
-  const int result = LinkLayer::SendItem(link, item);
-  if (result != 0) failed.insert(link);
-  return result;
-}
-
-bool FleetMonitor::WatchedLinks::Failed(const std::string& portName) const {
-  const auto link = linkOf.find(portName);
-  return link != linkOf.end() && failed.count(link->second) != 0;
-}
 
 // --- The watch --------------------------------------------------------------------
 
@@ -83,8 +52,6 @@ bool FleetMonitor::Open(Port& port, std::string* why) {
   port.read = 0;
   port.answered = false;
   port.closeRequested.reset();
-  port.timeoutsAtReply = 0;
-  port.opened = seams_.wallClock.Now();
   PortError error;
   if (!port.connection->Open(&error)) {
     port.closedAt = seams_.clock.Now();
@@ -106,8 +73,7 @@ void FleetMonitor::Refreshed(Port& port, GroupMask stored) {
   DeviceEngine& engine = port.connection->Engine();
   port.read |= stored;
   port.answered = true;
-  port.timeoutsAtReply = engine.Timeouts();
-  port.lastReply = seams_.wallClock.Now();
+  port.lastReply = port.connection->Health().lastReply;
   // The labels and readings are those of the controller on the port now; until
   // a reopened port has said who answers, its last controller's stay.
   if ((port.read & GroupBit(Group::kDeviceIden)) != 0) {
@@ -119,14 +85,16 @@ void FleetMonitor::Refreshed(Port& port, GroupMask stored) {
   if (port.printer != nullptr) port.printer->OnRefresh(stored, seams_.clock.Now());
 }
 
-// Until the connection tells its link's health, a port whose link failed a
-// write is lost, and one whose engine gave up on a reply since the last reply
-// it got does not answer.
+// A link that is live but has not answered yet is starting; a connection
+// its engine asked to close is lost like a port that failed.
 PortHealth FleetMonitor::HealthOf(const Port& port) const {
-  if (port.connection == nullptr || !port.connection->IsOpen() || links_.Failed(port.name)) return PortHealth::kLost;
-  const uint32_t timeouts = port.connection->Engine().Timeouts();
-  if (!port.answered) return timeouts != 0 ? PortHealth::kNotAnswering : PortHealth::kStarting;
-  return timeouts != port.timeoutsAtReply ? PortHealth::kNotAnswering : PortHealth::kAnswering;
+  if (port.connection == nullptr || !port.connection->IsOpen()) return PortHealth::kLost;
+  switch (port.connection->Health().state) {
+    case LinkState::kLost: return PortHealth::kLost;
+    case LinkState::kNotAnswering: return PortHealth::kNotAnswering;
+    case LinkState::kLive: break;
+  }
+  return port.answered ? PortHealth::kAnswering : PortHealth::kStarting;
 }
 
 void FleetMonitor::Report(Port& port, PortHealth health) {
@@ -141,7 +109,7 @@ void FleetMonitor::Report(Port& port, PortHealth health) {
       if (before != PortHealth::kStarting) std::cerr << port.name << ": answering again\n";
       return;
     case PortHealth::kNotAnswering:
-      std::cerr << port.name << ": not answering since " << TimeOfDay(port.lastReply.value_or(port.opened)) << "\n";
+      std::cerr << port.name << ": not answering since " << FormatTime(port.connection->Health().lastReply) << "\n";
       return;
     case PortHealth::kLost:
       if (port.closeRequested) std::cerr << port.name << ": " << CloseReason(*port.closeRequested) << "\n";

@@ -84,25 +84,11 @@ class FleetMonitor : public QObject, private ConnectionOwner {
     std::unique_ptr<MonitorPrinter> printer;
     GroupMask read = 0;  // what the replies on this link stored
     ControllerMetrics metrics;
-    uint32_t timeoutsAtReply = 0;
     std::optional<uint32_t> closedAt;  // when the port was found lost or did not open
     bool answered = false;             // on this link
     std::optional<LocalDateTime> lastReply;
-    LocalDateTime opened;
     PortHealth reported = PortHealth::kStarting;
     std::optional<CloseAction> closeRequested;
-  };
-
-  // The serial links, noting which port's link failed a write: the sign of
-  // a port gone until the connection watches its own link's health.
-  struct WatchedLinks : LinkLayer {
-    int Open(Link** link, const PortSettings& settings, FrameSink sink) override;
-    int Close(Link** link) override;
-    int SendItem(Link* link, const uint8_t* item) override;
-    bool Failed(const std::string& portName) const;
-
-    std::map<std::string, const Link*> linkOf;
-    std::set<const Link*> failed;
   };
 
   // ConnectionOwner
@@ -110,6 +96,7 @@ class FleetMonitor : public QObject, private ConnectionOwner {
   bool DevicesReachable() const override { return true; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
   void WriteLog(const std::string& line) override;
+  const WallClock& Calendar() const override { return seams_.wallClock; }
 
   // Opens the port's link on a new connection; false when it did not open.
   bool Open(Port& port, std::string* why);
@@ -122,7 +109,7 @@ class FleetMonitor : public QObject, private ConnectionOwner {
 
   Options options_;
   Seams seams_;
-  WatchedLinks links_;
+  LinkLayer links_;
   std::vector<std::unique_ptr<Port>> ports_;
   QTimer timer_;
   bool dirty_ = true;
