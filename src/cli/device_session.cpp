@@ -14,6 +14,8 @@ namespace {
 // The main window's tick.
 constexpr int kTickMs = 100;
 
+}  // namespace
+
 const char* CloseReason(CloseAction action) {
   switch (action) {
     case CloseAction::kCloseAndCheckForUpdates: return "the device was closed to check for software updates";
@@ -21,8 +23,6 @@ const char* CloseReason(CloseAction action) {
     default: return "the device was closed";
   }
 }
-
-}  // namespace
 
 DeviceSession::DeviceSession(const std::string& portName, const Folders& folders, Options options)
     : options_(options),

@@ -16,6 +16,9 @@
 
 namespace frosk::cli {
 
+// What froskctl says when a device's engine asked to be closed.
+const char* CloseReason(CloseAction action);
+
 // Runs one device's connection in froskctl's event loop, as the main window
 // runs it: a 100 ms timer ticks it, and the engine's close request ends the
 // run with a line on standard error. Each change of the link's health and

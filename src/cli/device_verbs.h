@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <optional>
 #include <string>
 
 #include "cli/cli.h"
@@ -31,5 +32,9 @@ Folders ProgramFolders();
 // Opens the session's port and runs the reading sequence with the monitors
 // left alone. 0, or the exit code after saying why not.
 int ReadDevice(DeviceSession& session, DeviceSession::OnInterrupt onInterrupt = DeviceSession::OnInterrupt::kEnd);
+
+// --duration SECONDS: how long monitor polls, counted from its first poll.
+// 0, or the usage error's exit code after saying why.
+int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durationMs);
 
 }  // namespace frosk::cli

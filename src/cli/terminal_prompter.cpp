@@ -70,7 +70,7 @@ int TerminalPrompter::Ask(const std::string& text, unsigned flags, bool answerYe
   const int yes = buttons == mb::kYesNo ? kIdYes : kIdOk;
   const int no = buttons == mb::kYesNo ? kIdNo : kIdCancel;
   if (answerYes) return yes;
-  if (isatty(STDIN_FILENO) == 0) return no;
+  if (asking_ == Asking::kNever || isatty(STDIN_FILENO) == 0) return no;
   std::cerr << (buttons == mb::kYesNo ? "[y/N] " : "[o(k)/C(ancel)] ") << std::flush;
   const std::optional<std::string> answer = ReadAnswer();
   if (!answer || answer->empty()) return no;

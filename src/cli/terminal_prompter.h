@@ -13,7 +13,12 @@ namespace frosk::cli {
 // question: a question whose Yes leaves the device is never answered by it.
 class TerminalPrompter : public Prompter {
  public:
-  explicit TerminalPrompter(bool answerYes) : answerYes_(answerYes) {}
+  // Whether a question may wait for the terminal: never while one process
+  // watches many devices, since the wait would stop them all.
+  enum class Asking { kOnTerminal, kNever };
+
+  explicit TerminalPrompter(bool answerYes, Asking asking = Asking::kOnTerminal)
+      : answerYes_(answerYes), asking_(asking) {}
 
   int ShowMessageBox(const std::string& text, unsigned flags) override;
   // Always No: froskctl programs firmware only when told to by flash. Names
@@ -29,6 +34,7 @@ class TerminalPrompter : public Prompter {
   int Ask(const std::string& text, unsigned flags, bool answerYes);
 
   bool answerYes_;
+  Asking asking_;
 };
 
 // froskctl has no speaker to sound; a lost request shows in what follows.

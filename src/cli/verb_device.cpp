@@ -12,6 +12,7 @@
 #include "cli/cli.h"
 #include "cli/device_session.h"
 #include "cli/device_verbs.h"
+#include "cli/monitor_printer.h"
 #include "cli/verbs.h"
 #include "protocol/field_text.h"
 #include "protocol/holders.h"
@@ -96,64 +97,6 @@ int RunRead(const Invocation& invocation) {
 
 namespace {
 
-constexpr Group kMonitorGroups[] = {Group::kFroskTecMonitor, Group::kModuleVeltraMonitor};
-
-// One line per monitor reply: the milliseconds since the first poll, then the
-// record's fields, then the controller's status text.
-class MonitorPrinter {
- public:
-  MonitorPrinter(DeviceEngine& engine, bool csv) : engine_(engine), csv_(csv) {
-    if (!csv_) return;
-    std::cout << "ms,record";
-    for (const Group group : kMonitorGroups)
-      for (const FieldSpec& field : GroupContainer(group).fields) std::cout << "," << field.name;
-    std::cout << ",status_text\n" << std::flush;
-  }
-
-  // Called on every refresh; true when a reply was printed.
-  bool OnRefresh(GroupMask stored, uint32_t now) {
-    const Key pending = engine_.PendingKey();
-    if (!firstPoll_ && engine_.Waiting() && (pending == GET_FROSKTEC_MONITOR || pending == GET_MODULE_VELTRA_MONITOR))
-      firstPoll_ = engine_.SentTick();
-    bool printed = false;
-    for (const Group group : kMonitorGroups) {
-      if ((stored & GroupBit(group)) == 0) continue;
-      Print(group, now - firstPoll_.value_or(now));
-      printed = true;
-    }
-    return printed;
-  }
-
- private:
-  void Print(Group group, uint32_t ms) {
-    const auto holders = engine_.Holders(group);
-    const bool controller = group == Group::kFroskTecMonitor;
-    const std::string status =
-        controller ? std::string(StatusText(engine_.FroskTecMonitor().At(FROSKTEC_MONITOR_STATUS).GetAsInt())) : "";
-    if (csv_) {
-      std::cout << ms << "," << GroupContainer(group).name;
-      if (!controller) std::cout << std::string(engine_.FroskTecMonitor().size(), ',');
-      for (const VFroskClass& holder : holders) std::cout << "," << CsvCell(EscapeText(holder.ValueToText()));
-      if (controller) std::cout << std::string(engine_.ModuleVeltraMonitor().size(), ',');
-      std::cout << "," << CsvCell(status) << "\n" << std::flush;
-      return;
-    }
-    std::cout << ms;
-    for (size_t i = 0; i < holders.size(); ++i)
-      std::cout << " " << FieldName(group, i) << "=" << EscapeText(holders[i].ValueToText());
-    if (controller) std::cout << " STATUS=\"" << status << "\"";
-    std::cout << "\n" << std::flush;
-  }
-
-  DeviceEngine& engine_;
-  bool csv_;
-  std::optional<uint32_t> firstPoll_;
-};
-
-}  // namespace
-
-namespace {
-
 // --output FILE [--append]: where monitor records its replies. The file is
 // checked before the device is opened, so a refused file costs no device time
 // and a device that does not open leaves no file behind.
@@ -180,7 +123,8 @@ int ParseMonitorOutput(const Invocation& invocation, std::optional<MonitorOutput
   return kExitDone;
 }
 
-// --duration SECONDS: how long monitor polls, counted from its first poll.
+}  // namespace
+
 int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durationMs) {
   const std::optional<std::string> text = invocation.Option("duration");
   if (!text) return kExitDone;
@@ -191,6 +135,8 @@ int ParseMonitorDuration(const Invocation& invocation, std::optional<int>& durat
   durationMs = static_cast<int>(std::ceil(*seconds * 1000));
   return kExitDone;
 }
+
+namespace {
 
 // Starts recording the session's replies; a file that takes no more ends the
 // run with exit 1, every row before it kept.
@@ -211,6 +157,7 @@ int StartMonitorOutput(DeviceSession& session, const MonitorOutput& output, std:
 }  // namespace
 
 int RunMonitor(const Invocation& invocation) {
+  if (invocation.args.size() > 1 || invocation.Has("textfile")) return RunFleetMonitor(invocation);
   std::optional<MonitorOutput> output;
   if (const int parsed = ParseMonitorOutput(invocation, output); parsed != kExitDone) return parsed;
   std::optional<int> durationMs;

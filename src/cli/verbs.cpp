@@ -85,7 +85,7 @@ const std::vector<Verb>& Verbs() {
        {{"json", false, "print {GROUP: {FIELD: \"VALUE\"}} instead"},
         {"yes", false, kYesWithoutQuestion}},
        RunRead},
-      {"monitor", "PORT",
+      {"monitor", "PORT...",
        "poll the monitors as the user view does",
        "Reads the device as read does, without printing, then polls the monitors with both Auto boxes\n"
        "checked: with a VELTRA module the controller's and the module's monitor in turn, else the\n"
@@ -99,12 +99,22 @@ const std::vector<Verb>& Verbs() {
        "of day and the milliseconds since the recording started, each row written as it comes, so an\n"
        "interrupted run keeps every row before it. An existing FILE is refused (exit 2) unless --append\n"
        "is given, which adds rows when FILE holds the same columns and refuses otherwise. A file that\n"
-       "takes no more (a full disk) ends the run with exit 1.",
+       "takes no more (a full disk) ends the run with exit 1.\n"
+       "Several PORTs are watched at once, each line behind \"PORT: \"; link health goes to standard\n"
+       "error, one line per change, and the run ends with exit 1 once the last port is lost.\n"
+       "--textfile keeps DIR/froskctl-STATION.prom for node-exporter's textfile collector instead of\n"
+       "printing: the controllers' metrics labelled by serial, port, name and station, replaced as a\n"
+       "whole at most once a second. A controller that stops answering keeps its series with frosk_up\n"
+       "0; a lost port is opened again every 5 seconds. SIGINT or SIGTERM writes frosk_up 0 for all and\n"
+       "ends with 0. A second froskctl for the same station and DIR, or a DIR that takes no files, is\n"
+       "refused (exit 1).",
        {{"count", true, "end after N replies"},
         {"duration", true, "end after SECONDS"},
         {"output", true, "record the replies into FILE (one PORT only)"},
         {"append", false, "add to an existing --output FILE with the same columns"},
         {"csv", false, "one header line, then one row per reply with empty cells for the other record"},
+        {"textfile", true, "keep the station's metrics in DIR/froskctl-STATION.prom"},
+        {"station", true, "the station's NAME in the file name and labels (default: the host name)"},
         {"yes", false, kYesWithoutQuestion}},
        RunMonitor},
       {"set", "PORT FIELD=VALUE ...",

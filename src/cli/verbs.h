@@ -19,6 +19,8 @@ int RunCheckUpdate(const Invocation& invocation);
 int RunFlash(const Invocation& invocation);
 int RunRead(const Invocation& invocation);
 int RunMonitor(const Invocation& invocation);
+// monitor of several ports, or of any with --textfile.
+int RunFleetMonitor(const Invocation& invocation);
 int RunSet(const Invocation& invocation);
 int RunShow(const Invocation& invocation);
 int RunSave(const Invocation& invocation);

@@ -42,4 +42,18 @@ std::string FormatIsoDateTime(const LocalDateTime& t) {
   return text;
 }
 
+int64_t EpochMs(const LocalDateTime& t) {
+  std::tm fields{};
+  fields.tm_year = t.year - 1900;
+  fields.tm_mon = t.month - 1;
+  fields.tm_mday = t.day;
+  fields.tm_hour = t.hour;
+  fields.tm_min = t.minute;
+  fields.tm_sec = t.second;
+  // The fields are local time at the given offset, so they are read as UTC
+  // and moved back by the offset: the zone's rules play no part.
+  const int64_t seconds = static_cast<int64_t>(timegm(&fields)) - int64_t{t.utcOffsetMinutes} * 60;
+  return seconds * 1000 + t.millisecond;
+}
+
 }  // namespace frosk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace frosk {
@@ -46,5 +47,7 @@ std::string FormatTime(const LocalDateTime& t);
 std::string FormatDateTime(const LocalDateTime& t);
 // ISO 8601 with milliseconds and the offset: "2026-12-10T14:03:07.512+01:00".
 std::string FormatIsoDateTime(const LocalDateTime& t);
+// The wall-clock time as milliseconds since the epoch.
+int64_t EpochMs(const LocalDateTime& t);
 
 }  // namespace frosk

@@ -37,13 +37,6 @@ QString SizeText(uint64_t bytes) {
 
 }  // namespace
 
-int64_t EpochMs(const LocalDateTime& time) {
-  const QDateTime local(QDate(time.year, time.month, time.day),
-                        QTime(time.hour, time.minute, time.second, time.millisecond), Qt::OffsetFromUTC,
-                        time.utcOffsetMinutes * 60);
-  return local.toMSecsSinceEpoch();
-}
-
 TTrendsForm::TTrendsForm(DeviceTrends& trends, QWidget* parent)
     : QWidget(parent), trends_(trends), anchorMs_(EpochMs(trends.Began())) {
   BuildLayout();

@@ -78,7 +78,4 @@ class TTrendsForm : public QWidget {
   std::vector<TrendChartView*> charts_;
 };
 
-// The wall-clock time as milliseconds since the epoch.
-int64_t EpochMs(const LocalDateTime& time);
-
 }  // namespace frosk

@@ -72,8 +72,10 @@ int SimProcess::Stop(int signal, int timeoutMs) {
   return StopProcess(std::exchange(pid_, -1), signal, timeoutMs);
 }
 
-long SimProcess::CpuTicks() const {
-  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+long SimProcess::CpuTicks() const { return ProcessCpuTicks(pid_); }
+
+long ProcessCpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
   // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th of them.
   std::istringstream fields(text.substr(text.rfind(')') + 2));

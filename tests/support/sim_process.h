@@ -69,6 +69,9 @@ class PortClient {
   FrameCutter cutter_;
 };
 
+// CPU time a process has used so far, in clock ticks.
+long ProcessCpuTicks(pid_t pid);
+
 // Waits (polling, bounded) until the file holds a line containing every one of `parts`; returns that line.
 std::string WaitForLine(const std::string& path, const std::vector<std::string>& parts, int timeoutMs = 5000);
 
