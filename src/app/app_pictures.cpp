@@ -170,6 +170,22 @@ QList<QPixmap> DrawDeviceImages() {
   return {DrawUnknownDevice(), DrawModule(), DrawController(false), DrawController(true)};
 }
 
+QPixmap MarkNotAnswering(const QPixmap& image) {
+  QPixmap marked = image;
+  QPainter p(&marked);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal size = marked.width() * 0.45;
+  const QRectF disc(marked.width() - size - 1, marked.height() - size - 1, size, size);
+  p.setPen(QPen(Qt::white, 1.5));
+  p.setBrush(QColor(220, 0, 0));
+  p.drawEllipse(disc);
+  p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
+  const qreal x = disc.center().x();
+  p.drawLine(QPointF(x, disc.top() + size * 0.22), QPointF(x, disc.top() + size * 0.58));
+  p.drawPoint(QPointF(x, disc.top() + size * 0.78));
+  return marked;
+}
+
 // A turning arrow: reload.
 QList<QPixmap> DrawMenuImages() {
   return {DrawImage(kMenuImageSize, [](QPainter& p) {

@@ -20,6 +20,9 @@ QImage DrawSplashPicture();
 // 2 controller not connected, 3 controller connected.
 inline constexpr int kDeviceImageSize = 48;
 QList<QPixmap> DrawDeviceImages();
+// A device image with the mark of a device that has stopped answering: a
+// red disc with an exclamation mark in its lower right corner.
+QPixmap MarkNotAnswering(const QPixmap& image);
 
 // The context menu's one 24-pixel image.
 inline constexpr int kMenuImageSize = 24;

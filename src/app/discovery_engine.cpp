@@ -431,8 +431,14 @@ void DiscoveryEngine::LinkHealthChanged(DeviceConnection& connection, const Link
   const std::string device = std::string(iden.name, strnlen(iden.name, sizeof iden.name)) + " (" +
                              SerialToText(iden.serial) + ") on " + (*entry)->Port.portName + ": ";
   switch (health.state) {
-    case LinkState::kNotAnswering: WriteLog(device + "not answering since " + FormatTime(health.lastReply)); break;
-    case LinkState::kLive: WriteLog(device + "answering again"); break;
+    case LinkState::kNotAnswering:
+      WriteLog(device + "not answering since " + FormatTime(health.lastReply));
+      emit DevicesChanged();
+      break;
+    case LinkState::kLive:
+      WriteLog(device + "answering again");
+      emit DevicesChanged();
+      break;
     case LinkState::kLost:
       WriteLog(device + "connection lost");
       // The connection closed its port; the entry goes unlinked as after a

@@ -180,6 +180,8 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   void LogChanged();
   // The text of the newest log line, for the splash window.
   void StatusTextChanged(const QString& lineText);
+  // A device was found, the list emptied, or a device stopped or began
+  // answering again.
   void DevicesChanged();
   // The commands and the selected row's icon are to be brought in line.
   void CommandsRefreshed();

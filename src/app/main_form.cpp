@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -217,6 +218,7 @@ void TMainForm::WireActions() {
     if (startupForm_) startupForm_->ShowStatus(lineText);
   });
   connect(&engine_, &DiscoveryEngine::DevicesChanged, this, &TMainForm::ShowDevices);
+  connect(devicesListView_->header(), &QHeaderView::sectionResized, this, &TMainForm::ShowCutTexts);
   connect(&engine_, &DiscoveryEngine::CommandsRefreshed, this, &TMainForm::RefreshCommands);
   connect(&engine_, &DiscoveryEngine::StateChanged, this, &TMainForm::FollowState);
   connect(&engine_, &DiscoveryEngine::MainWindowShownChanged, this, &TMainForm::ShowMainWindow);
@@ -224,7 +226,8 @@ void TMainForm::WireActions() {
 }
 
 void TMainForm::SetRowImage(QTreeWidgetItem* row, int index) {
-  row->setIcon(0, QIcon(devicesImages_.value(index)));
+  const QPixmap& image = devicesImages_.value(index);
+  row->setIcon(0, QIcon(row->data(0, kNotAnsweringRole).toBool() ? MarkNotAnswering(image) : image));
   row->setData(0, kImageIndexRole, index);
   row->setData(0, kStateIndexRole, index);
 }
@@ -300,6 +303,39 @@ void TMainForm::ShowDevices() {
     row->setText(3, QString::fromStdString(devices[i]->Port.portName));
     SetRowImage(row, IconFor(iden.type, false));
   }
+  ShowDeviceHealth();
+  ShowCutTexts();
+}
+
+void TMainForm::ShowDeviceHealth() {
+  const std::vector<std::unique_ptr<DeviceEntry>>& devices = engine_.Devices();
+  for (int i = 0; i < devicesListView_->topLevelItemCount() && size_t(i) < devices.size(); ++i) {
+    const DeviceEntry& entry = *devices[size_t(i)];
+    const bool notAnswering = entry.Connection != nullptr && entry.Connection->IsOpen() &&
+                              entry.Connection->Health().state == LinkState::kNotAnswering;
+    QTreeWidgetItem* row = devicesListView_->topLevelItem(i);
+    if (row->data(0, kNotAnsweringRole).toBool() == notAnswering) continue;
+    row->setData(0, kNotAnsweringRole, notAnswering);
+    SetRowImage(row, row->data(0, kImageIndexRole).toInt());
+  }
+}
+
+void TMainForm::ShowCutTexts() {
+  // The style's item text keeps a margin on each side, and the first column
+  // its image with a margin of its own.
+  const int margin =
+      devicesListView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, devicesListView_) + 1;
+  const QFontMetrics metrics(devicesListView_->font());
+  for (int i = 0; i < devicesListView_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = devicesListView_->topLevelItem(i);
+    for (int column = 0; column < devicesListView_->columnCount(); ++column) {
+      int room = devicesListView_->columnWidth(column) - 2 * margin;
+      if (column == 0) room -= devicesListView_->iconSize().width() + 2 * margin;
+      const QString text = row->text(column);
+      const QString tip = metrics.horizontalAdvance(text) > room ? text : QString();
+      if (row->toolTip(column) != tip) row->setToolTip(column, tip);
+    }
+  }
 }
 
 DeviceEntry* TMainForm::SelectedEntry() const {
@@ -325,6 +361,7 @@ void TMainForm::RefreshCommands() {
   pDeviceShowTrendsMenuItem_->setEnabled(commands.trends);
   devicesReloadMenuItem_->setEnabled(commands.reload);
   pDeviceReloadMenuItem_->setEnabled(commands.reload);
+  ShowDeviceHealth();
   if (entry) SetRowImage(devicesListView_->selectedItems().first(), IconFor(entry->Iden.type, entry->Linked()));
 }
 

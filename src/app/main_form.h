@@ -34,6 +34,9 @@ class TMainForm : public QMainWindow {
   // Where a list row keeps its image and state index.
   static constexpr int kImageIndexRole = Qt::UserRole + 1;
   static constexpr int kStateIndexRole = Qt::UserRole + 2;
+  // True while the row's device is connected but not answering: its image
+  // then carries a mark.
+  static constexpr int kNotAnsweringRole = Qt::UserRole + 3;
 
   // `settings` is the program's record, which "Settings..." replaces on OK.
   TMainForm(DiscoveryEngine& engine, Settings& settings, QWidget* parent = nullptr);
@@ -100,6 +103,10 @@ class TMainForm : public QMainWindow {
   QAction* AddItem(QMenu* menu, const char* name, const char* caption, bool measured = true);
   QMenu* AddMenu(const char* name, const char* caption);
   void SetRowImage(QTreeWidgetItem* row, int index);
+  // Marks the rows of devices that do not answer.
+  void ShowDeviceHealth();
+  // A cell whose text its column cuts shows the whole text as its tooltip.
+  void ShowCutTexts();
 
   DiscoveryEngine& engine_;
   Settings& settings_;

@@ -1,6 +1,7 @@
 #include "device/frosktec_view_form.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -21,6 +22,8 @@ namespace frosk {
 namespace {
 
 const QColor kFormColour{240, 240, 240};
+const QColor kLiveText{0, 0, 0};
+const QColor kTroubleText{255, 0, 0};
 constexpr GroupMask kAllGroups = ~GroupMask{0};
 
 // The device windows in the order they were first placed, for the next one to
@@ -47,8 +50,14 @@ TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceW
   connect(&connection_, &DeviceConnection::Ticked, this, [this] {
     userPage_->Tick();
     if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
+    ShowLinkStatus();
+    ShowReadAgain();
   });
+  connect(&connection_, &DeviceConnection::HealthChanged, this, &TFroskTecViewForm::HealthChanged);
+  connect(&connection_, &DeviceConnection::RequestFinished, this, &TFroskTecViewForm::WriteFinished);
+  connect(readAgainBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ReadAgainBitBtnClick);
   ShowTitle();
+  HealthChanged(connection_.Health());
 }
 
 TFroskTecViewForm::~TFroskTecViewForm() {
@@ -75,6 +84,7 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   userPage_ = new UserViewPage(Engine(), ConfigFiles(), shared_.valueDialog, serviceSetting, nullptr);
   viewNotebook_->addWidget(userPage_);
   BuildTrendsButtons(userPage_);
+  BuildLinkStatus(userPage_);
   servicePage_ = new ServiceViewPage(Engine(), nullptr);
   viewNotebook_->addWidget(servicePage_);
   userView1BitBtn_ = Button(servicePage_, "UserView1BitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
@@ -91,6 +101,15 @@ void TFroskTecViewForm::BuildTrendsButtons(QWidget* page) {
   recordingButtons_->Record()->setGeometry(118, 608, 116, 26);
   recordingButtons_->Folder()->setGeometry(240, 608, 140, 26);
   connect(showTrendsBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::ShowTrendsBitBtnClick);
+}
+
+// Below the module's monitor, the one free strip of the user view: the other
+// pages keep their documented layout.
+void TFroskTecViewForm::BuildLinkStatus(QWidget* page) {
+  linkStatusLabel_ = Label(page, "LinkStatusLabel", {}, {507, 560, 340, 22});
+  linkStatusLabel_->setFont(UiFont(11, true));
+  readAgainBitBtn_ = Button(page, "ReadAgainBitBtn", QStringLiteral("Read again"), {873, 558, 96, 26});
+  readAgainBitBtn_->setVisible(false);
 }
 
 void TFroskTecViewForm::ShowTitle() {
@@ -162,7 +181,57 @@ void TFroskTecViewForm::FormShow() {
 
 void TFroskTecViewForm::UserViewBitBtnClick() { Engine().ShowUserView(); }
 
+void TFroskTecViewForm::ReadAgainBitBtnClick() {
+  Engine().ReadAgain();
+  ShowReadAgain();
+}
+
+// --- Link status --------------------------------------------------------------
+
+void TFroskTecViewForm::ShowLinkStatus() {
+  const LinkHealth& health = connection_.Health();
+  const uint32_t now = Engine().Clock().Now();
+  if (lastWrite_ && now - lastWrite_->at >= kWriteResultShownMs) lastWrite_.reset();
+  QString text;
+  if (lastWrite_) {
+    text = lastWrite_->applied ? QStringLiteral("Applied") : QStringLiteral("Not applied: no reply");
+  } else {
+    switch (health.state) {
+      case LinkState::kLive: text = Text("Live, last reply " + FormatTime(health.lastReply)); break;
+      case LinkState::kNotAnswering: text = Text("Not answering since " + FormatTime(health.lastReply)); break;
+      case LinkState::kLost: text = QStringLiteral("Connection lost"); break;
+    }
+  }
+  const bool trouble = health.state != LinkState::kLive || (lastWrite_ && !lastWrite_->applied);
+  SetColour(linkStatusLabel_, QPalette::WindowText, trouble ? kTroubleText : kLiveText);
+  SetText(linkStatusLabel_, text);
+}
+
+void TFroskTecViewForm::HealthChanged(const LinkHealth& health) {
+  // A write's outcome stays while the link goes quiet (its time-out is what
+  // makes it so), but not once the port is gone.
+  if (health.state == LinkState::kLost) lastWrite_.reset();
+  userPage_->SetStale(health.state != LinkState::kLive);
+  ShowLinkStatus();
+  ShowReadAgain();
+  if (isVisible() && Engine().ViewPage() == 0) userPage_->Refresh();
+}
+
+void TFroskTecViewForm::WriteFinished(const RequestOutcome& outcome) {
+  if (!outcome.write) return;
+  lastWrite_ = WriteResult{outcome.answered, Engine().Clock().Now()};
+  ShowLinkStatus();
+}
+
+void TFroskTecViewForm::ShowReadAgain() {
+  const bool busy = Engine().SequenceState() != SequenceState::kIdle || Engine().Waiting();
+  SetVisible(readAgainBitBtn_, connection_.IsOpen() && !busy && (Engine().UnreadGroups() & readOnce_) != 0);
+}
+
 void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
+  readOnce_ |= Engine().ReadGroups();
+  ShowReadAgain();
+  ShowLinkStatus();
   if (stored & GroupBit(Group::kDeviceIden)) {
     identified_ = true;
     ShowTitle();

@@ -2,11 +2,13 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "common/wall_clock.h"
 #include "device/device_connection.h"
 #include "settings/settings_store.h"
 
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 
@@ -62,10 +64,15 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   // True while the user view's gain list has the focus.
   bool GainComboEditing() const;
 
+  // How long the status line tells a write's outcome before the link's
+  // health again.
+  static constexpr uint32_t kWriteResultShownMs = 5000;
+
  public slots:
   void FormShow();
   void UserViewBitBtnClick();
   void ShowTrendsBitBtnClick();
+  void ReadAgainBitBtnClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -73,7 +80,17 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
  private:
   void BuildLayout(bool serviceSetting);
   void BuildTrendsButtons(QWidget* page);
+  void BuildLinkStatus(QWidget* page);
   void EngineRefreshed(GroupMask stored);
+  // The status line: the link's health, or for a while after a write whether
+  // the device applied it. While the device does not answer, the monitor
+  // values are drawn stale.
+  void ShowLinkStatus();
+  void HealthChanged(const LinkHealth& health);
+  void WriteFinished(const RequestOutcome& outcome);
+  // "Read again" is offered once a group read before is unread again (a write
+  // or a poll went unanswered), while nothing else is under way.
+  void ShowReadAgain();
   // "FroskTEC - NAME SERIAL (PORT)" once the controller's identification is
   // read, "FroskTEC (PORT)" before; a window without a port is "FroskTEC".
   void ShowTitle();
@@ -88,6 +105,13 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   int listenerId_ = 0;
   bool identified_ = false;
   bool placed_ = false;
+  // Every group read since the window was made.
+  GroupMask readOnce_ = 0;
+  struct WriteResult {
+    bool applied;
+    uint32_t at;
+  };
+  std::optional<WriteResult> lastWrite_;
 
   QStackedWidget* viewNotebook_;
   UserViewPage* userPage_;
@@ -97,6 +121,8 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
   QPushButton* userView1BitBtn_;
   QPushButton* showTrendsBitBtn_;
   RecordingButtons* recordingButtons_;
+  QLabel* linkStatusLabel_;
+  QPushButton* readAgainBitBtn_;
 };
 
 // Makes the device window of every device the discovery engine connects or

@@ -466,8 +466,9 @@ void UserViewPage::RefreshAfterEdit() {
 
 UserViewPage::PageState UserViewPage::CurrentState() const {
   const DeviceEngine& engine = engine_;
-  return {engine.ViewReady(),         engine.ControllerReady(),         engine.VeltraReady(),       engine.TecPresent(),
-          engine.ThermistorPresent(), engine.ControllerInServiceMode(), engine.ModuleTypeSnapshot()};
+  return {
+      engine.ViewReady(),         engine.ControllerReady(),         engine.VeltraReady(),        engine.TecPresent(),
+      engine.ThermistorPresent(), engine.ControllerInServiceMode(), engine.ModuleTypeSnapshot(), stale_};
 }
 
 void UserViewPage::Refresh() {
@@ -561,6 +562,7 @@ void UserViewPage::RefreshControllerMonitor(const PageState& state) {
       SetAlignment(row.panel, on ? kRight : kCentre);
     }
     SetText(row.panel, text);
+    SetTextColour(row.panel, !state.stale);
     SetPanelColour(row.panel, active ? kMonitorActive : kInactiveBackground);
     SetTextColour(row.caption, active);
     SetTextColour(row.unit, active);
@@ -568,10 +570,12 @@ void UserViewPage::RefreshControllerMonitor(const PageState& state) {
   const int status = monitor.At(FROSKTEC_MONITOR_STATUS).GetAsInt();
   SetTextColour(monitorStatusStaticText_, state.viewReady);
   SetText(monitorStatusPanel_, state.viewReady ? QString::number(status) : QString());
+  SetTextColour(monitorStatusPanel_, !state.stale);
   SetPanelColour(monitorStatusPanel_, state.viewReady ? kMonitorActive : kInactiveBackground);
   // The status text stays readable while the view waits: it tells why.
   SetText(monitorInfoPanel_, QString::fromUtf8(StatusText(status)));
-  SetColour(monitorInfoPanel_, QPalette::WindowText, status >= kFirstErrorStatus ? kErrorText : kActiveText);
+  const QColor& infoColour = state.stale ? kInactiveText : status >= kFirstErrorStatus ? kErrorText : kActiveText;
+  SetColour(monitorInfoPanel_, QPalette::WindowText, infoColour);
   SetPanelColour(monitorInfoPanel_, state.viewReady ? kMonitorActive : kInactiveBackground);
 }
 
@@ -615,6 +619,7 @@ void UserViewPage::RefreshModuleMonitor(const PageState& state) {
   for (size_t i = std::size(kControllerMonitor); i < monitorRows_.size(); ++i) {
     const MonitorRow& row = monitorRows_[i];
     SetText(row.panel, state.veltraReady ? Text(monitor.At(row.line->field).ValueToText()) : QString());
+    SetTextColour(row.panel, !state.stale);
     SetPanelColour(row.panel, state.veltraReady ? kMonitorActive : kInactiveBackground);
     SetTextColour(row.caption, state.veltraReady);
     SetTextColour(row.unit, state.veltraReady);

@@ -42,6 +42,9 @@ class UserViewPage : public QWidget {
   // As the window shows: the gain list is the device's again and every area is redrawn.
   void FormShow();
 
+  // While the device does not answer, the monitor values are the last it
+  // gave: they are drawn greyed so no one takes them for live ones.
+  void SetStale(bool stale) { stale_ = stale; }
   // At the connection's tick: a held "-" or "+" repeats, and keys that have
   // rested on a slider send its setting.
   void Tick();
@@ -114,6 +117,7 @@ class UserViewPage : public QWidget {
   struct PageState {
     bool viewReady, controllerReady, veltraReady, tecPresent, thermistorPresent, serviceMode;
     int snapshot;
+    bool stale;
     bool operator==(const PageState&) const = default;
   };
 
@@ -169,6 +173,7 @@ class UserViewPage : public QWidget {
   ConfigFileEngine& files_;
   TEnterValueForm& valueDialog_;
   bool gainComboEditing_ = false;
+  bool stale_ = false;
   GroupMask dirty_ = 0;
   std::optional<PageState> shown_;
 

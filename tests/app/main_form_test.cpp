@@ -272,6 +272,33 @@ TEST_F(MainFormTest, CommandsFollowTheSelectedDevice) {
   EXPECT_EQ(List()->topLevelItemCount(), 1);
 }
 
+TEST_F(MainFormTest, ARowMarksItsDeviceWhileItDoesNotAnswerAndCutCellsShowTheirWholeText) {
+  // These controllers answer the scan's probe and nothing after it.
+  FakeController& quiet = AddController("Cryo Bench Controller West Wing", 111111);
+  FakeController& other = AddController("FroskTec B", 222222);
+  StartAndScan({quiet.Port(), other.Port()});
+  QTreeWidgetItem* row = List()->topLevelItem(0);
+  EXPECT_EQ(row->toolTip(0), "Cryo Bench Controller West Wing");
+  EXPECT_EQ(row->toolTip(3).toStdString(), quiet.Port()) << "the port's path is wider than its column";
+  EXPECT_EQ(row->toolTip(1), "") << "a serial number fits";
+  EXPECT_EQ(List()->topLevelItem(1)->toolTip(0), "") << "a short name fits";
+
+  const auto image = [&] { return row->icon(0).pixmap(kDeviceImageSize).toImage(); };
+  Select(0);
+  Item("DevicesConnectMenuItem")->trigger();
+  ASSERT_TRUE(Entry(0).Linked());
+  EXPECT_EQ(image(), Form().DevicesImageList()[3].toImage());
+  ASSERT_TRUE(RunUntil([&] { return Entry(0).Connection->Health().state == LinkState::kNotAnswering; }));
+  EXPECT_TRUE(row->data(0, TMainForm::kNotAnsweringRole).toBool());
+  EXPECT_EQ(RowImage(0), 3) << "still a connected controller";
+  EXPECT_NE(image(), Form().DevicesImageList()[3].toImage()) << "with its mark";
+  EXPECT_FALSE(List()->topLevelItem(1)->data(0, TMainForm::kNotAnsweringRole).toBool());
+
+  Item("DevicesDisconnectMenuItem")->trigger();
+  EXPECT_FALSE(row->data(0, TMainForm::kNotAnsweringRole).toBool()) << "a device not connected is asked nothing";
+  EXPECT_EQ(image(), Form().DevicesImageList()[2].toImage());
+}
+
 TEST_F(MainFormTest, TheKeyboardReachesTheMenusAndTheListsCommands) {
   FakeController& device = AddController("FroskTec A", 111111);
   StartAndScan({device.Port()});

@@ -608,6 +608,71 @@ TEST_F(FroskTecViewFormTest, AControllerThatVanishesLeavesTheWindowOpenWithTheUn
   EXPECT_TRUE(host_.closeRequests.empty());
 }
 
+TEST_F(FroskTecViewFormTest, TheStatusLineFollowsTheLinkAndGreysTheMonitorWhileItIsStale) {
+  Open(1);
+  host_.wall.Set({2026, 3, 14, 9, 0, 5});
+  Poll();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Live, last reply 09:00:05");
+  EXPECT_EQ(TextColour("LinkStatusLabel"), kBlack);
+  EXPECT_EQ(TextColour("MonitorTDetPanel"), kBlack);
+  const QString shown = Text("MonitorTDetPanel");
+
+  host_.wall.Set({2026, 3, 14, 9, 1, 0});
+  for (uint32_t silentMs = 0; silentMs < 3 * DeviceEngine::kReplyTimeoutMs; silentMs += 100) {
+    clock_.Advance(100);
+    connection_->Tick();
+  }
+  EXPECT_EQ(Text("LinkStatusLabel"), "Not answering since 09:00:05");
+  EXPECT_EQ(TextColour("LinkStatusLabel"), kRedText);
+  EXPECT_EQ(Text("MonitorTDetPanel"), shown) << "the last values stay, greyed";
+  for (const char* panel : {"MonitorTDetPanel", "MonitorStatusPanel", "MonitorInfoPanel"})
+    EXPECT_EQ(TextColour(panel), kGreyText) << panel;
+
+  Poll();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Live, last reply 09:01:00");
+  EXPECT_EQ(TextColour("MonitorTDetPanel"), kBlack);
+
+  FrameEvent end(kMainWindowFrameEvent, FakeConnectionHost::Block(nullptr));
+  QCoreApplication::sendEvent(connection_.get(), &end);
+  EXPECT_EQ(Text("LinkStatusLabel"), "Connection lost");
+  EXPECT_EQ(TextColour("MonitorTDetPanel"), kGreyText);
+  EXPECT_FALSE(Find<QPushButton>("ReadAgainBitBtn")->isVisibleTo(form_.get())) << "nothing to read from";
+}
+
+TEST_F(FroskTecViewFormTest, AWriteSaysWhetherItWasAppliedAndReadAgainRestoresWhatItLeftUnread) {
+  Open(3);
+  QPushButton* readAgain = Find<QPushButton>("ReadAgainBitBtn");
+  EXPECT_FALSE(readAgain->isVisibleTo(form_.get())) << "everything is read";
+  Find<QPushButton>("SetpointDetUIncButton")->click();
+  AnswerLast();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Applied");
+  clock_.Advance(TFroskTecViewForm::kWriteResultShownMs);
+  connection_->Tick();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Live, last reply 09:00:00");
+  if (Engine().Waiting()) AnswerLast();
+  TakeSent();
+
+  Find<QPushButton>("SetpointDetUIncButton")->click();
+  ASSERT_EQ(TakeSentKeys().size(), 1u);
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+  connection_->Tick();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Not applied: no reply");
+  EXPECT_EQ(TextColour("LinkStatusLabel"), kRedText);
+  EXPECT_FALSE(Enabled("SetpointDetUIncButton")) << "the device's setting is not known";
+  EXPECT_TRUE(readAgain->isVisibleTo(form_.get()));
+  clock_.Advance(TFroskTecViewForm::kWriteResultShownMs);
+  connection_->Tick();
+  EXPECT_EQ(Text("LinkStatusLabel"), "Not answering since 09:00:00") << "the link's state once the outcome is told";
+
+  TakeSent();
+  readAgain->click();
+  EXPECT_FALSE(readAgain->isVisibleTo(form_.get())) << "not while the device is read";
+  ReadToEnd();
+  EXPECT_EQ(TakeSentKeys().front(), GET_SERVICE_MODE) << "the reading sequence from its start";
+  EXPECT_TRUE(Enabled("SetpointDetUIncButton"));
+  EXPECT_FALSE(readAgain->isVisibleTo(form_.get()));
+}
+
 TEST_F(FroskTecViewFormTest, AMonitorPollRepaintsOnlyThePanelsWhoseValueChanged) {
   class PaintCounter : public QObject {
    public:
