@@ -178,6 +178,7 @@ void DeviceEngine::EndUnanswered() {
   if (pendingWrite_)
     if (const std::optional<Group> group = RequestGroup(pendingKey_)) readGroups_ &= ~GroupBit(*group);
   Report(pendingKey_, pendingWrite_, false);
+  if (trafficObserver_ != nullptr && host_.ServiceModeSetting()) trafficObserver_->NoReply(pendingKey_);
 }
 
 bool DeviceEngine::RefuseUnread(const VFroskClass* firstHolder, Key command) {

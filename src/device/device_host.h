@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/value_types.h"
+
 namespace frosk {
 
 class DeviceEngine;
@@ -41,6 +43,9 @@ class TrafficObserver {
   virtual ~TrafficObserver() = default;
   virtual void ItemSent(const uint8_t* item) = 0;
   virtual void ItemReceived(const uint8_t* item) = 0;
+  // A request sent with this command ended without a reply: it timed out or
+  // was broken off.
+  virtual void NoReply(Key command) { (void)command; }
 };
 
 // Sends the records of a loaded configuration file one by one while the engine

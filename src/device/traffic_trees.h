@@ -19,6 +19,10 @@ class TrafficTrees : public TrafficObserver {
 
   void ItemSent(const uint8_t* item) override { Add(sent_, item); }
   void ItemReceived(const uint8_t* item) override { Add(received_, item); }
+  // A request that got no reply leaves "GET_X (no reply)" where its reply
+  // would have gone, so a silent device shows in the Received tree rather
+  // than as a request that merely seems to be waiting.
+  void NoReply(Key command) override;
   // ClearButtonClick.
   void Clear();
 

@@ -1,5 +1,7 @@
 #include "protocol/item_tree.h"
 
+#include <utility>
+
 #include "protocol/node_text.h"
 
 namespace frosk {
@@ -17,6 +19,12 @@ void ItemTree::ShowItemTree(const uint8_t* item) {
     path.push_back(&siblings.back());
     ++nodeCount_;
   });
+  ++revision_;
+}
+
+void ItemTree::ShowText(std::string text) {
+  topLevel_.push_back({std::move(text), {}});
+  ++nodeCount_;
   ++revision_;
 }
 

@@ -25,6 +25,8 @@ class ItemTree {
   // ShowItemTree at the top level: the item and all its descendants. The item
   // must be valid (ItemIsValid).
   void ShowItemTree(const uint8_t* item);
+  // A top-level node that stands for no item, only for its text.
+  void ShowText(std::string text);
   void Clear();
 
   const std::vector<ItemTreeNode>& TopLevel() const { return topLevel_; }

@@ -296,6 +296,33 @@ TEST_F(ServiceViewTest, TheTrafficTreesShowEveryItemAndEmptyBothPastTheirCap) {
   EXPECT_EQ(receivedView->topLevelItemCount(), 0);
 }
 
+TEST_F(ServiceViewTest, ARequestWithoutReplyLeavesANoReplyNodeWhereItsReplyWouldBe) {
+  OpenServiceView(3);
+  auto* receivedView = Find<QTreeWidget>("ReceivedTreeView");
+  const int before = receivedView->topLevelItemCount();
+  const auto lastReceived = [&] { return receivedView->topLevelItem(receivedView->topLevelItemCount() - 1)->text(0); };
+
+  // A GET the device never answers: nothing until the time-out, then the node.
+  Find<QPushButton>("GetDeviceIdenBtn")->click();
+  clock_.Advance(DeviceEngine::kReplyTimeoutMs);
+  connection_->Tick();
+  EXPECT_EQ(receivedView->topLevelItemCount(), before) << "not yet timed out";
+  clock_.Advance(1);
+  connection_->Tick();
+  ASSERT_EQ(receivedView->topLevelItemCount(), before + 1);
+  EXPECT_EQ(lastReceived(), "GET_DEVICE_IDEN (no reply)");
+  EXPECT_EQ(receivedView->topLevelItem(before)->childCount(), 0);
+
+  // A request broken off stays without a reply too; an answered one adds its reply, not the node.
+  Find<QPushButton>("GetConfigurationButton")->click();
+  Find<QPushButton>("BreakButton")->click();
+  EXPECT_EQ(lastReceived(), "GET_DEVICE_IDEN (no reply)");
+  EXPECT_EQ(receivedView->topLevelItemCount(), before + 2);
+  Find<QPushButton>("GetDeviceIdenBtn")->click();
+  AnswerLast();
+  EXPECT_EQ(lastReceived(), "DEVICE_IDEN (container)");
+}
+
 TEST_F(ServiceViewTest, WithTheServiceModeSettingOffNothingIsAddedToTheTrees) {
   Open(3);
   Engine().ShowServiceView();
