@@ -56,15 +56,15 @@ int ParseInvocation(const Verb& verb, const std::vector<std::string>& words, Inv
       help = true;
       continue;
     }
-    const frosk::cli::OptionSpec* spec = nullptr;
+    const frosk::cli::OptionSpec* matched = nullptr;
     for (const auto& option : verb.options)
-      if (option.name == name) spec = &option;
-    if (spec == nullptr) return frosk::cli::UsageError("unknown option --" + name + " for " + verb.name);
-    if (spec->takesValue && !value) {
+      if (option.name == name) matched = &option;
+    if (matched == nullptr) return frosk::cli::UsageError("unknown option --" + name + " for " + verb.name);
+    if (matched->takesValue && !value) {
       if (i + 1 >= words.size()) return frosk::cli::UsageError("--" + name + " needs a value");
       value = words[++i];
     }
-    if (!spec->takesValue && value) return frosk::cli::UsageError("--" + name + " takes no value");
+    if (!matched->takesValue && value) return frosk::cli::UsageError("--" + name + " takes no value");
     invocation.options[name] = value.value_or("");
   }
   return frosk::cli::kExitDone;

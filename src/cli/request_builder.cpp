@@ -35,22 +35,22 @@ const CommandSpec* ResolveCommand(const std::string& text) {
 BuiltRequest BuildRequest(const std::string& command, const std::vector<std::string>& assignments,
                           bool requireAllFields) {
   BuiltRequest built;
-  const CommandSpec* spec = ResolveCommand(command);
-  if (spec == nullptr) {
+  const CommandSpec* definition = ResolveCommand(command);
+  if (definition == nullptr) {
     built.error = "unknown command \"" + command + "\"";
     return built;
   }
-  if (spec->carries == 0) {
+  if (definition->carries == 0) {
     if (!assignments.empty()) {
-      built.error = spec->name;
+      built.error = definition->name;
       built.error += " takes no fields, got \"" + assignments.front() + "\"";
       return built;
     }
-    built.item = BareRequest(spec->key);
+    built.item = BareRequest(definition->key);
     return built;
   }
 
-  const ContainerSpec& container = *FindContainer(spec->carries);
+  const ContainerSpec& container = *FindContainer(definition->carries);
   const std::vector<FieldSlot> slots = PackedSlots(container);
   std::vector<uint8_t> record(PackedRecordSize(container), 0);
   std::map<std::string, bool> given;
@@ -64,7 +64,7 @@ BuiltRequest BuildRequest(const std::string& command, const std::vector<std::str
     const FieldSpec* field = FindFieldByName(container, name);
     if (field == nullptr) {
       built.error = "unknown field \"" + name + "\" for ";
-      built.error += spec->name;
+      built.error += definition->name;
       return built;
     }
     if (given[name]) {
@@ -96,7 +96,7 @@ BuiltRequest BuildRequest(const std::string& command, const std::vector<std::str
   }
   const size_t size = EncodedSize(container);
   built.item.assign(4 + size, 0);
-  ItemPutContainer(built.item.data(), spec->key, static_cast<uint16_t>(4 + size));
+  ItemPutContainer(built.item.data(), definition->key, static_cast<uint16_t>(4 + size));
   BuildRecordBytes(container, slots, record.data(), built.item.data() + 4, size);
   return built;
 }

@@ -29,13 +29,13 @@ template <class Record>
 class HolderGroup {
  public:
   using RecordType = Record;
-  static constexpr size_t kCount = RecordTraits<Record>::Spec().fields.size();
+  static constexpr size_t kCount = RecordTraits<Record>::Layout().fields.size();
 
   HolderGroup() {
-    for (size_t i = 0; i < kCount; ++i) InitHolder(holders_[i], Spec().fields[i]);
+    for (size_t i = 0; i < kCount; ++i) InitHolder(holders_[i], Layout().fields[i]);
   }
 
-  static constexpr const ContainerSpec& Spec() { return RecordTraits<Record>::Spec(); }
+  static constexpr const ContainerSpec& Layout() { return RecordTraits<Record>::Layout(); }
 
   void SetRaw(const Record& record) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(&record);

@@ -26,9 +26,9 @@ constexpr bool FieldsFitAMask() {
 }
 static_assert(FieldsFitAMask(), "the parser marks filled fields in 32 bits");
 
-void ReadField(const FieldSpec& spec, const uint8_t* child, uint8_t* field) {
-  switch (spec.Type()) {
-    case kCStr: ItemGetCStr(child, reinterpret_cast<char*>(field), FieldRecordWidth(spec)); break;
+void ReadField(const FieldSpec& definition, const uint8_t* child, uint8_t* field) {
+  switch (definition.Type()) {
+    case kCStr: ItemGetCStr(child, reinterpret_cast<char*>(field), FieldRecordWidth(definition)); break;
     case kInt8:
     case kUInt8: *field = ItemGetUInt8(child); break;
     case kBool: *field = ItemGetBool(child) ? 1 : 0; break;
@@ -85,31 +85,31 @@ size_t BuildRecordBytes(const ContainerSpec& container, std::span<const FieldSlo
   if (buffer == nullptr || record == nullptr || capacity < size) return 0;
   uint8_t* out = buffer + ItemPutContainer(buffer, container.key, static_cast<uint16_t>(size));
   for (size_t i = 0; i < container.fields.size(); ++i) {
-    const FieldSpec& spec = container.fields[i];
+    const FieldSpec& definition = container.fields[i];
     const auto* field = static_cast<const uint8_t*>(record) + slots[i].offset;
-    switch (spec.Type()) {
+    switch (definition.Type()) {
       case kCStr:
-        out += ItemPutCStr(out, spec.key, reinterpret_cast<const char*>(field),
-                           static_cast<uint16_t>(FieldRecordWidth(spec)));
+        out += ItemPutCStr(out, definition.key, reinterpret_cast<const char*>(field),
+                           static_cast<uint16_t>(FieldRecordWidth(definition)));
         break;
       case kInt8:
-      case kUInt8: out += ItemPutUInt8(out, spec.key, *field); break;
-      case kBool: out += ItemPutBool(out, spec.key, *field != 0); break;
+      case kUInt8: out += ItemPutUInt8(out, definition.key, *field); break;
+      case kBool: out += ItemPutBool(out, definition.key, *field != 0); break;
       case kInt16:
-      case kUInt16: { uint16_t v; std::memcpy(&v, field, 2); out += ItemPutUInt16(out, spec.key, v); break; }
+      case kUInt16: { uint16_t v; std::memcpy(&v, field, 2); out += ItemPutUInt16(out, definition.key, v); break; }
       case kInt32:
-      case kUInt32: { uint32_t v; std::memcpy(&v, field, 4); out += ItemPutUInt32(out, spec.key, v); break; }
-      case kFloat: { float v; std::memcpy(&v, field, 4); out += ItemPutFloat(out, spec.key, v); break; }
+      case kUInt32: { uint32_t v; std::memcpy(&v, field, 4); out += ItemPutUInt32(out, definition.key, v); break; }
+      case kFloat: { float v; std::memcpy(&v, field, 4); out += ItemPutFloat(out, definition.key, v); break; }
       case kDateTime: {
         DateRecord date;
         std::memcpy(&date, field, sizeof date);
-        out += ItemPutDateTime(out, spec.key, date);
+        out += ItemPutDateTime(out, definition.key, date);
         break;
       }
       case kSerial: {
         SerialRecord serial;
         std::memcpy(&serial, field, sizeof serial);
-        out += ItemPutSerial(out, spec.key, serial);
+        out += ItemPutSerial(out, definition.key, serial);
         break;
       }
       default: break;

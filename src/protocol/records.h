@@ -159,9 +159,9 @@ struct RecordTraits;
     static constexpr bool kClear = canClear;                                    \
     static constexpr bool kParse = canParse;                                    \
     static constexpr bool kBuild = canBuild;                                    \
-    static constexpr const ContainerSpec* kSpec = FindContainer(containerKey);  \
+    static constexpr const ContainerSpec* kLayout = FindContainer(containerKey); \
     static constexpr FieldSlot kSlots[] = {__VA_ARGS__};                        \
-    static constexpr const ContainerSpec& Spec() { return *kSpec; }             \
+    static constexpr const ContainerSpec& Layout() { return *kLayout; }        \
   };
 
 #define S(member) FROSK_SLOT(DeviceIdenRecord, member)
@@ -206,7 +206,7 @@ FROSK_RECORD(ModuleVeltraParamsRecord, key::MODULE_VELTRA_PARAMS, true, true, tr
 // Each record member has its field's width, in catalogue order.
 template <class Record>
 constexpr bool SlotsMatchCatalogue() {
-  const auto& fields = RecordTraits<Record>::Spec().fields;
+  const auto& fields = RecordTraits<Record>::Layout().fields;
   const auto& fieldSlots = RecordTraits<Record>::kSlots;
   if (std::size(fieldSlots) != fields.size()) return false;
   for (size_t i = 0; i < fields.size(); ++i) {
@@ -240,20 +240,20 @@ void Clear(Record& record) {
 template <class Record>
 bool ParseFrom(Record& record, const uint8_t* item, bool* complete = nullptr) {
   static_assert(RecordTraits<Record>::kParse);
-  return ParseRecordBytes(RecordTraits<Record>::Spec(), RecordTraits<Record>::kSlots, &record, item, complete);
+  return ParseRecordBytes(RecordTraits<Record>::Layout(), RecordTraits<Record>::kSlots, &record, item, complete);
 }
 
 template <class Record>
 constexpr size_t EncodedSize() {
   static_assert(RecordTraits<Record>::kBuild);
-  return EncodedSize(RecordTraits<Record>::Spec());
+  return EncodedSize(RecordTraits<Record>::Layout());
 }
 
 // Writes the container and every field in catalogue order; 0 when it does not fit.
 template <class Record>
 size_t BuildInto(const Record& record, uint8_t* buffer, size_t capacity) {
   static_assert(RecordTraits<Record>::kBuild);
-  return BuildRecordBytes(RecordTraits<Record>::Spec(), RecordTraits<Record>::kSlots, &record, buffer, capacity);
+  return BuildRecordBytes(RecordTraits<Record>::Layout(), RecordTraits<Record>::kSlots, &record, buffer, capacity);
 }
 
 // A bare request: the 4-byte command container of a GET.

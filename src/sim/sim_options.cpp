@@ -30,7 +30,7 @@ std::string WholeNumber(std::string_view option, std::string_view text, long lon
 // serials, dates and names are read the one way the protocol library reads them.
 template <class Record>
 std::string SetField(Record& record, Key fieldKey, std::string_view option, std::string_view text) {
-  const ContainerSpec& container = RecordTraits<Record>::Spec();
+  const ContainerSpec& container = RecordTraits<Record>::Layout();
   for (size_t i = 0; i < container.fields.size(); ++i) {
     const FieldSpec& field = container.fields[i];
     if (field.key != fieldKey) continue;

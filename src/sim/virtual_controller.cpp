@@ -109,7 +109,7 @@ ControllerSettings::ControllerSettings() {
 
 template <class Record>
 VirtualController::RecordRef VirtualController::RefTo(Record& record) {
-  return {&RecordTraits<Record>::Spec(), RecordTraits<Record>::kSlots, &record, sizeof record};
+  return {&RecordTraits<Record>::Layout(), RecordTraits<Record>::kSlots, &record, sizeof record};
 }
 
 // The controller builds even the records the program only parses (the

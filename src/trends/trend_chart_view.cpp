@@ -63,9 +63,10 @@ void FitAxis(QValueAxis* axis, double low, double high) {
 }  // namespace
 
 QString TrendValueText(Key field, int32_t raw) {
-  const FieldSpec* spec = FindField(field);
-  const QString number = QString::number(Scaled(field, raw), 'f', DecimalsOf(spec));
-  return spec == nullptr || spec->unit.empty() ? number : number + " " + QString::fromUtf8(spec->unit);
+  const FieldSpec* definition = FindField(field);
+  const QString number = QString::number(Scaled(field, raw), 'f', DecimalsOf(definition));
+  return definition == nullptr || definition->unit.empty() ? number
+                                                           : number + " " + QString::fromUtf8(definition->unit);
 }
 
 QString DurationText(int64_t ms) {
@@ -136,17 +137,17 @@ void TrendChartView::Render(const DeviceTrends& trends, int64_t anchorMs, int64_
   double low[2] = {INFINITY, INFINITY};
   double high[2] = {-INFINITY, -INFINITY};
   for (ChannelLines& channel : channels_) {
-    const TrendChannel& spec = *channel.channel;
+    const TrendChannel& trend = *channel.channel;
     const std::vector<SampleStream::Line> lines =
-        StreamOf(trends.Samples(), spec).Envelope(StreamIndex(spec), fromMs, toMs, columns);
+        StreamOf(trends.Samples(), trend).Envelope(StreamIndex(trend), fromMs, toMs, columns);
     while (channel.lines.size() < lines.size()) AddLine(channel, false);
-    const int side = spec.rightAxis && rightAxis_ != nullptr ? 1 : 0;
+    const int side = trend.rightAxis && rightAxis_ != nullptr ? 1 : 0;
     for (size_t i = 0; i < channel.lines.size(); ++i) {
       QList<QPointF> points;
       if (i < lines.size()) {
         points.reserve(static_cast<qsizetype>(lines[i].size()));
         for (const SampleStream::Point& point : lines[i]) {
-          const double value = Scaled(spec.field, point.value);
+          const double value = Scaled(trend.field, point.value);
           points.append({static_cast<double>(anchorMs + point.ms), value});
           if (point.ms < fromMs || point.ms > toMs) continue;
           low[side] = std::min(low[side], value);

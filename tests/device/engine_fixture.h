@@ -26,7 +26,7 @@ namespace frosk::test {
 // A record's data container as a device sends it, monitors included.
 template <class Record>
 std::vector<uint8_t> ReplyItem(const Record& record) {
-  const ContainerSpec& container = RecordTraits<Record>::Spec();
+  const ContainerSpec& container = RecordTraits<Record>::Layout();
   std::vector<uint8_t> item(EncodedSize(container));
   BuildRecordBytes(container, RecordTraits<Record>::kSlots, &record, item.data(), item.size());
   return item;
