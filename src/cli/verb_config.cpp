@@ -70,6 +70,7 @@ class InterruptibleSender : public ConfigSender {
     session_.Engine().Break();
     return true;
   }
+  std::optional<ChainRecords> Records() const override { return session_.ConfigFiles().Records(); }
 
  private:
   DeviceSession& session_;
@@ -149,11 +150,16 @@ int RunLoad(const Invocation& invocation) {
     case LoadOutcome::kSending: break;
   }
   // The chain ends when state 48 is left: after its last reply, which starts
-  // the re-read that is not waited for, after a time-out, or after Ctrl+C.
+  // the re-read that is not waited for, or after Ctrl+C. After a time-out it
+  // ends once the device was told to leave service mode and its answer, or
+  // the lack of one, was told.
   DeviceEngine& engine = session.Engine();
   const uint32_t timeouts = engine.Timeouts();
   engine.AddRefreshListener([&](GroupMask) {
-    if (engine.SequenceState() == SequenceState::kSendingConfiguration) return;
+    const SequenceState state = engine.SequenceState();
+    if (state == SequenceState::kSendingConfiguration || state == SequenceState::kLeaveServiceModeAfterTimeout ||
+        engine.QuestionHeld())
+      return;
     session.Stop(engine.Timeouts() != timeouts ? kExitFailed : kExitDone);
   });
   const int result = session.Run(DeviceSession::OnInterrupt::kFinishInFlight);

@@ -92,6 +92,22 @@ std::optional<ChainProgress> ConfigFileEngine::Progress() const {
   return ChainProgress{recordCount_ - RecordCount(pending_), recordCount_, lastSent_};
 }
 
+std::optional<ChainRecords> ConfigFileEngine::Records() const {
+  if (engine_.SequenceState() != SequenceState::kSendingConfiguration || recordCount_ == 0) return std::nullopt;
+  ChainRecords chain;
+  for (const ContentMask bit : SendingOrder()) {
+    if ((loadMask_ & bit & content::kRecords) == 0) continue;
+    const Key command = FindConfigRecord(bit)->childKey;
+    if ((pending_ & bit) != 0)
+      chain.notSent.push_back(command);
+    else if (command == lastSent_)
+      chain.inFlight = command;
+    else
+      chain.written.push_back(command);
+  }
+  return chain;
+}
+
 // --- User view ------------------------------------------------------------------
 
 std::string ConfigFileEngine::RefusalOf(ContentMask found) {
@@ -151,6 +167,7 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
   }
   if (outcome == LoadOutcome::kNothingToSend) {
     pending_ = found;
+    loadMask_ = found;
     recordCount_ = RecordCount(found);
     if (SendNextConfigItem()) {
       engine_.StartSendingConfiguration();

@@ -73,6 +73,8 @@ class ConfigFileEngine : public ConfigSender {
   // while the engine is in state 48, and as each record goes out; none
   // before a load has sent anything and once nothing was left to send.
   std::optional<ChainProgress> Progress() const;
+  // While the engine sends a load in state 48: its records answered, in flight and still to go.
+  std::optional<ChainRecords> Records() const override;
 
   // --- User view --------------------------------------------------------------
   // LoadConfigurationBitBtnClick: checks the file's signatures against the
@@ -105,6 +107,7 @@ class ConfigFileEngine : public ConfigSender {
   // The records of the file being loaded over the device's own values: what
   // the checks judge and what is sent.
   FileHolders loaded_;
+  ContentMask loadMask_ = 0;  // what the load being sent carries
   ContentMask pending_ = 0;
   int recordCount_ = 0;  // records of the load being sent; 0 when none is
   Key lastSent_ = 0;

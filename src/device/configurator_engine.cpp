@@ -138,9 +138,13 @@ ConfiguratorEngine::ConfiguratorEngine(DeviceEngine& engine, ConfigFileEngine& f
   listenerId_ = engine_.AddRefreshListener([this](GroupMask) {
     if (engine_.ViewPage() != DeviceEngine::kConfiguratorPage) file_.reset();
   });
+  engine_.SetWizardChain(this);
 }
 
-ConfiguratorEngine::~ConfiguratorEngine() { engine_.RemoveRefreshListener(listenerId_); }
+ConfiguratorEngine::~ConfiguratorEngine() {
+  engine_.SetWizardChain(nullptr);
+  engine_.RemoveRefreshListener(listenerId_);
+}
 
 HolderSet& ConfiguratorEngine::Values() const {
   if (file_) return *file_;
@@ -244,13 +248,33 @@ void ConfiguratorEngine::Back() {
 }
 
 std::optional<ChainProgress> ConfiguratorEngine::Progress() const {
-  const std::optional<Group> record = RecordInFlight(engine_.SequenceState());
-  if (!record) return std::nullopt;
+  if (!RecordInFlight(engine_.SequenceState())) return std::nullopt;
+  const ChainRecords chain = *Records();
+  const int before = static_cast<int>(chain.written.size());
+  return ChainProgress{before + 1, before + 1 + static_cast<int>(chain.notSent.size()), chain.inFlight};
+}
+
+std::optional<ChainRecords> ConfiguratorEngine::Records() const {
+  const SequenceState state = engine_.SequenceState();
+  const std::optional<Group> record = RecordInFlight(state);
+  if (!record && state != kLeaveServiceMode) return std::nullopt;
   // The wizard writes every record the connected devices hold, in the order
-  // of their bits, the order of its pages.
-  const ContentMask bit = SlotOf(*record).bit;
-  const ContentMask written = (engine_.SupportedContent() & content::kRecords) | bit;
-  return ChainProgress{std::popcount(written & (bit - 1)) + 1, std::popcount(written), SlotOf(*record).set};
+  // of their bits, the order of its pages; a page is reached only through
+  // the replies to all before it. Its end switches service mode off.
+  const ContentMask bit = record ? SlotOf(*record).bit : 0;
+  const ContentMask records = (engine_.SupportedContent() & content::kRecords) | bit;
+  ChainRecords chain;
+  chain.inFlight = record ? SlotOf(*record).set : SET_SERVICE_MODE;
+  for (ContentMask rest = records; rest != 0; rest &= rest - 1) {
+    const ContentMask each = rest & (0u - rest);
+    if (each == bit) continue;
+    const Key set = SlotOfBit(each)->set;
+    if (record && each > bit)
+      chain.notSent.push_back(set);
+    else
+      chain.written.push_back(set);
+  }
+  return chain;
 }
 
 // --- Files ----------------------------------------------------------------------

@@ -64,10 +64,11 @@ enum class Signature : uint8_t { kDevice, kModule };
 // apart from the device's until the configurator is left or the device is
 // read again. Every operation that changes something ends in the engine's
 // Refresh.
-class ConfiguratorEngine {
+class ConfiguratorEngine : public WriteChain {
  public:
+  // Becomes the engine's wizard chain for its lifetime.
   ConfiguratorEngine(DeviceEngine& engine, ConfigFileEngine& files, const WallClock& wallClock);
-  ~ConfiguratorEngine();
+  ~ConfiguratorEngine() override;
   ConfiguratorEngine(const ConfiguratorEngine&) = delete;
   ConfiguratorEngine& operator=(const ConfiguratorEngine&) = delete;
 
@@ -95,6 +96,9 @@ class ConfiguratorEngine {
   // While the chain writes a record: which one, and how many the wizard
   // writes for the connected devices.
   std::optional<ChainProgress> Progress() const;
+  // While the chain writes a record or switches service mode off at its end:
+  // the records of the connected devices before it, it, and those after it.
+  std::optional<ChainRecords> Records() const override;
 
   // ConfigDeviceLoadButtonClick: the device read again, its values shown.
   void LoadCurrentConfiguration();

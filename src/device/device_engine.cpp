@@ -28,6 +28,24 @@ constexpr const char* kOlderModuleFirmware =
 constexpr const char* kModuleNotRecognized =
     "Detection module not recognized!\rMaybe your software is obsolete...\rDo you want to check for updates?";
 constexpr const char* kConfigurationChanged = "Configuration successfully changed.";
+constexpr const char* kTimeout = "Communication timeout !";
+constexpr const char* kServiceModeLeft = "Service mode switched off.";
+constexpr const char* kMayStillBeInServiceMode = "The device did not answer; it may still be in service mode.";
+
+std::string KeyList(const std::vector<Key>& keys) {
+  std::string list;
+  for (const Key key : keys) list += (list.empty() ? "" : ", ") + std::string(AnyKeyName(key));
+  return list;
+}
+
+// "Written: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG. No reply to SET_MODULE_IDEN.":
+// what the device took, and the one record whose fate is unknown.
+std::string StoppedChainText(const ChainRecords& chain) {
+  std::string text = "Written: " + (chain.written.empty() ? std::string("nothing") : KeyList(chain.written)) +
+                     ". No reply to " + std::string(AnyKeyName(chain.inFlight)) + ".";
+  if (!chain.notSent.empty()) text += "\rNot sent: " + KeyList(chain.notSent) + ".";
+  return text;
+}
 
 // True when the reply carried every field of the record.
 template <class Record>
@@ -486,6 +504,12 @@ bool DeviceEngine::Advance(Key reply) {
       Refresh();
       Ask(kConfigurationChanged, kInformationMessage);
       return true;
+    case kLeaveServiceModeAfterTimeout:
+      if (reply != SERVICE_MODE) break;
+      sequenceState_ = kIdle;
+      Refresh();
+      Ask(kServiceModeLeft, kInformationMessage);
+      return true;
 
     // Sending a loaded configuration file: monitor replies of polls still under
     // way when the load started do not count as answers.
@@ -517,9 +541,14 @@ void DeviceEngine::Tick() {
     if (const std::optional<Group> group = RequestGroup(pendingKey_);
         pendingWrite_ && group && SlotOf(*group).get != 0 && queue_.size() < kQueueDepth)
       queue_.push_back(BareRequest(SlotOf(*group).get));
-    if (sequenceState_ != kIdle) {
+    if (sequenceState_ == kLeaveServiceModeAfterTimeout) {
       sequenceState_ = kIdle;
-      heldQuestion_ = TickQuestion{"Communication timeout !", kErrorMessage};
+      heldQuestion_ = TickQuestion{kMayStillBeInServiceMode, kErrorMessage};
+    } else if (const std::optional<ChainRecords> chain = StoppedChain()) {
+      StopChainOnTimeout(*chain);
+    } else if (sequenceState_ != kIdle) {
+      sequenceState_ = kIdle;
+      heldQuestion_ = TickQuestion{kTimeout, kErrorMessage};
     }
     Refresh();
     return;
@@ -531,6 +560,25 @@ void DeviceEngine::Tick() {
   }
   PollMonitors();
   if (viewPage_ == 1) waitingPanelVisible_ = waiting_ && !waitingPanelVisible_;
+}
+
+std::optional<ChainRecords> DeviceEngine::StoppedChain() const {
+  for (const WriteChain* chain : {static_cast<const WriteChain*>(configSender_), wizardChain_})
+    if (chain != nullptr)
+      if (std::optional<ChainRecords> records = chain->Records()) return records;
+  return std::nullopt;
+}
+
+// A device that went silent mid-chain is half written and may still be in
+// service mode, where it stays until told otherwise. The switch goes out
+// first, once the box is closed (the held question keeps the line until
+// then), and its reply or time-out says how the device was left.
+void DeviceEngine::StopChainOnTimeout(const ChainRecords& chain) {
+  heldQuestion_ = TickQuestion{std::string(kTimeout) + "\r" + StoppedChainText(chain), kErrorMessage};
+  sequenceState_ = kLeaveServiceModeAfterTimeout;
+  serviceMode_.At(SERVICE_MODE_ENABLE).SetFromInt(0);
+  std::erase_if(queue_, [](const std::vector<uint8_t>& queued) { return ItemKey(queued.data()) == SET_SERVICE_MODE; });
+  queue_.push_front(RecordRequest(SET_SERVICE_MODE, serviceMode_.ToRecord()));
 }
 
 void DeviceEngine::AskHeldQuestion() {

@@ -101,6 +101,9 @@ enum class SequenceState : uint8_t {
   kLeaveServiceMode = 44,
   kConfiguratorMakeFile = 45,
   kConfiguratorReadFile = 46,
+  // A chain stopped on a time-out: switching service mode off, and saying
+  // whether the device answered.
+  kLeaveServiceModeAfterTimeout = 47,
   kSendingConfiguration = 48,  // a loaded file's records go out one by one
   kIdle = 50,
   kCheckDeclined = 51,  // the module firmware check was declined
@@ -374,6 +377,8 @@ class DeviceEngine : public HolderSet {
   // --- Hooks filled by later parts of the window ----------------------------
   void SetTrafficObserver(TrafficObserver* observer) { trafficObserver_ = observer; }
   void SetConfigSender(ConfigSender* sender) { configSender_ = sender; }
+  // The configurator's wizard, asked where it stands when it stops on a time-out.
+  void SetWizardChain(const WriteChain* chain) { wizardChain_ = chain; }
 
   // --- Holder groups --------------------------------------------------------
   DeviceIdenHolders& DeviceIden() { return deviceIden_; }
@@ -428,6 +433,10 @@ class DeviceEngine : public HolderSet {
   // One row of the transition table; true when the row already refreshed.
   bool Advance(Key reply);
   void LeaveServiceMode();
+  // The chain of records that was running, if any, as its time-out stopped it.
+  std::optional<ChainRecords> StoppedChain() const;
+  // After a time-out: a chain's records, then service mode off first of what waits.
+  void StopChainOnTimeout(const ChainRecords& chain);
   void PollMonitors();
   // Runs one question through the prompter; automatic polls wait meanwhile.
   template <class Question>
@@ -438,6 +447,7 @@ class DeviceEngine : public HolderSet {
   DeviceSeams seams_;
   TrafficObserver* trafficObserver_ = nullptr;
   ConfigSender* configSender_ = nullptr;
+  const WriteChain* wizardChain_ = nullptr;
 
   frosk::SequenceState sequenceState_ = frosk::SequenceState::kStart;
   uint8_t viewPage_ = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/value_types.h"
 
@@ -48,13 +50,31 @@ class TrafficObserver {
   virtual void NoReply(Key command) { (void)command; }
 };
 
+// Where a chain of records stands, each record by the command that writes it:
+// those the device answered, the one awaiting its reply, those still to go.
+struct ChainRecords {
+  std::vector<Key> written;
+  Key inFlight = 0;
+  std::vector<Key> notSent;
+};
+
+// A chain of records that the engine's replies drive: a loaded file, the
+// configurator's wizard. The engine asks it when the chain stops on a
+// time-out, to tell the user what the device now holds.
+class WriteChain {
+ public:
+  virtual ~WriteChain() = default;
+  // None while the chain is not running.
+  virtual std::optional<ChainRecords> Records() const = 0;
+};
+
 // Sends the records of a loaded configuration file one by one while the engine
 // is in state 48.
-class ConfigSender {
+class ConfigSender : public WriteChain {
  public:
-  virtual ~ConfigSender() = default;
   // Sends the next record through the engine; false when nothing was left to send.
   virtual bool SendNextConfigItem() = 0;
+  std::optional<ChainRecords> Records() const override { return std::nullopt; }
 };
 
 }  // namespace frosk

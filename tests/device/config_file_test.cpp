@@ -609,18 +609,79 @@ TEST_F(ConfigFileTest, ConfirmingOrCancellingAFileOfSignaturesSendsNothing) {
 }
 
 TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
-  const std::string path = WriterFile(content::kEverything);
+  const std::string path = WriterFile(content::kDeviceIden | content::kFroskTecConfig | content::kSignatures);
   FakeDevice device(3);
   RunSequence(device);
   host_.linked = false;
   prompter_.fileNames = {path};
   prompter_.answers = {kIdOk};
   EXPECT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
-  clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
-  engine_.Tick();
-  engine_.AskHeldQuestion();
-  EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {"Communication timeout !", 16}}));
+  for (int timeouts = 0; timeouts < 2; ++timeouts) {
+    clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+    engine_.Tick();
+    engine_.AskHeldQuestion();
+    engine_.Tick();
+  }
+  EXPECT_EQ(prompter_.shown,
+            (std::vector<Message>{
+                {kQuestion, 49},
+                {"Communication timeout !\rWritten: nothing. No reply to SET_DEVICE_IDEN.\rNot sent: SET_FROSKTEC_CONFIG.",
+                 16},
+                {"The device did not answer; it may still be in service mode.", 16}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
+}
+
+// A load that stops on a time-out names what went in and what did not, then
+// switches service mode off and says whether the device took it.
+TEST_F(ConfigFileTest, ALoadStoppedByATimeOutNamesItsRecordsAndLeavesServiceMode) {
+  const std::string path = WriterFile(content::kDeviceIden | content::kFroskTecConfig | SlotOf(Group::kModuleIden).bit |
+                                      SlotOf(Group::kModuleDefault).bit | content::kSignatures);
+  constexpr const char* kStopped =
+      "Communication timeout !\rWritten: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG. No reply to SET_MODULE_IDEN.\r"
+      "Not sent: SET_MODULE_DEFAULT.";
+  for (const bool answers : {true, false}) {
+    SCOPED_TRACE(answers ? "the device answers the switch" : "the device stays silent");
+    FakeDevice device(3);
+    engine_.ReadAgain();
+    RunSequence(device);
+    engine_.ServiceMode().At(SERVICE_MODE_ENABLE).SetFromInt(1);
+    TakeSentKeys();
+    prompter_.shown.clear();
+    prompter_.fileNames = {path};
+    prompter_.answers = {kIdOk};
+    ASSERT_EQ(configFiles_.LoadConfiguration(), LoadOutcome::kSending);
+    AnswerLast(device);
+    AnswerLast(device);
+    EXPECT_EQ(TakeSentKeys(), (std::vector<Key>{SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_MODULE_IDEN}));
+
+    clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+    engine_.Tick();
+    engine_.Tick();
+    EXPECT_TRUE(TakeSentKeys().empty()) << "nothing goes out while the box is up";
+    engine_.AskHeldQuestion();
+    EXPECT_EQ(prompter_.shown, (std::vector<Message>{{kQuestion, 49}, {kStopped, 16}}));
+    engine_.Tick();
+    ASSERT_EQ(TakeSentKeys(), std::vector<Key>{SET_SERVICE_MODE}) << "first of what waits";
+    EXPECT_EQ(SentRecord<ServiceModeRecord>(host_.sent.back()).enable, 0);
+
+    if (answers) {
+      AnswerLast(device);
+      EXPECT_EQ(prompter_.shown.back(), (Message{"Service mode switched off.", 64}));
+      EXPECT_FALSE(engine_.ControllerInServiceMode());
+    } else {
+      clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+      engine_.Tick();
+      engine_.AskHeldQuestion();
+      EXPECT_EQ(prompter_.shown.back(), (Message{"The device did not answer; it may still be in service mode.", 16}));
+    }
+    EXPECT_EQ(prompter_.shown.size(), 3u);
+    EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
+    engine_.Tick();
+    EXPECT_EQ(TakeSentKeys(), std::vector<Key>{GET_MODULE_IDEN}) << "the unanswered record is read back";
+    clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+    engine_.Tick();
+    EXPECT_FALSE(engine_.QuestionHeld()) << "the chain is over: a later time-out is an idle one";
+  }
 }
 
 // --- The configurator's file buttons ----------------------------------------------

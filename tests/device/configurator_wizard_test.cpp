@@ -66,8 +66,9 @@ WizardRun RunWizard(std::vector<std::string> simArgs) {
     run.pages.push_back(page());
     button("ConfigNextBitBtn")->click();
   }
-  // A time-out's box opens once the tick that saw it has returned.
-  program.RunUntil([&] { return !engine.Waiting() && !engine.QuestionHeld(); });
+  // A time-out's box opens once the tick that saw it has returned, and what
+  // it leaves queued goes out after it.
+  program.RunUntil([&] { return !engine.Waiting() && !engine.QuestionHeld() && !engine.HasQueuedItem(); });
   run.endPage = page();
   run.serviceModeAtEnd = engine.ControllerInServiceMode();
   run.messages = program.prompter.shown;
@@ -124,15 +125,24 @@ TEST(ConfiguratorWizardTest, ANomemCompatibleControllerWithAVeltraModuleGoesThro
   EXPECT_FALSE(run.serviceModeAtEnd);
 }
 
-TEST(ConfiguratorWizardTest, AControllerThatStopsAnsweringInTheChainEndsItWithATimeOut) {
+TEST(ConfiguratorWizardTest, AControllerThatStopsAnsweringInTheChainIsToldWhatWentInAndLeavesServiceMode) {
   // After the scan's probe, the 14 requests of the reading sequence and
-  // service mode, the 1WIRE controller answers the identification and leaves
-  // the configuration unanswered. (A controller whose port goes away is lost
-  // instead, and its window with it.)
-  const WizardRun run = RunWizard({"--module", "1wire", "--drop-every", "18"});
-  EXPECT_EQ(run.pages, std::vector<ConfigPage>{ConfigPage::kDeviceIden});
-  EXPECT_EQ(run.sets, (Strings{"SET_SERVICE_MODE", "SET_DEVICE_IDEN", "SET_FROSKTEC_CONFIG"}));
-  EXPECT_EQ(run.messages, (std::vector<ScriptedPrompter::Shown>{{"Communication timeout !", 0x10}}));
+  // service mode, the 1WIRE controller answers the controller's records and
+  // the module's identification and leaves the module's default unanswered.
+  // (A controller whose port goes away is lost instead, and its window with it.)
+  const WizardRun run = RunWizard({"--module", "1wire", "--drop-every", "20"});
+  EXPECT_EQ(run.pages,
+            (std::vector<ConfigPage>{ConfigPage::kDeviceIden, ConfigPage::kModuleIden, ConfigPage::kModuleParams}));
+  EXPECT_EQ(run.sets, (Strings{"SET_SERVICE_MODE", "SET_DEVICE_IDEN", "SET_FROSKTEC_CONFIG", "SET_MODULE_IDEN",
+                               "SET_MODULE_DEFAULT", "SET_SERVICE_MODE"}));
+  EXPECT_EQ(run.messages,
+            (std::vector<ScriptedPrompter::Shown>{
+                {"Communication timeout !\rWritten: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG, SET_MODULE_IDEN. "
+                 "No reply to SET_MODULE_DEFAULT.\rNot sent: SET_MODULE_USER_SET, SET_MODULE_USER_MIN, "
+                 "SET_MODULE_USER_MAX.",
+                 0x10},
+                {"Service mode switched off.", 0x40}}));
+  EXPECT_FALSE(run.serviceModeAtEnd);
   EXPECT_EQ(run.endPage, ConfigPage::kStart);
 }
 
