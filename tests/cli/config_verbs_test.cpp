@@ -202,6 +202,31 @@ TEST_F(ConfigVerbsTest, ALoadGoesAheadOnAModuleWithOlderFirmware) {
   EXPECT_NE(result.err.find(kQuestion), std::string::npos) << result.err;
 }
 
+// The simulator drops its 22nd reply: after the 19 requests that read a
+// VELTRA controller, the third record's.
+TEST_F(ConfigVerbsTest, ALoadStoppedByATimeOutNamesWhatWentInAndLeavesServiceMode) {
+  const std::string file = SavedVeltraFile();
+  const std::string port = Sim({"--module", "veltra", "--drop-every", "22"});
+  const auto result = Froskctl({"load", port, file, "--yes"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(Lines(result.out),
+            (std::vector<std::string>{"record 1 of 11: SET_DEVICE_IDEN", "record 2 of 11: SET_FROSKTEC_CONFIG",
+                                      "record 3 of 11: SET_MODULE_IDEN", "Service mode switched off."}));
+  EXPECT_NE(result.err.find("Communication timeout !\n"
+                            "Written: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG. No reply to SET_MODULE_IDEN.\n"
+                            "Not sent: SET_MODULE_USER_MIN, SET_MODULE_USER_MAX, SET_MODULE_USER_SET, "
+                            "SET_MODULE_DEFAULT, SET_MODULE_VELTRA_USER_MIN, SET_MODULE_VELTRA_USER_MAX, "
+                            "SET_MODULE_VELTRA_USER_SET, SET_MODULE_VELTRA_DEFAULT.\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(RecordsReceived(log_),
+            (std::vector<std::string>{"SET_DEVICE_IDEN", "SET_FROSKTEC_CONFIG", "SET_MODULE_IDEN"}));
+  const std::vector<std::string> log = Lines(FileText(log_));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_TRUE(log[log.size() - 2].ends_with(" SET_SERVICE_MODE")) << log[log.size() - 2];
+  EXPECT_TRUE(log.back().ends_with(" SERVICE_MODE")) << "answered: " << log.back();
+}
+
 TEST_F(ConfigVerbsTest, ALoadThatDoesNotFitTheDevicesSendsNothing) {
   const std::string file = SavedVeltraFile();
   const struct {

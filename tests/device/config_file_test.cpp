@@ -622,12 +622,13 @@ TEST_F(ConfigFileTest, ARecordTheLinkCannotTakeEndsInATimeOutNotInSuccess) {
     engine_.AskHeldQuestion();
     engine_.Tick();
   }
-  EXPECT_EQ(prompter_.shown,
-            (std::vector<Message>{
-                {kQuestion, 49},
-                {"Communication timeout !\rWritten: nothing. No reply to SET_DEVICE_IDEN.\rNot sent: SET_FROSKTEC_CONFIG.",
-                 16},
-                {"The device did not answer; it may still be in service mode.", 16}}));
+  EXPECT_EQ(
+      prompter_.shown,
+      (std::vector<Message>{
+          {kQuestion, 49},
+          {"Communication timeout !\rWritten: nothing. No reply to SET_DEVICE_IDEN.\rNot sent: SET_FROSKTEC_CONFIG.",
+           16},
+          {"The device did not answer; it may still be in service mode.", 16}}));
   EXPECT_EQ(engine_.SequenceState(), SequenceState::kIdle);
 }
 
