@@ -156,7 +156,9 @@ const std::vector<Verb>& Verbs() {
        "field's range and the user limits the device will hold after the write, naming each value outside them.\n"
        "Then asks whether to send (on a terminal; otherwise the answer is Cancel unless --yes is given) and\n"
        "sends the file's records one by one, printing each as it goes out: \"record 3 of 11: SET_MODULE_IDEN\".\n"
-       "Ends when the last one is answered, without waiting for the device to be read again. Exit 1 when the\n"
+       "Ends when the last one is answered, without waiting for the device to be read again. A reply that does\n"
+       "not come stops the load: the message names the records written, the one without reply and those not\n"
+       "sent, then service mode is switched off and whether the device answered is said. Exit 1 when the\n"
        "file is refused, the question cancelled or a reply does not come; exit 2 for \"File integrity error !\".\n"
        "Ctrl+C while a record is on its way lets it be answered and sends no other, then says how many were\n"
        "written (exit 130).",

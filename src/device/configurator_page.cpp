@@ -441,6 +441,11 @@ void ConfiguratorPage::Refresh() {
 }
 
 void ConfiguratorPage::RefreshWaitPage() {
+  // A device that stopped answering keeps the page up for a whole time-out more.
+  if (engine_.SequenceState() == SequenceState::kLeaveServiceModeAfterTimeout) {
+    SetText(configWaitProgressLabel_, Text("Switching service mode off"));
+    return;
+  }
   const std::optional<ChainProgress> progress = configurator_.Progress();
   SetText(configWaitProgressLabel_, progress ? Text("Writing " + ProgressText(*progress)) : QString());
 }
