@@ -81,6 +81,49 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
   }
 }
 
+// A controller without module: the wizard writes its two records, then
+// switches service mode off. Wherever the controller falls silent, the box
+// names what it took, and service mode is switched off once more.
+TEST_F(EngineTest, AWizardStoppedByATimeOutNamesWhatTheControllerTook) {
+  const struct {
+    int answered;  // replies before the silence, after service mode on
+    const char* message;
+  } cases[] = {
+      {0, "Communication timeout !\rWritten: nothing. No reply to SET_DEVICE_IDEN.\rNot sent: SET_FROSKTEC_CONFIG."},
+      {1, "Communication timeout !\rWritten: SET_DEVICE_IDEN. No reply to SET_FROSKTEC_CONFIG."},
+      {2, "Communication timeout !\rWritten: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG. No reply to SET_SERVICE_MODE."},
+  };
+  for (const auto& c : cases) {
+    FakeHost host;
+    ScriptedPrompter prompter;
+    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
+    FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
+    ConfigFileEngine files(engine);
+    ConfiguratorEngine configurator(engine, files, wall);
+    FakeDevice device(0);
+    test::RunSequence(engine, host, device);
+    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(0);
+    engine.StartConfigurator();
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    configurator.StartWizard();
+    configurator.Next();
+    for (int i = 0; i < c.answered; ++i) engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    const size_t sent = host.sent.size();
+
+    clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
+    engine.Tick();
+    engine.AskHeldQuestion();
+    engine.Tick();
+    EXPECT_EQ(prompter.shown, (std::vector<Message>{{c.message, 16}})) << c.answered;
+    ASSERT_EQ(host.sent.size(), sent + 1) << c.answered;
+    EXPECT_EQ(ItemKey(host.sent.back().data()), SET_SERVICE_MODE);
+    EXPECT_EQ(SentRecord<ServiceModeRecord>(host.sent.back()).enable, 0);
+    engine.ReceiveItem(device.Answer(host.sent.back()).data());
+    EXPECT_EQ(prompter.shown.back(), (Message{"Service mode switched off.", 64})) << c.answered;
+    EXPECT_EQ(engine.SequenceState(), SequenceState::kConfiguratorStart) << c.answered;
+  }
+}
+
 TEST_F(EngineTest, TheConfiguratorWaitsForTheControllerToConfirmServiceMode) {
   engine_.StartConfigurator();
   Receive(ReplyItem(ServiceModeRecord{0}));
