@@ -15,6 +15,25 @@ struct ChainCase {
   std::vector<uint8_t> pages;
 };
 
+// A device window of its own with its configurator, on a controller with
+// this module, read, and NOMEM compatible or not.
+struct WizardWindow {
+  WizardWindow(const TickClock& clock, Beeper& beeper, const Folders& folders, int moduleType, bool noMemCompatible)
+      : engine(host, DeviceSeams{clock, prompter, beeper, folders}), device(moduleType) {
+    test::RunSequence(engine, host, device);
+    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(noMemCompatible);
+  }
+  void Answer() { engine.ReceiveItem(device.Answer(host.sent.back()).data()); }
+
+  FakeHost host;
+  ScriptedPrompter prompter;
+  DeviceEngine engine;
+  FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
+  ConfigFileEngine files{engine};
+  ConfiguratorEngine configurator{engine, files, wall};
+  FakeDevice device;
+};
+
 TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
   const std::vector<Key> controller = {SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG};
   const std::vector<Key> noMem = {SET_FROSKTEC_MOD_NO_MEM_IDEN, SET_FROSKTEC_MOD_NO_MEM_DEFAULT,
@@ -37,38 +56,30 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
       {true, 3, concat({controller, noMem, module, veltra}), {22, 25, 27, 32, 34, 39}},
   };
   for (const ChainCase& c : cases) {
-    FakeHost host;
-    ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
-    FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
-    ConfigFileEngine files(engine);
-    ConfiguratorEngine configurator(engine, files, wall);
-    FakeDevice device(c.moduleType);
-    test::RunSequence(engine, host, device);
-    host.sent.clear();
-    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(c.noMemCompatible);
+    WizardWindow w(clock_, beeper_, folders_, c.moduleType, c.noMemCompatible);
+    w.host.sent.clear();
 
-    engine.StartConfigurator();
-    ASSERT_EQ(engine.SequenceState(), SequenceState::kConfiguratorServiceMode);
-    engine.ReceiveItem(device.Answer(host.sent.back()).data());
-    ASSERT_EQ(engine.SequenceState(), SequenceState::kConfiguratorStart) << "the controller confirmed service mode";
-    configurator.StartWizard();
+    w.engine.StartConfigurator();
+    ASSERT_EQ(w.engine.SequenceState(), SequenceState::kConfiguratorServiceMode);
+    w.Answer();
+    ASSERT_EQ(w.engine.SequenceState(), SequenceState::kConfiguratorStart) << "the controller confirmed service mode";
+    w.configurator.StartWizard();
     std::vector<uint8_t> pages;
     std::vector<ChainProgress> progress;
-    for (int step = 0; step < 30 && engine.SequenceState() != SequenceState::kConfiguratorStart; ++step) {
-      if (!engine.Waiting()) {
-        pages.push_back(static_cast<uint8_t>(engine.SequenceState()));
+    for (int step = 0; step < 30 && w.engine.SequenceState() != SequenceState::kConfiguratorStart; ++step) {
+      if (!w.engine.Waiting()) {
+        pages.push_back(static_cast<uint8_t>(w.engine.SequenceState()));
         // Parameters never read are zeros, which no device takes: the pages
         // go out with their production defaults.
-        configurator.ModuleParamsDefaults();
-        configurator.VeltraParamsDefaults();
-        configurator.Next();
-        ASSERT_TRUE(engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
+        w.configurator.ModuleParamsDefaults();
+        w.configurator.VeltraParamsDefaults();
+        w.configurator.Next();
+        ASSERT_TRUE(w.engine.Waiting()) << "a linked page goes to the device: " << int{pages.back()};
       }
-      if (const std::optional<ChainProgress> now = configurator.Progress()) progress.push_back(*now);
-      engine.ReceiveItem(device.Answer(host.sent.back()).data());
+      if (const std::optional<ChainProgress> now = w.configurator.Progress()) progress.push_back(*now);
+      w.Answer();
     }
-    EXPECT_EQ(host.SentKeys(), c.writes) << c.moduleType;
+    EXPECT_EQ(w.host.SentKeys(), c.writes) << c.moduleType;
     // Each record is named as it is written, counted among all the wizard writes.
     const std::vector<Key> records(c.writes.begin() + 1, c.writes.end() - 1);
     ASSERT_EQ(progress.size(), records.size()) << c.moduleType;
@@ -76,8 +87,8 @@ TEST_F(EngineTest, TheWriteChainVisitsThePagesThatApplyAndLeavesServiceMode) {
       EXPECT_EQ(progress[i], (ChainProgress{static_cast<int>(i) + 1, static_cast<int>(records.size()), records[i]}))
           << c.moduleType << " " << i;
     EXPECT_EQ(pages, c.pages) << c.moduleType;
-    EXPECT_FALSE(engine.ControllerInServiceMode());
-    EXPECT_EQ(prompter.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
+    EXPECT_FALSE(w.engine.ControllerInServiceMode());
+    EXPECT_EQ(w.prompter.shown, (std::vector<Message>{{"Configuration successfully changed.", 64}}));
   }
 }
 
@@ -94,33 +105,25 @@ TEST_F(EngineTest, AWizardStoppedByATimeOutNamesWhatTheControllerTook) {
       {2, "Communication timeout !\rWritten: SET_DEVICE_IDEN, SET_FROSKTEC_CONFIG. No reply to SET_SERVICE_MODE."},
   };
   for (const auto& c : cases) {
-    FakeHost host;
-    ScriptedPrompter prompter;
-    DeviceEngine engine(host, DeviceSeams{clock_, prompter, beeper_, folders_});
-    FixedWallClock wall{{2026, 3, 14, 9, 0, 0}};
-    ConfigFileEngine files(engine);
-    ConfiguratorEngine configurator(engine, files, wall);
-    FakeDevice device(0);
-    test::RunSequence(engine, host, device);
-    engine.FroskTecConfig().At(FROSKTEC_CONFIG_NO_MEM_COMPATIBLE).SetFromInt(0);
-    engine.StartConfigurator();
-    engine.ReceiveItem(device.Answer(host.sent.back()).data());
-    configurator.StartWizard();
-    configurator.Next();
-    for (int i = 0; i < c.answered; ++i) engine.ReceiveItem(device.Answer(host.sent.back()).data());
-    const size_t sent = host.sent.size();
+    WizardWindow w(clock_, beeper_, folders_, 0, false);
+    w.engine.StartConfigurator();
+    w.Answer();
+    w.configurator.StartWizard();
+    w.configurator.Next();
+    for (int i = 0; i < c.answered; ++i) w.Answer();
+    const size_t sent = w.host.sent.size();
 
     clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
-    engine.Tick();
-    engine.AskHeldQuestion();
-    engine.Tick();
-    EXPECT_EQ(prompter.shown, (std::vector<Message>{{c.message, 16}})) << c.answered;
-    ASSERT_EQ(host.sent.size(), sent + 1) << c.answered;
-    EXPECT_EQ(ItemKey(host.sent.back().data()), SET_SERVICE_MODE);
-    EXPECT_EQ(SentRecord<ServiceModeRecord>(host.sent.back()).enable, 0);
-    engine.ReceiveItem(device.Answer(host.sent.back()).data());
-    EXPECT_EQ(prompter.shown.back(), (Message{"Service mode switched off.", 64})) << c.answered;
-    EXPECT_EQ(engine.SequenceState(), SequenceState::kConfiguratorStart) << c.answered;
+    w.engine.Tick();
+    w.engine.AskHeldQuestion();
+    w.engine.Tick();
+    EXPECT_EQ(w.prompter.shown, (std::vector<Message>{{c.message, 16}})) << c.answered;
+    ASSERT_EQ(w.host.sent.size(), sent + 1) << c.answered;
+    EXPECT_EQ(ItemKey(w.host.sent.back().data()), SET_SERVICE_MODE);
+    EXPECT_EQ(SentRecord<ServiceModeRecord>(w.host.sent.back()).enable, 0);
+    w.Answer();
+    EXPECT_EQ(w.prompter.shown.back(), (Message{"Service mode switched off.", 64})) << c.answered;
+    EXPECT_EQ(w.engine.SequenceState(), SequenceState::kConfiguratorStart) << c.answered;
   }
 }
 
