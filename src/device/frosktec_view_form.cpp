@@ -42,14 +42,13 @@ TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceW
       trends_(std::make_unique<DeviceTrends>(
           connection, DeviceTrends::Seams{connection.Engine().Clock(), shared.wallClock, shared.settings})) {
   BuildLayout(connection.ServiceModeSetting());
-  connect(userViewBitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
-  connect(userView1BitBtn_, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
+  Engine().SetTrafficObserver(&traffic_);
   listenerId_ = Engine().AddRefreshListener([this](GroupMask stored) { EngineRefreshed(stored); });
   // The user view repeats held buttons and sends rested keys at the tick, and
   // the service view's waiting panel blinks at its rate.
   connect(&connection_, &DeviceConnection::Ticked, this, [this] {
     userPage_->Tick();
-    if (Engine().ViewPage() == 1 && isVisible()) servicePage_->ShowWaitingPanel();
+    if (Engine().ViewPage() == 1 && isVisible() && servicePage_ != nullptr) servicePage_->ShowWaitingPanel();
     ShowLinkStatus();
     ShowReadAgain();
   });
@@ -62,6 +61,7 @@ TFroskTecViewForm::TFroskTecViewForm(DeviceConnection& connection, const DeviceW
 
 TFroskTecViewForm::~TFroskTecViewForm() {
   Engine().RemoveRefreshListener(listenerId_);
+  Engine().SetTrafficObserver(nullptr);
   // The controls go while the engine their handlers call is still there: a
   // control losing the focus as it goes still reaches its handler.
   delete viewNotebook_;
@@ -85,12 +85,37 @@ void TFroskTecViewForm::BuildLayout(bool serviceSetting) {
   viewNotebook_->addWidget(userPage_);
   BuildTrendsButtons(userPage_);
   BuildLinkStatus(userPage_);
-  servicePage_ = new ServiceViewPage(Engine(), nullptr);
-  viewNotebook_->addWidget(servicePage_);
-  userView1BitBtn_ = Button(servicePage_, "UserView1BitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
-  configuratorPage_ = new ConfiguratorPage(Engine(), ConfigFiles(), shared_.serialDialog, shared_.wallClock, nullptr);
-  viewNotebook_->addWidget(configuratorPage_);
-  userViewBitBtn_ = Button(configuratorPage_, "UserViewBitBtn", QStringLiteral("User View"), {883, 608, 96, 26});
+  // Stand-ins keep each page at its ViewPage's index until it is built.
+  viewNotebook_->addWidget(new QWidget);
+  viewNotebook_->addWidget(new QWidget);
+}
+
+QWidget* TFroskTecViewForm::PageWidget(int page) {
+  const auto place = [this](QWidget* built, int at, const char* userViewButton) {
+    QPushButton* button = Button(built, userViewButton, QStringLiteral("User View"), {883, 608, 96, 26});
+    connect(button, &QPushButton::clicked, this, &TFroskTecViewForm::UserViewBitBtnClick);
+    QWidget* standIn = viewNotebook_->widget(at);
+    viewNotebook_->insertWidget(at, built);
+    viewNotebook_->removeWidget(standIn);
+    delete standIn;
+  };
+  switch (page) {
+    case 0: return userPage_;
+    case 1:
+      if (servicePage_ == nullptr) {
+        servicePage_ = new ServiceViewPage(Engine(), traffic_, nullptr);
+        place(servicePage_, page, "UserView1BitBtn");
+      }
+      return servicePage_;
+    case DeviceEngine::kConfiguratorPage:
+      if (configuratorPage_ == nullptr) {
+        configuratorPage_ =
+            new ConfiguratorPage(Engine(), ConfigFiles(), shared_.serialDialog, shared_.wallClock, nullptr);
+        place(configuratorPage_, page, "UserViewBitBtn");
+      }
+      return configuratorPage_;
+    default: return nullptr;
+  }
 }
 
 // The trends belong to the window, not to one of its pages; their buttons sit
@@ -238,7 +263,7 @@ void TFroskTecViewForm::EngineRefreshed(GroupMask stored) {
   }
   userPage_->Stored(stored);
   const int page = Engine().ViewPage();
-  if (page < viewNotebook_->count() && viewNotebook_->currentIndex() != page) {
+  if (PageWidget(page) != nullptr && viewNotebook_->currentIndex() != page) {
     viewNotebook_->setCurrentIndex(page);
     userPage_->Stored(kAllGroups);
   }

@@ -6,6 +6,7 @@
 
 #include "common/wall_clock.h"
 #include "device/device_connection.h"
+#include "device/traffic_trees.h"
 #include "settings/settings_store.h"
 
 class QLabel;
@@ -79,6 +80,9 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
 
  private:
   void BuildLayout(bool serviceSetting);
+  // The service view and the configurator are built when first shown: most
+  // windows never show them, and they hold most of a window's controls.
+  QWidget* PageWidget(int page);
   void BuildTrendsButtons(QWidget* page);
   void BuildLinkStatus(QWidget* page);
   void EngineRefreshed(GroupMask stored);
@@ -112,13 +116,14 @@ class TFroskTecViewForm : public QWidget, public DeviceWindow {
     uint32_t at;
   };
   std::optional<WriteResult> lastWrite_;
+  // The engine's traffic while the ServiceMode setting is on, which the
+  // service view shows.
+  TrafficTrees traffic_;
 
   QStackedWidget* viewNotebook_;
   UserViewPage* userPage_;
-  ServiceViewPage* servicePage_;
-  ConfiguratorPage* configuratorPage_;
-  QPushButton* userViewBitBtn_;
-  QPushButton* userView1BitBtn_;
+  ServiceViewPage* servicePage_ = nullptr;
+  ConfiguratorPage* configuratorPage_ = nullptr;
   QPushButton* showTrendsBitBtn_;
   RecordingButtons* recordingButtons_;
   QLabel* linkStatusLabel_;

@@ -77,7 +77,8 @@ QStringList ChoicesOf(const FieldSpec& field) {
 
 }  // namespace
 
-ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidget(parent), engine_(engine) {
+ServiceViewPage::ServiceViewPage(DeviceEngine& engine, TrafficTrees& traffic, QWidget* parent)
+    : QWidget(parent), engine_(engine), traffic_(traffic) {
   setObjectName("ServiceViewPage");
   exitWatcher_ = std::make_unique<EditExitWatcher>([this](QLineEdit* edit) {
     if (edit->inputMask().isEmpty())
@@ -86,10 +87,9 @@ ServiceViewPage::ServiceViewPage(DeviceEngine& engine, QWidget* parent) : QWidge
       AnyMaskEditExit(edit);
   });
   BuildLayout();
-  engine_.SetTrafficObserver(&traffic_);
 }
 
-ServiceViewPage::~ServiceViewPage() { engine_.SetTrafficObserver(nullptr); }
+ServiceViewPage::~ServiceViewPage() = default;
 
 // --- Layout -------------------------------------------------------------------
 

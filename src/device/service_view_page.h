@@ -28,8 +28,10 @@ class ServiceViewPage : public QWidget {
   Q_OBJECT
 
  public:
-  // Becomes the engine's traffic observer for its lifetime.
-  ServiceViewPage(DeviceEngine& engine, QWidget* parent);
+  // `traffic` is the window's record of the engine's traffic, kept from the
+  // moment the device connects, so the trees show what came before the page
+  // was first opened.
+  ServiceViewPage(DeviceEngine& engine, TrafficTrees& traffic, QWidget* parent);
   ~ServiceViewPage() override;
 
   // The page's part of the engine's refresh while it is shown.
@@ -105,7 +107,7 @@ class ServiceViewPage : public QWidget {
   size_t Append(QTreeWidget* view, const ItemTree& tree, size_t shown);
 
   DeviceEngine& engine_;
-  TrafficTrees traffic_;
+  TrafficTrees& traffic_;
   uint64_t mirroredClears_ = 0;
   size_t sentShown_ = 0;
   size_t receivedShown_ = 0;

@@ -331,6 +331,9 @@ TEST_F(ConfiguratorViewTest, AWrittenFileShowsItsTreeAndReadsBackAsTheFilesValue
 
 TEST_F(ConfiguratorViewTest, NoCaptionOfTheServiceViewOrTheConfiguratorIsClipped) {
   OpenConfigurator(2);
+  // The service view is built when first shown.
+  Click("UserViewBitBtn");
+  Click("ServiceViewBitBtn");
   const auto fits = [](const QWidget* widget, const QString& text, int room) {
     return widget->fontMetrics().horizontalAdvance(text) <= room;
   };
