@@ -441,12 +441,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == devicesListView_ && event->type() == QEvent::KeyPress) {
     switch (static_cast<QKeyEvent*>(event)->key()) {
       case Qt::Key_Return:
-      case Qt::Key_Enter: DevicesListViewDblClick(); return true;
-      case Qt::Key_Delete: DevicesDisconnectMenuItemClick(); return true;
+      case Qt::Key_Enter:
+        SelectCurrentRow();
+        DevicesListViewDblClick();
+        return true;
+      case Qt::Key_Delete:
+        SelectCurrentRow();
+        DevicesDisconnectMenuItemClick();
+        return true;
       default: break;
     }
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+// The keys act on the row the focus frame is on: after a scan the list has
+// a current row that nobody selected, and Enter on it must not do nothing.
+void TMainForm::SelectCurrentRow() {
+  QTreeWidgetItem* current = devicesListView_->currentItem();
+  if (current == nullptr || current->isSelected()) return;
+  devicesListView_->clearSelection();
+  current->setSelected(true);
 }
 
 void TMainForm::OpenMenuBar() {

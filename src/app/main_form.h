@@ -99,6 +99,7 @@ class TMainForm : public QMainWindow {
   void BuildMenus();
   void WireKeys();
   void OpenMenuBar();
+  void SelectCurrentRow();
   void WireActions();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption, bool measured = true);
   QMenu* AddMenu(const char* name, const char* caption);

@@ -305,9 +305,11 @@ TEST_F(MainFormTest, TheKeyboardReachesTheMenusAndTheListsCommands) {
   Form().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
 
-  // Enter on a row connects it, and on a linked one shows its window again.
-  Select(0);
+  // Enter on a row connects it, and on a linked one shows its window again:
+  // the row the focus frame is on, also when nobody selected it (as after a scan).
   List()->setFocus();
+  List()->clearSelection();
+  List()->setCurrentItem(List()->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
   QTest::keyClick(List(), Qt::Key_Return);
   ASSERT_TRUE(Entry(0).Linked());
   Entry(0).Window->Hide();
