@@ -53,7 +53,7 @@ class Quiet : public Prompter, public Beeper, public ConnectionOwner {
   bool ServiceModeSetting() const override { return false; }
   bool DevicesReachable() const override { return true; }
   void CloseRequested(DeviceConnection&, CloseAction) override {}
-  void WriteLog(const std::string&) override {}
+  void WriteLog(DeviceConnection&, const std::string&) override {}
 };
 
 double CpuSeconds() {

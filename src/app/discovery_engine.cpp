@@ -423,13 +423,24 @@ void DiscoveryEngine::FrameMessage(const FrameBlock& block) {
   ChangeState(ScanState::NextPort, "", "");
 }
 
-void DiscoveryEngine::LinkHealthChanged(DeviceConnection& connection, const LinkHealth& health) {
+void DiscoveryEngine::WriteLog(DeviceConnection& connection, const std::string& line) {
+  WriteLog(DeviceLabel(connection).value_or("") + line);
+}
+
+// "NAME (SERIAL) on PORT: ", which every line about a connected device begins with.
+std::optional<std::string> DiscoveryEngine::DeviceLabel(const DeviceConnection& connection) const {
   const auto entry = std::find_if(devices_.begin(), devices_.end(),
                                   [&](const auto& candidate) { return candidate->Connection.get() == &connection; });
-  if (entry == devices_.end()) return;
+  if (entry == devices_.end()) return std::nullopt;
   const DeviceIdenRecord& iden = (*entry)->Iden;
-  const std::string device = std::string(iden.name, strnlen(iden.name, sizeof iden.name)) + " (" +
-                             SerialToText(iden.serial) + ") on " + (*entry)->Port.portName + ": ";
+  return std::string(iden.name, strnlen(iden.name, sizeof iden.name)) + " (" + SerialToText(iden.serial) + ") on " +
+         (*entry)->Port.portName + ": ";
+}
+
+void DiscoveryEngine::LinkHealthChanged(DeviceConnection& connection, const LinkHealth& health) {
+  const std::optional<std::string> label = DeviceLabel(connection);
+  if (!label) return;
+  const std::string& device = *label;
   switch (health.state) {
     case LinkState::kNotAnswering:
       WriteLog(device + "not answering since " + FormatTime(health.lastReply));

@@ -148,7 +148,9 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   bool ServiceModeSetting() const override { return surroundings_.settings.ServiceMode; }
   bool DevicesReachable() const override { return scanState_ <= ScanState::Ready; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
-  void WriteLog(const std::string& line) override;
+  // Behind the name of the device it is about, as several may be connected.
+  void WriteLog(DeviceConnection& connection, const std::string& line) override;
+  void WriteLog(const std::string& line);
 
   void SetDeviceWindowFactory(DeviceWindowFactory factory) { windowFactory_ = std::move(factory); }
   // The firmware version check run before a device is connected; until one is
@@ -205,6 +207,7 @@ class DiscoveryEngine : public QObject, public ConnectionOwner {
   void DeviceWindowRequest(const CloseRequest& request);
   void ProcessCloseRequests();
   void LinkHealthChanged(DeviceConnection& connection, const LinkHealth& health);
+  std::optional<std::string> DeviceLabel(const DeviceConnection& connection) const;
   std::unique_ptr<DeviceConnection> MakeConnection(const std::string& portName);
   void FillPortQueue();
   bool ScanRunning() const;

@@ -67,7 +67,8 @@ void DeviceSession::CloseRequested(DeviceConnection& connection, CloseAction act
   Stop(kExitFailed);
 }
 
-void DeviceSession::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
+// One port: its lines need no name.
+void DeviceSession::WriteLog(DeviceConnection&, const std::string& line) { std::cerr << line << "\n"; }
 
 void DeviceSession::OnHealthChanged(const LinkHealth& health) {
   const std::string port = connection_->PortName() + ": ";

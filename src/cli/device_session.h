@@ -90,7 +90,7 @@ class DeviceSession : public QObject, private ConnectionOwner {
   bool DevicesReachable() const override { return true; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
   // A line on standard error.
-  void WriteLog(const std::string& line) override;
+  void WriteLog(DeviceConnection& connection, const std::string& line) override;
 
   int Loop(bool untilIdle, OnInterrupt onInterrupt);
   void CheckIdle();

@@ -13,6 +13,34 @@ namespace {
 // The main window's tick.
 constexpr int kTickMs = 100;
 
+// One port's messages in a watch of many, each behind the port's name as the
+// health lines are: a "Communication timeout !" must say which controller.
+class PortPrompter : public Prompter {
+ public:
+  PortPrompter(Prompter& prompter, const std::string& port) : prompter_(prompter), prefix_(port + ": ") {}
+
+  int ShowMessageBox(const std::string& text, unsigned flags) override {
+    return prompter_.ShowMessageBox(prefix_ + text, flags);
+  }
+  int AskToProgramFirmware(const std::string& text, unsigned flags, const FirmwareOffer& offer) override {
+    return prompter_.AskToProgramFirmware(prefix_ + text, flags, offer);
+  }
+  int AskToCheckForUpdates(const std::string& text, unsigned flags) override {
+    return prompter_.AskToCheckForUpdates(prefix_ + text, flags);
+  }
+  std::optional<std::string> AskOpenFileName(const FileDialogRequest& request) override {
+    return prompter_.AskOpenFileName(request);
+  }
+  std::optional<std::string> AskSaveFileName(const FileDialogRequest& request) override {
+    return prompter_.AskSaveFileName(request);
+  }
+  std::optional<std::string> AskFolder(const std::string& current) override { return prompter_.AskFolder(current); }
+
+ private:
+  Prompter& prompter_;
+  const std::string prefix_;
+};
+
 }  // namespace
 
 // --- The watch --------------------------------------------------------------------
@@ -21,6 +49,7 @@ FleetMonitor::FleetMonitor(Options options, const Seams& seams) : options_(std::
   for (const std::string& name : options_.ports) {
     auto port = std::make_unique<Port>();
     port->name = name;
+    port->prompter = std::make_unique<PortPrompter>(seams_.prompter, name);
     port->metrics.port = name;
     ports_.push_back(std::move(port));
   }
@@ -47,7 +76,7 @@ int FleetMonitor::Start() {
 bool FleetMonitor::Open(Port& port, std::string* why) {
   DeviceConnection::Dispose(std::move(port.connection), nullptr);
   port.connection = std::make_unique<DeviceConnection>(
-      port.name, links_, DeviceSeams{seams_.clock, seams_.prompter, seams_.beeper, seams_.folders},
+      port.name, links_, DeviceSeams{seams_.clock, *port.prompter, seams_.beeper, seams_.folders},
       static_cast<ConnectionOwner&>(*this));
   port.read = 0;
   port.answered = false;
@@ -193,7 +222,14 @@ void FleetMonitor::CloseRequested(DeviceConnection& connection, CloseAction acti
     if (port->connection.get() == &connection) port->closeRequested = action;
 }
 
-void FleetMonitor::WriteLog(const std::string& line) { std::cerr << line << "\n"; }
+void FleetMonitor::WriteLog(DeviceConnection& connection, const std::string& line) {
+  for (const auto& port : ports_)
+    if (port->connection.get() == &connection) {
+      std::cerr << port->name << ": " << line << "\n";
+      return;
+    }
+  std::cerr << line << "\n";
+}
 
 void FleetMonitor::Stop(int exitCode) {
   if (result_) return;

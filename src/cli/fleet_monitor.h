@@ -80,6 +80,8 @@ class FleetMonitor : public QObject, private ConnectionOwner {
  private:
   struct Port {
     std::string name;
+    // Its connection's messages, behind the port's name.
+    std::unique_ptr<Prompter> prompter;
     std::unique_ptr<DeviceConnection> connection;
     std::unique_ptr<MonitorPrinter> printer;
     GroupMask read = 0;  // what the replies on this link stored
@@ -95,7 +97,8 @@ class FleetMonitor : public QObject, private ConnectionOwner {
   bool ServiceModeSetting() const override { return options_.serviceModeSetting; }
   bool DevicesReachable() const override { return true; }
   void CloseRequested(DeviceConnection& connection, CloseAction action) override;
-  void WriteLog(const std::string& line) override;
+  // Behind the port's name, as the health lines.
+  void WriteLog(DeviceConnection& connection, const std::string& line) override;
   const WallClock& Calendar() const override { return seams_.wallClock; }
 
   // Opens the port's link on a new connection; false when it did not open.

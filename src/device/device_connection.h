@@ -60,9 +60,10 @@ class ConnectionOwner {
   // owner must not destroy the connection inside this call; it closes it
   // later or at once with Close().
   virtual void CloseRequested(DeviceConnection& connection, CloseAction action) = 0;
-  // A line for the person at the program beside the message boxes: the
-  // desktop program's status log, froskctl's standard error.
-  virtual void WriteLog(const std::string& line) = 0;
+  // A line about this connection's device for the person at the program,
+  // beside the message boxes: the desktop program's status log, froskctl's
+  // standard error. An owner of several connections says which device it is.
+  virtual void WriteLog(DeviceConnection& connection, const std::string& line) = 0;
   // The clock of the times link health reports; the local time unless the
   // owner has its own.
   virtual const WallClock& Calendar() const;
@@ -160,7 +161,7 @@ class DeviceConnection : public QObject, private DeviceHost {
   bool SendToDevice(DeviceEngine& device, const uint8_t* item) override;
   bool IsDeviceLinked(const DeviceEngine& device) const override;
   void RequestClose(DeviceEngine& device, CloseAction action) override;
-  void WriteLog(const std::string& line) override { owner_.WriteLog(line); }
+  void WriteLog(const std::string& line) override { owner_.WriteLog(*this, line); }
 
   void Returned();
   // Link health: a request went out; a valid frame came; the port ended.

@@ -374,11 +374,16 @@ TEST_F(DiscoveryEngineTest, ALinkedDeviceThatFallsSilentAnswersAgainAndIsLostIsL
   ASSERT_TRUE(test::WaitFor([&] { return Entry(0)->Connection->Health().state == LinkState::kLive; }));
   EXPECT_EQ(logged().back(), later + device + "answering again");
 
+  // The device's own lines name it too, as several may be connected.
+  const std::string refused = "SET_MODULE_USER_MIN not sent: ModuleUserMin was never read from the device";
+  EXPECT_FALSE(Entry(0)->Connection->Engine().WriteGroup(Group::kModuleUserMin));
+  EXPECT_EQ(logged().back(), later + device + refused);
+
   controllers_.clear();  // the adapter is pulled
   ASSERT_TRUE(test::WaitFor([&] { return !Entry(0)->Linked(); }));
-  EXPECT_EQ(logged(),
-            (std::vector<std::string>{later + device + "not answering since 09:05:07",
-                                      later + device + "answering again", later + device + "connection lost"}));
+  EXPECT_EQ(logged(), (std::vector<std::string>{later + device + "not answering since 09:05:07",
+                                                later + device + "answering again", later + device + refused,
+                                                later + device + "connection lost"}));
   test::PumpEvents(20);
   EXPECT_EQ(windowsDestroyed_, 1);
   EXPECT_EQ(engine_->Devices().size(), 1u) << "the row stays";

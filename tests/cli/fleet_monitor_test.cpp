@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
 #include "cli/terminal_prompter.h"
 #include "support/event_pump.h"
 #include "support/sim_process.h"
@@ -103,6 +107,24 @@ TEST_F(FleetMonitorTest, TheFileWaitsForEveryPortThenIsReplacedAtMostOnceASecond
                         "\",name=\"Bay 1\",station=\"bench-2\"} 0\n"),
             std::string::npos)
       << "a watch that ends leaves nobody up";
+}
+
+TEST_F(FleetMonitorTest, AMessageAboutOneControllerNamesItsPort) {
+  auto answering = SimProcess::Start({});
+  auto silent = SimProcess::Start({"--silent"});
+  ASSERT_TRUE(answering && silent);
+  std::ostringstream err;
+  std::streambuf* const terminal = std::cerr.rdbuf(err.rdbuf());
+  Watch({answering->Path(), silent->Path()});
+  const bool settled = TickUntil([&] { return monitor_->Health(1) == PortHealth::kNotAnswering; }, 100);
+  TickFor(500);  // the box is shown once the tick that held it returned
+  std::cerr.rdbuf(terminal);
+  ASSERT_TRUE(settled) << err.str();
+  const std::vector<std::string> lines = Lines(err.str());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), silent->Path() + ": Communication timeout !"), lines.end())
+      << err.str();
+  for (const std::string& line : lines)
+    EXPECT_EQ(line.rfind(silent->Path() + ": ", 0), 0u) << "every line here is about the silent port: " << line;
 }
 
 TEST_F(FleetMonitorTest, ALostPortIsReopenedEveryFiveSecondsAndAnotherControllerComesBackUnderItsOwnLabels) {

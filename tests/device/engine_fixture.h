@@ -103,7 +103,7 @@ class FakeConnectionHost : public LinkLayer, public ConnectionOwner {
   void CloseRequested(DeviceConnection&, CloseAction action) override {
     closeRequests.push_back(static_cast<int>(action));
   }
-  void WriteLog(const std::string& line) override { logged.push_back(line); }
+  void WriteLog(DeviceConnection&, const std::string& line) override { logged.push_back(line); }
   const WallClock& Calendar() const override { return wall; }
 
   // Hands an item to the connection as its link does: as a frame event.
