@@ -76,8 +76,6 @@ class InterruptibleSender : public ConfigSender {
   DeviceSession& session_;
 };
 
-int RecordCount(ContentMask mask) { return std::popcount(mask & ~content::kSignatures); }
-
 std::string Hex8(ContentMask mask) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", mask);
@@ -165,7 +163,7 @@ int RunLoad(const Invocation& invocation) {
   const int result = session.Run(DeviceSession::OnInterrupt::kFinishInFlight);
   const int signal = session.Interrupted();
   if (signal == 0 || result != kExitDone) return result;
-  const int unsent = RecordCount(session.ConfigFiles().PendingMask());
+  const int unsent = content::RecordCount(session.ConfigFiles().PendingMask());
   return InterruptedExit(
       signal, std::to_string(sent) + " of " + std::to_string(sent + unsent) + " records written, the others not sent");
 }

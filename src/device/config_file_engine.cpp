@@ -16,8 +16,6 @@ constexpr const char* kWritten = "Configuration written to file.";
 
 const FileDialogRequest kConfigFileDialog = {"Frosk Configuration Files|*.froskconfig", ".froskconfig"};
 
-int RecordCount(ContentMask mask) { return std::popcount(mask & content::kRecords); }
-
 }  // namespace
 
 std::string ProgressText(const ChainProgress& progress) {
@@ -89,7 +87,7 @@ bool ConfigFileEngine::SendNextConfigItem() {
 
 std::optional<ChainProgress> ConfigFileEngine::Progress() const {
   if (recordCount_ == 0) return std::nullopt;
-  return ChainProgress{recordCount_ - RecordCount(pending_), recordCount_, lastSent_};
+  return ChainProgress{recordCount_ - content::RecordCount(pending_), recordCount_, lastSent_};
 }
 
 std::optional<ChainRecords> ConfigFileEngine::Records() const {
@@ -168,7 +166,7 @@ LoadOutcome ConfigFileEngine::LoadConfiguration() {
   if (outcome == LoadOutcome::kNothingToSend) {
     pending_ = found;
     loadMask_ = found;
-    recordCount_ = RecordCount(found);
+    recordCount_ = content::RecordCount(found);
     if (SendNextConfigItem()) {
       engine_.StartSendingConfiguration();
       outcome = LoadOutcome::kSending;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -181,6 +182,8 @@ inline constexpr ContentMask kRecords = kControllerRecords | kModuleRecords | kV
 inline constexpr ContentMask kEverything = 0xFFFFFFFF;
 // What the configurator reads from a file: every record, no signature.
 inline constexpr ContentMask kConfiguratorRead = 0x00FFFFFF;
+// How many records a mask names, its signatures not counted.
+constexpr int RecordCount(ContentMask mask) { return std::popcount(mask & kRecords); }
 }  // namespace content
 
 // The bits stored files carry.
