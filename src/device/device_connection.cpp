@@ -177,10 +177,12 @@ bool DeviceConnection::SendToDevice(DeviceEngine&, const uint8_t* item) {
     PortFailed();
     return false;
   }
-  // The device cannot answer what it never got.
+  // The device cannot answer what it never got, and a port that took nothing
+  // for a second is not read at its other end: no need to wait for the
+  // request's time-out to say so.
   ++unansweredInARow_;
   inFlightCounted_ = true;
-  CheckAnswering();
+  if (health_.state == LinkState::kLive) ChangeHealth(LinkState::kNotAnswering);
   return false;
 }
 

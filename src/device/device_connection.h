@@ -31,8 +31,9 @@ class DeviceWindow {
 // How a device's link is doing.
 enum class LinkState : uint8_t {
   kLive,          // the device answers
-  kNotAnswering,  // two requests in a row got no reply, or 5 s went by without
-                  // a valid reply while requests were outstanding
+  kNotAnswering,  // two requests in a row got no reply, 5 s went by without a
+                  // valid reply while requests were outstanding, or the port
+                  // took no frame
   kLost,          // the port hung up or failed: the connection closed it
 };
 
@@ -81,9 +82,9 @@ class ConnectionOwner {
 // engine's operations; none reaches the device around it.
 //
 // It watches its link's health (Health, HealthChanged): Live while the device
-// answers; NotAnswering after two requests in a row without a reply (a reply
-// time-out, a frame the port would not take), or 5 s without a valid reply
-// while requests are outstanding; Live again on the next valid reply; Lost
+// answers; NotAnswering after two requests in a row without a reply, 5 s
+// without a valid reply while requests are outstanding, or at once when the
+// port would not take a frame; Live again on the next valid reply; Lost
 // when the port hangs up or a write fails, which closes the link (the owner
 // decides what becomes of the connection). It re-emits the engine's request
 // outcomes (RequestFinished), and asks the question a tick raised once the

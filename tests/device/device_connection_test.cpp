@@ -239,10 +239,11 @@ TEST_F(ConnectionTest, APortNobodyReadsNeverFreezesTheProgramAndTheDeviceIsNotAn
   const qint64 firstWait = timedTick();
   EXPECT_GE(firstWait, kLinkWriteWaitMs - 100) << "the port was not full";
   EXPECT_LT(firstWait, 1500) << "the first frame waits a second at most";
+  EXPECT_EQ(changes.states, std::vector<LinkState>{LinkState::kNotAnswering}) << "at the stall, not a time-out later";
+  EXPECT_EQ(changes.since, std::vector<std::string>{"09:00:00"}) << "no reply ever: since the port opened";
   clock_.Advance(DeviceEngine::kReplyTimeoutMs + 1);
   EXPECT_LT(timedTick(), 500);
   EXPECT_EQ(changes.states, std::vector<LinkState>{LinkState::kNotAnswering});
-  EXPECT_EQ(changes.since, std::vector<std::string>{"09:00:00"}) << "no reply ever: since the port opened";
   ASSERT_TRUE(WaitFor([&] { return !prompter_.shown.empty(); }));
   EXPECT_EQ(prompter_.shown, (std::vector<Message>{{"Communication timeout !", 16}}));
   for (int i = 0; i < 5; ++i) EXPECT_LT(timedTick(), 500) << "a full port costs no more waits";
