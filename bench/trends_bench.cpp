@@ -2,19 +2,12 @@
 // and four live trends windows, one per controller, under 5 % of one core on
 // top of their device windows (frosk-sim devices, offscreen windows).
 #include <benchmark/benchmark.h>
-#include <malloc.h>
-#include <sys/resource.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "device/enter_serial_form.h"
-#include "device/enter_value_form.h"
-#include "device/frosktec_view_form.h"
+#include "device_windows.h"
 #include "support/sim_process.h"
 #include "trends/sample_store.h"
 #include "trends/trends_form.h"
@@ -22,7 +15,8 @@
 namespace frosk {
 namespace {
 
-size_t HeapInUse() { return mallinfo2().uordblks; }
+using bench::CoreShare;
+using bench::HeapInUse;
 
 // A day of replies at the engine's full poll rate, 10 a second, for both
 // monitor records at once: more than a device can answer, so an upper bound.
@@ -44,75 +38,32 @@ void BM_DayOfSamples(benchmark::State& state) {
 }
 BENCHMARK(BM_DayOfSamples)->Iterations(1)->Unit(benchmark::kSecond);
 
-class Quiet : public Prompter, public Beeper, public ConnectionOwner {
- public:
-  int ShowMessageBox(const std::string&, unsigned) override { return kIdNo; }
-  std::optional<std::string> AskOpenFileName(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> AskSaveFileName(const FileDialogRequest&) override { return std::nullopt; }
-  void Beep() override {}
-  bool ServiceModeSetting() const override { return false; }
-  bool DevicesReachable() const override { return true; }
-  void CloseRequested(DeviceConnection&, CloseAction) override {}
-  void WriteLog(DeviceConnection&, const std::string&) override {}
-};
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The share of one core the program used while its event loop ran for `ms`.
-double CoreShare(int ms) {
-  const double cpu = CpuSeconds();
-  QElapsedTimer wall;
-  wall.start();
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  return (CpuSeconds() - cpu) / (wall.elapsed() / 1000.0);
-}
-
 // Four controllers polled at the program's 100 ms tick, their device windows
 // shown; then their trends windows too, each following the last ten minutes.
 void BM_FourLiveTrendsWindows(benchmark::State& state) {
   int argc = 1;
   char name[] = "trends_bench";
   char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
   std::vector<std::unique_ptr<test::SimProcess>> sims;
-  for (int i = 0; i < 4; ++i) sims.push_back(test::SimProcess::Start({"--module", "veltra"}));
-  Quiet quiet;
-  SteadyTickClock clock;
-  SystemWallClock wall;
-  Settings settings;
-  LinkLayer links;
-  const Folders folders = Folders::Beside(FROSK_BIN_DIR);
-  TEnterValueForm valueDialog(quiet);
-  TEnterSerialForm serialDialog;
-  std::vector<std::unique_ptr<DeviceConnection>> connections;
-  std::vector<std::unique_ptr<TFroskTecViewForm>> windows;
-  for (const auto& sim : sims) {
-    if (sim == nullptr) {
+  std::vector<std::string> ports;
+  for (int i = 0; i < 4; ++i) {
+    sims.push_back(test::SimProcess::Start({"--module", "veltra"}));
+    if (sims.back() == nullptr) {
       state.SkipWithError("frosk-sim did not start");
       return;
     }
-    connections.push_back(
-        std::make_unique<DeviceConnection>(sim->Path(), links, DeviceSeams{clock, quiet, quiet, folders}, quiet));
-    if (!connections.back()->Open()) {
-      state.SkipWithError("cannot open the simulator's port");
-      return;
-    }
-    windows.push_back(std::make_unique<TFroskTecViewForm>(
-        *connections.back(), DeviceWindowShared{valueDialog, serialDialog, wall, settings}));
+    ports.push_back(sims.back()->Path());
+  }
+  bench::DeviceWindows program(argc, argv);
+  if (!program.Connect(ports)) {
+    state.SkipWithError("cannot open the simulator's port");
+    return;
+  }
+  std::vector<std::unique_ptr<TFroskTecViewForm>> windows;
+  for (const auto& connection : program.Connections()) {
+    windows.push_back(program.NewWindow(*connection));
     windows.back()->Show();
   }
-  QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    for (auto& connection : connections) connection->Tick();
-  });
-  tick.start(100);
   CoreShare(5000);  // the reading sequences
 
   for (auto _ : state) {
@@ -125,7 +76,6 @@ void BM_FourLiveTrendsWindows(benchmark::State& state) {
     state.counters["trends_pct"] = (withTrends - deviceWindows) * 100;
   }
   windows.clear();
-  connections.clear();
 }
 BENCHMARK(BM_FourLiveTrendsWindows)->Iterations(1)->Unit(benchmark::kSecond);
 
